@@ -1,0 +1,13 @@
+#pragma once
+
+#include "interface/filetable.h"
+
+#include <QStringList>
+
+// The text-command request handed to an entity's execute(): the argument
+// words and the file table through which files travel to and from the client.
+struct CVNEntityContext
+{
+    QStringList arguments;
+    CVNFileTable fileTable;
+};
