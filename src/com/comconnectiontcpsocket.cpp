@@ -1,0 +1,96 @@
+#include "com/comconnectiontcpsocket.h"
+
+#include "com/comlimits.h"
+
+CVNComConnectionTcpSocket::CVNComConnectionTcpSocket(const QHostAddress& address, quint16 port, QObject* parent)
+    : CVNComConnection(HostEndpoint(address, port), parent)
+    , m_socket(new QTcpSocket(this))
+{
+    adoptSocket();
+}
+
+CVNComConnectionTcpSocket::CVNComConnectionTcpSocket(const QHostAddress& address, quint16 port,
+                                                     QTcpSocket* socket, QObject* parent)
+    : CVNComConnection(HostEndpoint(address, port), parent)
+    , m_socket(socket ? socket : new QTcpSocket(this))
+{
+    m_socket->setParent(this);
+    adoptSocket();
+}
+
+void CVNComConnectionTcpSocket::adoptSocket()
+{
+    // Bounds what a single readAll() returns; the rest waits in the kernel.
+    m_socket->setReadBufferSize(CVNComLimits::kSocketReadChunk);
+    connect(m_socket, &QTcpSocket::connected, this, &CVNComConnection::connected);
+    connect(m_socket, &QTcpSocket::disconnected, this, &CVNComConnection::disconnected);
+    connect(m_socket, &QTcpSocket::stateChanged, this, &CVNComConnection::stateChanged);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &CVNComConnection::error);
+    connect(m_socket, &QTcpSocket::readyRead, this, &CVNComConnection::readyRead);
+    connect(m_socket, &QTcpSocket::aboutToClose, this, &CVNComConnection::aboutToClose);
+}
+
+QHostAddress CVNComConnectionTcpSocket::localAddress() const
+{
+    return m_socket->localAddress();
+}
+
+quint16 CVNComConnectionTcpSocket::localPort() const
+{
+    return m_socket->localPort();
+}
+
+QString CVNComConnectionTcpSocket::peerName() const
+{
+    return m_socket->peerName();
+}
+
+QUrl CVNComConnectionTcpSocket::url() const
+{
+    const QHostAddress address = endpointAddress();
+    QString host = endpoint().host();
+    if (address.protocol() == QAbstractSocket::IPv6Protocol)
+        host = QLatin1Char('[') + host + QLatin1Char(']');
+    return QUrl::fromUserInput(host + QLatin1Char(':') + QString::number(endpointPort()));
+}
+
+QAbstractSocket::SocketState CVNComConnectionTcpSocket::state() const
+{
+    return m_socket->state();
+}
+
+QByteArray CVNComConnectionTcpSocket::readAll()
+{
+    return m_socket->readAll();
+}
+
+qint64 CVNComConnectionTcpSocket::write(const QString& text)
+{
+    return m_socket->write(text.toUtf8());
+}
+
+qint64 CVNComConnectionTcpSocket::write(const QByteArray& bytes, int /*flag*/)
+{
+    return m_socket->write(bytes);
+}
+
+bool CVNComConnectionTcpSocket::flush()
+{
+    return m_socket->flush();
+}
+
+void CVNComConnectionTcpSocket::connectToHost(const QHostAddress& address, quint16 port)
+{
+    m_socket->connectToHost(address, port, QIODevice::ReadWrite);
+}
+
+void CVNComConnectionTcpSocket::connectToHost(const QUrl& url)
+{
+    m_socket->connectToHost(url.host(QUrl::FullyDecoded), quint16(url.port(80)), QIODevice::ReadWrite,
+                            QAbstractSocket::AnyIPProtocol);
+}
+
+void CVNComConnectionTcpSocket::disconnectFromHost()
+{
+    m_socket->disconnectFromHost();
+}

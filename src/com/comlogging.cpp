@@ -1,0 +1,3 @@
+#include "com/comlogging.h"
+
+Q_LOGGING_CATEGORY(lcCom, "corvane.com")

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "com/comlimits.h"
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QString>
+
+#include <optional>
+
+// Receive buffer of one connection: bytes go in as they arrive, complete
+// binary JSON documents come out from the front. A stream that can never
+// yield a valid document (wrong tag or version, an invalid or oversized
+// document, more bytes held than the bound) turns the buffer broken; the
+// owner then closes the connection. A broken buffer yields nothing more.
+class CVNDocumentBuffer
+{
+public:
+    explicit CVNDocumentBuffer(qint64 limit = CVNComLimits::kReceiveBufferLimit,
+                               qint64 maxDocumentSize = CVNComLimits::kMaxDocumentSize);
+
+    // Appends received bytes; false when the buffer is (or now became) broken.
+    [[nodiscard]] bool append(const QByteArray& bytes);
+
+    // Server rule: the next complete document, or nothing when more bytes are
+    // needed or the stream is broken. Call until it yields nothing, handling
+    // each document in order.
+    [[nodiscard]] std::optional<QJsonDocument> takeNext();
+
+    // Client rule: takes every complete document and yields the last one, but
+    // only when no incomplete document remains behind it; otherwise the taken
+    // documents are dropped and nothing is yielded until more bytes arrive.
+    [[nodiscard]] std::optional<QJsonDocument> takeLast();
+
+    bool isBroken() const { return !m_error.isEmpty(); }
+    QString errorText() const { return m_error; }
+
+    // Bytes held that are not yet taken as documents.
+    qint64 pendingSize() const { return m_data.size() - m_offset; }
+    void clear();
+
+private:
+    void fail(const QString& text);
+    void compact();
+
+    QByteArray m_data;
+    qint64 m_offset = 0;
+    qint64 m_limit;
+    qint64 m_maxDocumentSize;
+    QString m_error;
+};
