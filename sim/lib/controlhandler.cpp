@@ -1,0 +1,161 @@
+#include "controlhandler.h"
+
+#include "devicespec.h"
+#include "simlimits.h"
+#include "simserver.h"
+#include "virtualcontroller.h"
+
+#include <QHash>
+
+namespace corvanesim {
+
+namespace {
+
+using Handler = QStringList (CVNControlHandler::*)(const QStringList&);
+
+QStringList error(const QString& text)
+{
+    return {QStringLiteral("error ") + text};
+}
+
+const QStringList Ok = {QStringLiteral("ok")};
+
+bool parseCount(const QString& text, int* count)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok || n < 0 || n > MaxFaultCount)
+        return false;
+    *count = n;
+    return true;
+}
+
+}  // namespace
+
+struct ControlTable {
+    static const QHash<QString, Handler>& handlers()
+    {
+        static const QHash<QString, Handler> table = {
+            {QStringLiteral("list"), &CVNControlHandler::list},
+            {QStringLiteral("plug"), &CVNControlHandler::plug},
+            {QStringLiteral("unplug"), &CVNControlHandler::unplug},
+            {QStringLiteral("fail"), &CVNControlHandler::fail},
+            {QStringLiteral("garbage"), &CVNControlHandler::garbage},
+            {QStringLiteral("vanish"), &CVNControlHandler::vanish},
+            {QStringLiteral("set"), &CVNControlHandler::set},
+            {QStringLiteral("get"), &CVNControlHandler::get},
+        };
+        return table;
+    }
+};
+
+bool CVNControlHandler::isControlRequest(const QString& word)
+{
+    return ControlTable::handlers().contains(word);
+}
+
+QStringList CVNControlHandler::handle(const QString& line)
+{
+    QStringList args = line.split(QLatin1Char(' '));
+    const QString request = args.takeFirst();
+    const auto it = ControlTable::handlers().constFind(request);
+    if (it == ControlTable::handlers().constEnd())
+        return error(QStringLiteral("unknown request \"%1\"").arg(request));
+    return (this->*(*it))(args);
+}
+
+QStringList CVNControlHandler::list(const QStringList& args)
+{
+    if (!args.isEmpty())
+        return error(QStringLiteral("usage: list"));
+    QStringList lines;
+    for (const UsbInterface& i : m_server->interfaces())
+        lines.append(QStringLiteral("iface ") + i.fields());
+    lines.append(QStringLiteral("end"));
+    return lines;
+}
+
+QStringList CVNControlHandler::plug(const QStringList& args)
+{
+    if (args.size() != 1)
+        return error(QStringLiteral("usage: plug PRODUCT:SERIAL:FIRMWARE[,word=value...]"));
+    DeviceSpec spec;
+    QString text;
+    if (!parseDeviceSpec(args[0], &spec, &text) || !m_server->plug(spec, &text))
+        return error(text);
+    return Ok;
+}
+
+QStringList CVNControlHandler::unplug(const QStringList& args)
+{
+    if (args.size() != 1)
+        return error(QStringLiteral("usage: unplug SERIAL"));
+    QString text;
+    if (!m_server->unplug(args[0], &text))
+        return error(text);
+    return Ok;
+}
+
+QStringList CVNControlHandler::fail(const QStringList& args)
+{
+    int count = 0;
+    if (args.size() != 2 || !parseCount(args[1], &count))
+        return error(QStringLiteral("usage: fail SERIAL N (N from 0 to %1)").arg(MaxFaultCount));
+    CVNVirtualController* c = m_server->controller(args[0]);
+    if (!c)
+        return error(QStringLiteral("no controller with serial %1").arg(args[0]));
+    c->faults().failNext(count);
+    return Ok;
+}
+
+QStringList CVNControlHandler::garbage(const QStringList& args)
+{
+    int count = 0;
+    if (args.size() != 2 || !parseCount(args[1], &count))
+        return error(QStringLiteral("usage: garbage SERIAL N (N from 0 to %1)").arg(MaxFaultCount));
+    CVNVirtualController* c = m_server->controller(args[0]);
+    if (!c)
+        return error(QStringLiteral("no controller with serial %1").arg(args[0]));
+    c->faults().garbageNext(count);
+    return Ok;
+}
+
+QStringList CVNControlHandler::vanish(const QStringList& args)
+{
+    if (args.size() != 1)
+        return error(QStringLiteral("usage: vanish SERIAL"));
+    CVNVirtualController* c = m_server->controller(args[0]);
+    if (!c)
+        return error(QStringLiteral("no controller with serial %1").arg(args[0]));
+    c->faults().vanishNext();
+    return Ok;
+}
+
+// The value is the rest of the line, so that pairs ("10 200") can be set.
+QStringList CVNControlHandler::set(const QStringList& args)
+{
+    if (args.size() < 3)
+        return error(QStringLiteral("usage: set SERIAL WORD VALUE"));
+    CVNVirtualController* c = m_server->controller(args[0]);
+    if (!c)
+        return error(QStringLiteral("no controller with serial %1").arg(args[0]));
+    QString text;
+    if (!c->registers().preset(args[1], args.mid(2).join(QLatin1Char(' ')), &text))
+        return error(text);
+    return Ok;
+}
+
+QStringList CVNControlHandler::get(const QStringList& args)
+{
+    if (args.size() != 2)
+        return error(QStringLiteral("usage: get SERIAL WORD"));
+    CVNVirtualController* c = m_server->controller(args[0]);
+    if (!c)
+        return error(QStringLiteral("no controller with serial %1").arg(args[0]));
+    QString value;
+    if (!c->registers().value(args[1], &value))
+        return error(QStringLiteral("unknown word \"%1\"").arg(args[1]));
+    return {value.isEmpty() ? QStringLiteral("ok") : QStringLiteral("ok ") + value};
+}
+
+}  // namespace corvanesim

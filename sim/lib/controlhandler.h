@@ -1,0 +1,34 @@
+// The requests of a control connection, one handler per request word.
+#pragma once
+
+#include <QStringList>
+
+namespace corvanesim {
+
+class CVNSimServer;
+
+class CVNControlHandler {
+public:
+    explicit CVNControlHandler(CVNSimServer* server) : m_server(server) {}
+
+    // The answer lines of one request line.
+    QStringList handle(const QString& line);
+
+    // Request words a control connection accepts.
+    static bool isControlRequest(const QString& word);
+
+private:
+    friend struct ControlTable;
+    QStringList list(const QStringList& args);
+    QStringList plug(const QStringList& args);
+    QStringList unplug(const QStringList& args);
+    QStringList fail(const QStringList& args);
+    QStringList garbage(const QStringList& args);
+    QStringList vanish(const QStringList& args);
+    QStringList set(const QStringList& args);
+    QStringList get(const QStringList& args);
+
+    CVNSimServer* m_server;
+};
+
+}  // namespace corvanesim

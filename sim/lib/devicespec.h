@@ -1,0 +1,30 @@
+// The text that names a virtual controller on the command line and in
+// `plug` requests: PRODUCT:SERIAL:FIRMWARE[,key=value...].
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+
+namespace corvanesim {
+
+struct DeviceSpec {
+    quint16 productId = 0;
+    QString serial;
+    quint16 release = 0;  // bcdDevice: major in the high byte, minor in the low byte
+    QList<QPair<QString, QString>> presets;  // register word -> value, in given order
+};
+
+// Parses a SPEC; on failure returns false and a message naming the fault.
+[[nodiscard]] bool parseDeviceSpec(const QString& text, DeviceSpec* spec, QString* error);
+
+// "2.005" -> 0x0205; the minor part is three hex digits, the major part one or two.
+[[nodiscard]] bool parseFirmware(const QString& text, quint16* release);
+
+// 0x0205 -> "2.005", the way the host writes the release number.
+QString firmwareText(quint16 release);
+
+// vasta, lyn, twinpoint, tarso55 (any letter case) or a decimal id 0..65535.
+[[nodiscard]] bool parseProduct(const QString& text, quint16* productId);
+
+}  // namespace corvanesim

@@ -1,0 +1,22 @@
+#include "faultplan.h"
+
+namespace corvanesim {
+
+CVNFaultPlan::Outcome CVNFaultPlan::next(bool returnsData)
+{
+    if (m_vanish) {
+        m_vanish = false;
+        return Outcome::Vanish;
+    }
+    if (m_fail > 0) {
+        --m_fail;
+        return Outcome::Fail;
+    }
+    if (returnsData && m_garbage > 0) {
+        --m_garbage;
+        return Outcome::Garbage;
+    }
+    return Outcome::Normal;
+}
+
+}  // namespace corvanesim

@@ -1,0 +1,27 @@
+// Faults that a controller shows on demand: failing transfers, garbage
+// answers, vanishing from the bus in the middle of a transfer.
+#pragma once
+
+#include <QtGlobal>
+
+namespace corvanesim {
+
+class CVNFaultPlan {
+public:
+    enum class Outcome { Normal, Fail, Garbage, Vanish };
+
+    void failNext(int count) { m_fail = count; }
+    void garbageNext(int count) { m_garbage = count; }
+    void vanishNext() { m_vanish = true; }
+
+    // Consumes the fault that applies to the next transfer. Garbage applies
+    // only to transfers that return data.
+    Outcome next(bool returnsData);
+
+private:
+    int m_fail = 0;
+    int m_garbage = 0;
+    bool m_vanish = false;
+};
+
+}  // namespace corvanesim

@@ -1,0 +1,100 @@
+#include "handlesession.h"
+
+#include "simlimits.h"
+#include "virtualcontroller.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <QStringList>
+#include <functional>
+
+namespace corvanesim {
+
+namespace {
+
+const QString Malformed = QStringLiteral("error malformed request");
+
+bool parseHex(const QString& text, QByteArray* bytes)
+{
+    static const QRegularExpression hex(QStringLiteral("^([0-9a-fA-F]{2})*$"));
+    if (text.size() > 2 * MaxTransferLength || !hex.match(text).hasMatch())
+        return false;
+    *bytes = QByteArray::fromHex(text.toLatin1());
+    return true;
+}
+
+bool parseNumber(const QString& text, int minimum, int maximum, int* value)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok || n < minimum || n > maximum)
+        return false;
+    *value = n;
+    return true;
+}
+
+HandleAnswer answerOf(const TransferResult& result, bool withData)
+{
+    switch (result.status) {
+    case TransferResult::Status::Ok:
+        return {withData ? QStringLiteral("ok ") + QString::fromLatin1(result.data.toHex()) : QStringLiteral("ok"),
+                false};
+    case TransferResult::Status::Vanished:
+        return {QStringLiteral("fail"), true};
+    case TransferResult::Status::Fail:
+        break;
+    }
+    return {QStringLiteral("fail"), false};
+}
+
+HandleAnswer setFeature(CVNVirtualController* c, const QStringList& args)
+{
+    QByteArray report;
+    if (args.size() != 1 || !parseHex(args[0], &report) || report.isEmpty())
+        return {Malformed, false};
+    return answerOf(c->setFeature(report), false);
+}
+
+HandleAnswer getReport(CVNVirtualController* c, const QStringList& args, bool feature)
+{
+    int id = 0;
+    int length = 0;
+    if (args.size() != 2 || !parseNumber(args[0], 0, 255, &id) || !parseNumber(args[1], 1, MaxTransferLength, &length))
+        return {Malformed, false};
+    return answerOf(feature ? c->getFeature(id, length) : c->getInput(id, length), true);
+}
+
+// The HID interface has no bulk pipes and takes no vendor control requests.
+HandleAnswer noSuchPipe(CVNVirtualController*, const QStringList&)
+{
+    return {QStringLiteral("fail"), false};
+}
+
+using Handler = std::function<HandleAnswer(CVNVirtualController*, const QStringList&)>;
+
+const QHash<QString, Handler>& handlers()
+{
+    static const QHash<QString, Handler> table = {
+        {QStringLiteral("setfeature"), setFeature},
+        {QStringLiteral("getfeature"), [](auto* c, const auto& a) { return getReport(c, a, true); }},
+        {QStringLiteral("getinput"), [](auto* c, const auto& a) { return getReport(c, a, false); }},
+        {QStringLiteral("bulkwrite"), noSuchPipe},
+        {QStringLiteral("bulkread"), noSuchPipe},
+        {QStringLiteral("control"), noSuchPipe},
+    };
+    return table;
+}
+
+}  // namespace
+
+HandleAnswer performHandleRequest(CVNVirtualController* controller, const QString& line)
+{
+    QStringList args = line.split(QLatin1Char(' '));
+    const QString request = args.takeFirst();
+    const auto it = handlers().constFind(request);
+    if (it == handlers().constEnd())
+        return {QStringLiteral("error unknown request"), false};
+    return (*it)(controller, args);
+}
+
+}  // namespace corvanesim

@@ -1,0 +1,19 @@
+// The requests of a handle connection: transfers on one open interface.
+#pragma once
+
+#include <QString>
+
+namespace corvanesim {
+
+class CVNVirtualController;
+
+struct HandleAnswer {
+    QString line;
+    bool vanished = false;  // the controller left the bus during the transfer
+};
+
+// Performs one request line (setfeature, getfeature, getinput, bulkwrite,
+// bulkread, control) on the controller and gives the answer line.
+HandleAnswer performHandleRequest(CVNVirtualController* controller, const QString& line);
+
+}  // namespace corvanesim

@@ -1,0 +1,55 @@
+#include "hidcontroller.h"
+
+#include "commandreport.h"
+#include "registertable.h"
+#include "simlimits.h"
+#include "touchtimeline.h"
+
+namespace corvanesim {
+
+QByteArray fitReport(const QByteArray& report, int length)
+{
+    QByteArray out = report.left(length);
+    out.append(QByteArray(length - out.size(), '\0'));
+    return out;
+}
+
+CVNHidController::CVNHidController(CVNRegisterTable* registers, const CVNTouchTimeline* timeline,
+                                   std::function<qint64()> clock)
+    : m_registers(registers), m_timeline(timeline), m_clock(std::move(clock)),
+      m_answer(encodeAnswerReport({}, {}))
+{
+}
+
+TransferResult CVNHidController::setFeature(const QByteArray& report)
+{
+    CommandReport command;
+    if (!decodeCommandReport(report, &command))
+        return TransferResult::fail();
+    const QString word = command.wordText();
+    const QString value = command.isQuery() ? QString() : command.valueText();
+    QString answer = m_registers->exchange(word, value);
+    if (m_hook)
+        answer = m_hook(word, value, answer);
+    m_answer = encodeAnswerReport(command.word, answer);
+    if (m_traffic)
+        m_traffic(word, value, fieldText(m_answer.mid(1 + CommandWordSize)));
+    return TransferResult::ok();
+}
+
+TransferResult CVNHidController::getFeature(int reportId, int length) const
+{
+    if (reportId == CommandReportId)
+        return TransferResult::ok(fitReport(m_answer, length));
+    if (reportId == TouchReportId)
+        return TransferResult::ok(fitReport(m_timeline->reportAt(m_clock()), length));
+    return TransferResult::fail();
+}
+
+TransferResult CVNHidController::getInput(int reportId, int length) const
+{
+    // The controller has no input reports; the host reads touches as features.
+    return TransferResult::fail();
+}
+
+}  // namespace corvanesim

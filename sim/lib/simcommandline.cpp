@@ -1,0 +1,117 @@
+#include "simcommandline.h"
+
+#include <QHash>
+
+namespace corvanesim {
+
+namespace {
+
+struct Verb {
+    int minArgs;
+    int maxArgs;  // -1: no upper bound
+    const char* usage;
+};
+
+const QHash<QString, Verb>& verbs()
+{
+    static const QHash<QString, Verb> table = {
+        {QStringLiteral("list"), {0, 0, "list"}},
+        {QStringLiteral("plug"), {1, 1, "plug PRODUCT:SERIAL:FIRMWARE[,word=value...]"}},
+        {QStringLiteral("unplug"), {1, 1, "unplug SERIAL"}},
+        {QStringLiteral("fail"), {2, 2, "fail SERIAL N"}},
+        {QStringLiteral("garbage"), {2, 2, "garbage SERIAL N"}},
+        {QStringLiteral("vanish"), {1, 1, "vanish SERIAL"}},
+        {QStringLiteral("set"), {3, -1, "set SERIAL WORD VALUE"}},
+        {QStringLiteral("get"), {2, 2, "get SERIAL WORD"}},
+    };
+    return table;
+}
+
+bool parseRequest(const QStringList& words, SimCommandLine* result, QString* error)
+{
+    const auto it = verbs().constFind(words.first());
+    if (it == verbs().constEnd()) {
+        *error = QStringLiteral("unknown command \"%1\"").arg(words.first());
+        return false;
+    }
+    const int count = words.size() - 1;
+    if (count < it->minArgs || (it->maxArgs >= 0 && count > it->maxArgs)) {
+        *error = QStringLiteral("usage: corvane-sim --socket PATH %1").arg(QLatin1String(it->usage));
+        return false;
+    }
+    if (words.first() == QLatin1String("plug")) {
+        DeviceSpec spec;
+        if (!parseDeviceSpec(words[1], &spec, error))
+            return false;
+    }
+    result->request = words.join(QLatin1Char(' '));
+    return true;
+}
+
+bool takeValue(const QStringList& args, int* i, QString* value, QString* error)
+{
+    if (*i + 1 >= args.size()) {
+        *error = QStringLiteral("option %1 needs a value").arg(args[*i]);
+        return false;
+    }
+    *value = args[++*i];
+    return true;
+}
+
+}  // namespace
+
+QString usageText()
+{
+    return QStringLiteral(
+        "usage: corvane-sim --socket PATH [--device SPEC]... [--traffic FILE]\n"
+        "       corvane-sim --socket PATH plug SPEC | unplug SERIAL | fail SERIAL N | garbage SERIAL N\n"
+        "                                 | vanish SERIAL | set SERIAL WORD VALUE | get SERIAL WORD | list\n"
+        "SPEC: PRODUCT:SERIAL:FIRMWARE[,word=value...], PRODUCT vasta, lyn, twinpoint, tarso55 or a\n"
+        "      decimal USB product id, SERIAL 12 characters, FIRMWARE like 2.005\n");
+}
+
+bool parseCommandLine(const QStringList& args, SimCommandLine* commandLine, QString* error)
+{
+    SimCommandLine result;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        QString value;
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            result.help = true;
+        } else if (arg == QLatin1String("--socket")) {
+            if (!takeValue(args, &i, &result.socketPath, error))
+                return false;
+        } else if (arg == QLatin1String("--traffic")) {
+            if (!takeValue(args, &i, &result.trafficPath, error))
+                return false;
+        } else if (arg == QLatin1String("--device")) {
+            DeviceSpec spec;
+            if (!takeValue(args, &i, &value, error) || !parseDeviceSpec(value, &spec, error))
+                return false;
+            result.devices.append(spec);
+        } else if (arg.startsWith(QLatin1Char('-'))) {
+            *error = QStringLiteral("unknown option %1").arg(arg);
+            return false;
+        } else {
+            if (!parseRequest(args.mid(i), &result, error))
+                return false;
+            break;
+        }
+    }
+    if (result.help) {
+        *commandLine = result;
+        return true;
+    }
+    if (result.socketPath.isEmpty()) {
+        *error = QStringLiteral("--socket PATH is required");
+        return false;
+    }
+    if (!result.request.isEmpty() && (!result.devices.isEmpty() || !result.trafficPath.isEmpty())) {
+        *error = QStringLiteral("--device and --traffic apply only when running the simulator");
+        return false;
+    }
+    *commandLine = result;
+    return true;
+}
+
+}  // namespace corvanesim

@@ -1,0 +1,25 @@
+// The command line of corvane-sim: either run the simulator or send one
+// control request to a running one.
+#pragma once
+
+#include "devicespec.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace corvanesim {
+
+struct SimCommandLine {
+    QString socketPath;
+    QList<DeviceSpec> devices;  // --device, plugged at start
+    QString trafficPath;
+    QString request;  // the control request line; empty: run the simulator
+    bool help = false;
+};
+
+// Parses the arguments after the program name.
+[[nodiscard]] bool parseCommandLine(const QStringList& args, SimCommandLine* commandLine, QString* error);
+
+QString usageText();
+
+}  // namespace corvanesim

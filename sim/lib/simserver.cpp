@@ -1,0 +1,165 @@
+#include "simserver.h"
+
+#include "controlhandler.h"
+#include "simconnection.h"
+#include "trafficlog.h"
+#include "virtualcontroller.h"
+
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+
+namespace corvanesim {
+
+namespace {
+
+constexpr int ProbeConnectMs = 300;
+
+bool socketInUse(const QString& path)
+{
+    QLocalSocket probe;
+    probe.connectToServer(path);
+    const bool inUse = probe.waitForConnected(ProbeConnectMs);
+    probe.abort();
+    return inUse;
+}
+
+}  // namespace
+
+CVNSimServer::CVNSimServer(QObject* parent) : QObject(parent) {}
+
+CVNSimServer::~CVNSimServer()
+{
+    close();
+}
+
+bool CVNSimServer::listen(const QString& path, QString* error)
+{
+    if (QFile::exists(path)) {
+        if (socketInUse(path)) {
+            *error = QStringLiteral("socket %1 is in use by a running simulator").arg(path);
+            return false;
+        }
+        QLocalServer::removeServer(path);
+    }
+    m_server = new QLocalServer(this);
+    if (!m_server->listen(path)) {
+        *error = QStringLiteral("cannot listen on %1: %2").arg(path, m_server->errorString());
+        delete m_server;
+        m_server = nullptr;
+        return false;
+    }
+    m_path = path;
+    connect(m_server, &QLocalServer::newConnection, this, &CVNSimServer::acceptConnections);
+    return true;
+}
+
+void CVNSimServer::close()
+{
+    const QList<CVNSimConnection*> connections = m_connections;
+    m_connections.clear();
+    for (CVNSimConnection* c : connections) {
+        c->disconnect(this);
+        c->close();
+        c->deleteLater();
+    }
+    if (m_server) {
+        m_server->close();
+        delete m_server;
+        m_server = nullptr;
+        QFile::remove(m_path);
+    }
+}
+
+void CVNSimServer::acceptConnections()
+{
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        auto* connection = new CVNSimConnection(socket, this);
+        connect(connection, &CVNSimConnection::closed, this, &CVNSimServer::forget);
+        m_connections.append(connection);
+    }
+}
+
+void CVNSimServer::forget(CVNSimConnection* connection)
+{
+    m_connections.removeAll(connection);
+    connection->deleteLater();
+}
+
+void CVNSimServer::notifyWatchers(const QString& line)
+{
+    const QList<CVNSimConnection*> connections = m_connections;
+    for (CVNSimConnection* c : connections) {
+        if (c->role() == CVNSimConnection::Role::Watch)
+            c->sendLine(line);
+    }
+}
+
+bool CVNSimServer::plug(const DeviceSpec& spec, QString* error)
+{
+    const QString key = spec.serial.toLower();
+    if (m_controllers.contains(key)) {
+        *error = QStringLiteral("a controller with serial %1 is already plugged").arg(spec.serial);
+        return false;
+    }
+    std::shared_ptr<CVNVirtualController> controller = CVNVirtualController::create(spec, error);
+    if (!controller)
+        return false;
+    controller->setTrafficSink([this](const QString& line) {
+        if (m_traffic)
+            m_traffic->append(line);
+    });
+    m_controllers.insert(key, controller);
+    for (const UsbInterface& i : controller->interfaces())
+        notifyWatchers(QStringLiteral("arrived ") + i.fields());
+    emit plugged(spec.serial);
+    return true;
+}
+
+bool CVNSimServer::unplug(const QString& serial, QString* error)
+{
+    const std::shared_ptr<CVNVirtualController> controller = m_controllers.take(serial.toLower());
+    if (!controller) {
+        *error = QStringLiteral("no controller with serial %1").arg(serial);
+        return false;
+    }
+    const QList<CVNSimConnection*> connections = m_connections;  // closing changes the list
+    for (CVNSimConnection* c : connections) {
+        if (c->role() == CVNSimConnection::Role::Handle && controller->hasInterface(c->handlePath()))
+            c->close();
+    }
+    for (const UsbInterface& i : controller->interfaces())
+        notifyWatchers(QStringLiteral("removed path=") + i.path);
+    emit unplugged(controller->serial());
+    return true;
+}
+
+CVNVirtualController* CVNSimServer::controller(const QString& serial) const
+{
+    return m_controllers.value(serial.toLower()).get();
+}
+
+CVNVirtualController* CVNSimServer::controllerForPath(const QString& path) const
+{
+    for (const auto& c : m_controllers) {
+        if (c->hasInterface(path))
+            return c.get();
+    }
+    return nullptr;
+}
+
+QList<UsbInterface> CVNSimServer::interfaces() const
+{
+    QList<UsbInterface> result;
+    for (const auto& c : m_controllers)
+        result += c->interfaces();
+    return result;
+}
+
+QStringList CVNSimServer::control(const QString& line)
+{
+    CVNControlHandler handler(this);
+    return handler.handle(line);
+}
+
+}  // namespace corvanesim

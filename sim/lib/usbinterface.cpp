@@ -1,0 +1,55 @@
+#include "usbinterface.h"
+
+#include "simlimits.h"
+
+namespace corvanesim {
+
+namespace {
+
+// Vendor-defined usage page of the controller's top-level collection.
+constexpr quint16 VendorUsagePage = 0xFF00;
+constexpr int HidClass = 3;
+
+QString hex4(quint16 value)
+{
+    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
+}
+
+}  // namespace
+
+QString UsbInterface::fields() const
+{
+    QString text = QStringLiteral("path=%1 kind=%2 vid=%3 pid=%4 rel=%5 serial=%6")
+                       .arg(path, kind, hex4(vendorId), hex4(productId), hex4(release), serial);
+    if (kind == QLatin1String("hid"))
+        text += QStringLiteral(" usagepage=%1 usage=%2").arg(hex4(usagePage), hex4(usage));
+    text += QStringLiteral(" class=%1 subclass=%2 protocol=%3 eps=%4")
+                .arg(interfaceClass)
+                .arg(interfaceSubclass)
+                .arg(interfaceProtocol)
+                .arg(endpoints.isEmpty() ? QStringLiteral("-") : endpoints);
+    return text;
+}
+
+QString interfacePath(quint16 vendorId, quint16 productId, const QString& serial, const QString& kind)
+{
+    return QStringLiteral("sim#vid_%1&pid_%2#%3#%4").arg(hex4(vendorId), hex4(productId), serial.toLower(), kind);
+}
+
+UsbInterface hidInterface(quint16 productId, quint16 release, const QString& serial)
+{
+    UsbInterface i;
+    i.kind = QStringLiteral("hid");
+    i.vendorId = ControllerVendorId;
+    i.productId = productId;
+    i.release = release;
+    i.serial = serial;
+    i.path = interfacePath(i.vendorId, productId, serial, i.kind);
+    i.usagePage = VendorUsagePage;
+    i.usage = 0;
+    i.interfaceClass = HidClass;
+    i.endpoints = QStringLiteral("81:int");
+    return i;
+}
+
+}  // namespace corvanesim

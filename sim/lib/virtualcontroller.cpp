@@ -1,0 +1,126 @@
+#include "virtualcontroller.h"
+
+#include "registercatalog.h"
+
+#include <QRandomGenerator>
+
+namespace corvanesim {
+
+namespace {
+
+LiveSources liveSources(const QElapsedTimer* started, const CVNTouchTimeline* timeline)
+{
+    LiveSources s;
+    s.elapsedMs = [started] { return started->elapsed(); };
+    s.contactCount = [started, timeline] { return int(timeline->contactsAt(started->elapsed()).size()); };
+    s.contactsBegun = [started, timeline] { return timeline->contactsBegunBy(started->elapsed()); };
+    return s;
+}
+
+QByteArray garbage(int reportId, int length)
+{
+    QByteArray bytes(length, '\0');
+    for (int i = 1; i < length; ++i)
+        bytes[i] = char(QRandomGenerator::global()->bounded(256));
+    if (length > 0)
+        bytes[0] = char(reportId);
+    return bytes;
+}
+
+}  // namespace
+
+CVNVirtualController::CVNVirtualController(const DeviceSpec& spec)
+    : m_spec(spec),
+      m_registers(registerCatalog(spec.productId, spec.release, spec.serial), liveSources(&m_started, &m_timeline)),
+      m_hid(&m_registers, &m_timeline, [this] { return m_started.elapsed(); })
+{
+    m_started.start();
+    m_hid.setTrafficSink([this](const QString& word, const QString& value, const QString& answer) {
+        if (m_traffic)
+            m_traffic(QStringLiteral("%1 %2 %3 -> %4").arg(m_spec.serial, word, value, answer));
+    });
+    m_hid.setCommandHook([this](const QString& word, const QString& value, const QString& answer) {
+        return controllerCommand(word, value, answer);
+    });
+}
+
+std::unique_ptr<CVNVirtualController> CVNVirtualController::create(const DeviceSpec& spec, QString* error)
+{
+    std::unique_ptr<CVNVirtualController> controller(new CVNVirtualController(spec));
+    for (const auto& preset : spec.presets) {
+        if (!controller->m_registers.preset(preset.first, preset.second, error))
+            return nullptr;
+    }
+    return controller;
+}
+
+QList<UsbInterface> CVNVirtualController::interfaces() const
+{
+    return {hidInterface(m_spec.productId, m_spec.release, m_spec.serial)};
+}
+
+bool CVNVirtualController::hasInterface(const QString& path) const
+{
+    for (const UsbInterface& i : interfaces()) {
+        if (i.path.compare(path, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+QString CVNVirtualController::controllerCommand(const QString& word, const QString& value, const QString& answer)
+{
+    if (word != QLatin1String("dreset") || answer.contains(QLatin1String("error"), Qt::CaseInsensitive))
+        return answer;
+    // TODO: "dreset dfu" re-enumerates the controller in DFU mode once the
+    // DFU function exists; until then the controller refuses it.
+    if (!value.isEmpty())
+        return QStringLiteral("error: dfu mode not available");
+    // A reboot without a new enumeration: the firmware starts over.
+    m_started.restart();
+    return answer;
+}
+
+bool CVNVirtualController::faulted(bool returnsData, int reportId, int length, TransferResult* result)
+{
+    switch (m_faults.next(returnsData)) {
+    case CVNFaultPlan::Outcome::Normal:
+        return false;
+    case CVNFaultPlan::Outcome::Fail:
+        *result = TransferResult::fail();
+        return true;
+    case CVNFaultPlan::Outcome::Vanish:
+        *result = {TransferResult::Status::Vanished, {}};
+        return true;
+    case CVNFaultPlan::Outcome::Garbage:
+        *result = TransferResult::ok(garbage(reportId, length));
+        return true;
+    }
+    return false;
+}
+
+TransferResult CVNVirtualController::setFeature(const QByteArray& report)
+{
+    TransferResult result;
+    if (faulted(false, 0, 0, &result))
+        return result;
+    return m_hid.setFeature(report);
+}
+
+TransferResult CVNVirtualController::getFeature(int reportId, int length)
+{
+    TransferResult result;
+    if (faulted(true, reportId, length, &result))
+        return result;
+    return m_hid.getFeature(reportId, length);
+}
+
+TransferResult CVNVirtualController::getInput(int reportId, int length)
+{
+    TransferResult result;
+    if (faulted(true, reportId, length, &result))
+        return result;
+    return m_hid.getInput(reportId, length);
+}
+
+}  // namespace corvanesim

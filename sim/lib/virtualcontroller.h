@@ -1,0 +1,58 @@
+// One simulated controller: its USB identity, register table, touch
+// timeline and faults, and the transfers its interfaces accept.
+#pragma once
+
+#include "devicespec.h"
+#include "faultplan.h"
+#include "hidcontroller.h"
+#include "registertable.h"
+#include "touchtimeline.h"
+#include "transferresult.h"
+#include "usbinterface.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <functional>
+#include <memory>
+
+namespace corvanesim {
+
+class CVNVirtualController {
+public:
+    using TrafficSink = std::function<void(const QString& line)>;
+
+    // Fails when a preset of the spec names an unknown word.
+    [[nodiscard]] static std::unique_ptr<CVNVirtualController> create(const DeviceSpec& spec, QString* error);
+
+    const DeviceSpec& spec() const { return m_spec; }
+    QString serial() const { return m_spec.serial; }
+    QList<UsbInterface> interfaces() const;
+    bool hasInterface(const QString& path) const;
+
+    CVNRegisterTable& registers() { return m_registers; }
+    CVNFaultPlan& faults() { return m_faults; }
+    void setTrafficSink(TrafficSink sink) { m_traffic = std::move(sink); }
+
+    // Milliseconds since the controller started (plug or reboot).
+    qint64 elapsedMs() const { return m_started.elapsed(); }
+
+    TransferResult setFeature(const QByteArray& report);
+    TransferResult getFeature(int reportId, int length);
+    TransferResult getInput(int reportId, int length);
+
+private:
+    explicit CVNVirtualController(const DeviceSpec& spec);
+    // Applies the pending fault; returns false when the transfer is not performed.
+    bool faulted(bool returnsData, int reportId, int length, TransferResult* result);
+    QString controllerCommand(const QString& word, const QString& value, const QString& answer);
+
+    DeviceSpec m_spec;
+    QElapsedTimer m_started;
+    CVNTouchTimeline m_timeline;
+    CVNRegisterTable m_registers;
+    CVNHidController m_hid;
+    CVNFaultPlan m_faults;
+    TrafficSink m_traffic;
+};
+
+}  // namespace corvanesim
