@@ -1,0 +1,121 @@
+#pragma once
+
+// A stand-in `systemctl` for tests: a shell script put first on PATH that
+// records every call and plays a tiny systemd. Its state lives in files:
+//   active        the unit's state for is-active (default "inactive");
+//                 start writes "active", stop writes "inactive" unless
+//                 the file "stop.keep" exists
+//   system        the answer of is-system-running (default "running")
+//   VERB.rc       makes VERB fail with that exit code, printing VERB.err
+//                 to standard error
+//   calls         one line per call, options (--...) left out
+// The unit directory is a temporary folder too (CORVANE_SYSTEMD_UNIT_DIR).
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+class StandInSystemctl
+{
+public:
+    StandInSystemctl()
+    {
+        QDir root(m_dir.path());
+        root.mkpath(QStringLiteral("bin"));
+        root.mkpath(QStringLiteral("state"));
+        root.mkpath(QStringLiteral("units"));
+        writeScript(root.filePath(QStringLiteral("bin/systemctl")));
+        m_savedPath = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(binDir()) + ':' + m_savedPath);
+        qputenv("CORVANE_SYSTEMD_UNIT_DIR", QFile::encodeName(unitDir()));
+        qputenv("CORVANE_TEST_SYSTEMCTL_STATE", QFile::encodeName(stateDir()));
+    }
+    ~StandInSystemctl()
+    {
+        qputenv("PATH", m_savedPath);
+        qunsetenv("CORVANE_SYSTEMD_UNIT_DIR");
+        qunsetenv("CORVANE_TEST_SYSTEMCTL_STATE");
+    }
+    StandInSystemctl(const StandInSystemctl&) = delete;
+    StandInSystemctl& operator=(const StandInSystemctl&) = delete;
+
+    QString binDir() const { return m_dir.filePath(QStringLiteral("bin")); }
+    QString stateDir() const { return m_dir.filePath(QStringLiteral("state")); }
+    QString unitDir() const { return m_dir.filePath(QStringLiteral("units")); }
+    QString unitFile() const { return unitDir() + QStringLiteral("/CorvaneService.service"); }
+    QByteArray savedPath() const { return m_savedPath; }
+
+    void set(const QString& file, const QByteArray& contents) const
+    {
+        QFile f(stateDir() + QLatin1Char('/') + file);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(contents + '\n');
+    }
+    void fail(const QString& verb, int exitCode, const QByteArray& errorText = QByteArray()) const
+    {
+        set(verb + QStringLiteral(".rc"), QByteArray::number(exitCode));
+        set(verb + QStringLiteral(".err"), errorText);
+    }
+    void setActive(const QByteArray& state) const { set(QStringLiteral("active"), state); }
+    void placeUnit() const
+    {
+        QFile f(unitFile());
+        if (f.open(QIODevice::WriteOnly))
+            f.write("[Service]\nExecStart=/usr/bin/CorvaneService -e\n");
+    }
+    QStringList calls() const
+    {
+        QFile f(stateDir() + QStringLiteral("/calls"));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    // The calls that change something, without the queries.
+    QStringList actions() const
+    {
+        QStringList result;
+        for (const QString& call : calls()) {
+            if (!call.startsWith(QLatin1String("is-")))
+                result << call;
+        }
+        return result;
+    }
+    void clearCalls() const { QFile::remove(stateDir() + QStringLiteral("/calls")); }
+
+private:
+    static void writeScript(const QString& path)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            return;
+        f.write(R"SH(#!/bin/sh
+PATH=/usr/bin:/bin
+state="$CORVANE_TEST_SYSTEMCTL_STATE"
+args=""
+for a in "$@"; do case "$a" in --*) ;; *) args="$args${args:+ }$a" ;; esac; done
+echo "$args" >> "$state/calls"
+verb=${args%% *}
+if [ -f "$state/$verb.rc" ]; then
+  [ -f "$state/$verb.err" ] && cat "$state/$verb.err" >&2
+  exit "$(cat "$state/$verb.rc")"
+fi
+case "$verb" in
+  is-system-running)
+    if [ -f "$state/system" ]; then cat "$state/system"; else echo running; fi ;;
+  is-active)
+    s=inactive; [ -f "$state/active" ] && s=$(cat "$state/active")
+    echo "$s"; [ "$s" = active ] || exit 3 ;;
+  start) echo active > "$state/active" ;;
+  stop) [ -f "$state/stop.keep" ] || echo inactive > "$state/active" ;;
+esac
+exit 0
+)SH");
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    QTemporaryDir m_dir;
+    QByteArray m_savedPath;
+};
