@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
+
 // The one vendor id shared by all controllers.
 constexpr quint16 ControllerVendorId = 0x3C2E;
 
@@ -53,8 +55,9 @@ public:
     // Closes every child; the parent is no longer open.
     void close() override;
     // Marks the controller not open without closing the handles (a failed
-    // transfer series): every later transfer fails at once.
-    void markNotOpen() { m_state = 0; }
+    // transfer series): every later transfer fails at once. Safe from any
+    // thread; emits channelFailed once.
+    void markNotOpen();
 
     // At most one child per kind; a replaced child is closed and deleted later.
     void addChild(CVNDeviceDesc* child);
@@ -69,10 +72,14 @@ private:
     QString m_serialNumber;
     QString m_firmwareVersion;
     quint16 m_productType;
-    int m_state = 1;
+    std::atomic<int> m_state{1};
     QHash<CVNDeviceKind, CVNDeviceDesc*> m_children;
     QList<CVNDeviceKind> m_order;
     QString m_path;
+
+signals:
+    // A transfer series failed for good; emitted in the transferring thread.
+    void channelFailed();
 };
 
 // A child: one USB interface of a controller. Identity questions go to the parent.

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "device/platform/usbplatform.h"
+
+#include <memory>
+#include <mutex>
+
+struct libusb_context;
+struct libusb_device_handle;
+
+// One claimed interface of a USB device opened through libusb (the vendor
+// bulk channel and DFU mode).
+class CVNLibusbHandle : public CVNUsbHandle
+{
+public:
+    // context must outlive the handle. nullptr when the device at the node
+    // (/dev/bus/usb/BBB/DDD) cannot be opened or the interface not claimed.
+    static std::unique_ptr<CVNLibusbHandle> open(libusb_context* context, const QString& node, int interfaceNumber);
+    ~CVNLibusbHandle() override;
+
+    bool setFeature(const QByteArray&) override { return false; }
+    bool getFeature(QByteArray&) override { return false; }
+    bool getInputReport(QByteArray&) override { return false; }
+    qint64 bulkWrite(quint8 endpoint, const QByteArray& data, int timeoutMs) override;
+    bool bulkRead(quint8 endpoint, int maxLength, int timeoutMs, QByteArray& data) override;
+    bool controlTransfer(quint8 requestType, quint8 request, quint16 value, quint16 index, QByteArray& data,
+                         int timeoutMs) override;
+    void close() override;
+
+private:
+    CVNLibusbHandle(libusb_device_handle* handle, int interfaceNumber)
+        : m_handle(handle), m_interface(interfaceNumber) {}
+
+    libusb_device_handle* m_handle;
+    int m_interface;
+    std::mutex m_mutex;
+};
