@@ -1,0 +1,117 @@
+#include "devicespec.h"
+#include "simcommandline.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvanesim;
+
+TEST(DeviceSpec, ParsesNamedProductSerialFirmwareAndPresets)
+{
+    DeviceSpec spec;
+    QString error;
+    ASSERT_TRUE(parseDeviceSpec(QStringLiteral("vasta:0200000001A3:2.005,gain=9,dmode=raw"), &spec, &error)) << error.toStdString();
+    EXPECT_EQ(spec.productId, 2);
+    EXPECT_EQ(spec.serial, QStringLiteral("0200000001A3"));
+    EXPECT_EQ(spec.release, 0x0205);
+    ASSERT_EQ(spec.presets.size(), 2);
+    EXPECT_EQ(spec.presets[0], qMakePair(QStringLiteral("gain"), QStringLiteral("9")));
+    EXPECT_EQ(spec.presets[1].first, QStringLiteral("dmode"));
+}
+
+TEST(DeviceSpec, ProductNamesAndDecimalIds)
+{
+    const QList<QPair<QString, int>> cases = {
+        {"vasta", 2}, {"LYN", 4}, {"TwinPoint", 12}, {"tarso55", 32}, {"7", 7}, {"65535", 65535}, {"0", 0}};
+    for (const auto& c : cases) {
+        quint16 id = 1234;
+        EXPECT_TRUE(parseProduct(c.first, &id)) << c.first.toStdString();
+        EXPECT_EQ(id, c.second) << c.first.toStdString();
+    }
+    quint16 id = 0;
+    EXPECT_FALSE(parseProduct(QStringLiteral("65536"), &id));
+    EXPECT_FALSE(parseProduct(QStringLiteral("-2"), &id));
+    EXPECT_FALSE(parseProduct(QStringLiteral("ribo"), &id));
+    EXPECT_FALSE(parseProduct(QString(), &id));
+}
+
+TEST(DeviceSpec, FirmwareIsMajorDotThreeHexDigits)
+{
+    quint16 release = 0;
+    ASSERT_TRUE(parseFirmware(QStringLiteral("2.005"), &release));
+    EXPECT_EQ(release, 0x0205);
+    ASSERT_TRUE(parseFirmware(QStringLiteral("2.010"), &release));
+    EXPECT_EQ(release, 0x0210);
+    ASSERT_TRUE(parseFirmware(QStringLiteral("1.009"), &release));
+    EXPECT_EQ(release, 0x0109);
+    ASSERT_TRUE(parseFirmware(QStringLiteral("a.0ff"), &release));
+    EXPECT_EQ(release, 0x0AFF);
+    for (const char* bad : {"2.05", "2.0005", "2.100", "2,005", "2.", ".005", "123.005", "2.00g", ""})
+        EXPECT_FALSE(parseFirmware(QLatin1String(bad), &release)) << bad;
+    EXPECT_EQ(firmwareText(0x0205), QStringLiteral("2.005"));
+    EXPECT_EQ(firmwareText(0x0210), QStringLiteral("2.010"));
+    EXPECT_EQ(firmwareText(0x0AFF), QStringLiteral("a.0ff"));
+}
+
+TEST(DeviceSpec, MalformedSpecsAreRejectedWithAMessage)
+{
+    const char* bad[] = {
+        "vasta:0200000001A3",  // no firmware
+        "vasta:0200000001A3:2.005:x",  // extra field
+        "ribo:0200000001A3:2.005",  // unknown product
+        "vasta:0200000001A:2.005",  // 11-character serial
+        "vasta:0200000001A34:2.005",  // 13-character serial
+        "vasta:02000000 1A3:2.005",  // space in serial
+        "vasta:0200000001A3:2.5",  // firmware
+        "vasta:0200000001A3:2.005,gain",  // preset without value
+        "vasta:0200000001A3:2.005,=3",  // preset without word
+        "vasta:0200000001A3:2.005,toolongword=1",  // word over 8 characters
+        "",
+    };
+    for (const char* text : bad) {
+        DeviceSpec spec;
+        QString error;
+        EXPECT_FALSE(parseDeviceSpec(QLatin1String(text), &spec, &error)) << text;
+        EXPECT_FALSE(error.isEmpty()) << text;
+    }
+}
+
+TEST(CommandLine, RunModeCollectsDevicesAndTraffic)
+{
+    SimCommandLine line;
+    QString error;
+    ASSERT_TRUE(parseCommandLine({"--socket", "/tmp/s", "--device", "vasta:0200000001A3:2.005", "--device",
+                                  "lyn:0400000000B1:2.004", "--traffic", "/tmp/t"},
+                                 &line, &error))
+        << error.toStdString();
+    EXPECT_EQ(line.socketPath, QStringLiteral("/tmp/s"));
+    EXPECT_EQ(line.devices.size(), 2);
+    EXPECT_EQ(line.trafficPath, QStringLiteral("/tmp/t"));
+    EXPECT_TRUE(line.request.isEmpty());
+}
+
+TEST(CommandLine, RequestsAreCheckedBeforeSending)
+{
+    SimCommandLine line;
+    QString error;
+    ASSERT_TRUE(parseCommandLine({"--socket", "/tmp/s", "set", "0200000001A3", "thbound", "10", "200"}, &line, &error));
+    EXPECT_EQ(line.request, QStringLiteral("set 0200000001A3 thbound 10 200"));
+    ASSERT_TRUE(parseCommandLine({"--socket", "/tmp/s", "list"}, &line, &error));
+    EXPECT_EQ(line.request, QStringLiteral("list"));
+
+    const QList<QStringList> bad = {
+        {"plug", "vasta:0200000001A3:2.005"},  // no socket
+        {"--socket", "/tmp/s", "plug", "vasta:bad:2.005"},
+        {"--socket", "/tmp/s", "fail", "0200000001A3"},
+        {"--socket", "/tmp/s", "unplug"},
+        {"--socket", "/tmp/s", "explode", "x"},
+        {"--socket", "/tmp/s", "--device", "vasta:0200000001A3"},
+        {"--socket", "/tmp/s", "--traffic", "/tmp/t", "list"},
+        {"--socket"},
+        {"--socket", "/tmp/s", "--bogus"},
+    };
+    for (const QStringList& args : bad) {
+        error.clear();
+        EXPECT_FALSE(parseCommandLine(args, &line, &error)) << args.join(' ').toStdString();
+        EXPECT_FALSE(error.isEmpty());
+    }
+}

@@ -1,0 +1,150 @@
+#include "commandreport.h"
+#include "simlimits.h"
+#include "virtualcontroller.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvanesim;
+
+namespace {
+
+QByteArray commandReport(const QByteArray& word, const QByteArray& value = {})
+{
+    QByteArray report(CommandReportSize, '\0');
+    report[0] = char(CommandReportId);
+    report.replace(1, qMin(word.size(), CommandWordSize), word.left(CommandWordSize));
+    report.replace(9, value.size(), value);
+    return report;
+}
+
+std::unique_ptr<CVNVirtualController> makeController(const char* spec = "vasta:0200000001A3:2.005")
+{
+    DeviceSpec parsed;
+    QString error;
+    EXPECT_TRUE(parseDeviceSpec(QLatin1String(spec), &parsed, &error));
+    return CVNVirtualController::create(parsed, &error);
+}
+
+// One command as the host performs it: set-feature, then get-feature.
+QByteArray exchange(CVNVirtualController* c, const QByteArray& word, const QByteArray& value = {})
+{
+    EXPECT_EQ(c->setFeature(commandReport(word, value)).status, TransferResult::Status::Ok);
+    const TransferResult answer = c->getFeature(CommandReportId, CommandReportSize);
+    EXPECT_EQ(answer.status, TransferResult::Status::Ok);
+    return answer.data;
+}
+
+}  // namespace
+
+TEST(HidController, AnswerReportEchoesTheWordAndCarriesZeroPaddedText)
+{
+    auto c = makeController();
+    const QByteArray answer = exchange(c.get(), "dserial");
+    ASSERT_EQ(answer.size(), CommandReportSize);
+    EXPECT_EQ(quint8(answer[0]), CommandReportId);
+    EXPECT_EQ(answer.mid(1, 8), QByteArray("dserial\0", 8));
+    EXPECT_EQ(answer.mid(9, 12), QByteArray("0200000001A3"));
+    EXPECT_EQ(answer.mid(21), QByteArray(CommandReportSize - 21, '\0'));
+}
+
+TEST(HidController, LongTextsAreCutToTheFields)
+{
+    auto c = makeController();
+    // A 64-character value fills the field with no terminating zero.
+    const QByteArray longText(64, 'a');
+    const QByteArray answer = exchange(c.get(), "dmode", longText);
+    EXPECT_EQ(answer.mid(9), longText);
+    EXPECT_EQ(exchange(c.get(), "dmode").mid(9), longText);
+    // Only the first 8 bytes of a word reach the controller.
+    EXPECT_EQ(answer.mid(1, 8), QByteArray("dmode\0\0\0", 8));
+}
+
+TEST(HidController, AllZeroValueIsAQueryAndAValueIsAWrite)
+{
+    auto c = makeController();
+    EXPECT_EQ(fieldText(exchange(c.get(), "gain", "5").mid(9)), QStringLiteral("5"));
+    EXPECT_EQ(fieldText(exchange(c.get(), "gain").mid(9)), QStringLiteral("5"));
+    EXPECT_TRUE(fieldText(exchange(c.get(), "gain", "8").mid(9)).contains(QLatin1String("error")));
+    EXPECT_TRUE(fieldText(exchange(c.get(), "bogus").mid(9)).contains(QLatin1String("error")));
+}
+
+TEST(HidController, ReportsOfOtherIdsOrSizesFail)
+{
+    auto c = makeController();
+    QByteArray wrongId = commandReport("gain");
+    wrongId[0] = 22;
+    EXPECT_EQ(c->setFeature(wrongId).status, TransferResult::Status::Fail);
+    EXPECT_EQ(c->setFeature(commandReport("gain") + '\0').status, TransferResult::Status::Fail);
+    EXPECT_EQ(c->getFeature(99, 10).status, TransferResult::Status::Fail);
+    EXPECT_EQ(c->getInput(CommandReportId, CommandReportSize).status, TransferResult::Status::Fail);
+    // A short get-feature is cut, a long one zero padded.
+    EXPECT_EQ(c->getFeature(CommandReportId, 5).data.size(), 5);
+    EXPECT_EQ(c->getFeature(TouchReportId, 200).data.size(), 200);
+}
+
+TEST(HidController, TrafficLinePerCommand)
+{
+    auto c = makeController();
+    QStringList lines;
+    c->setTrafficSink([&lines](const QString& line) { lines.append(line); });
+    exchange(c.get(), "gain");
+    exchange(c.get(), "thbound", "5 100");
+    exchange(c.get(), "gainmax", "3");
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], QStringLiteral("0200000001A3 gain  -> 3"));
+    EXPECT_EQ(lines[1], QStringLiteral("0200000001A3 thbound 5 100 -> 5 100"));
+    EXPECT_EQ(lines[2], QStringLiteral("0200000001A3 gainmax 3 -> error: read only"));
+}
+
+TEST(HidController, FaultsApplyToTheNextTransfers)
+{
+    auto c = makeController();
+    QStringList lines;
+    c->setTrafficSink([&lines](const QString& line) { lines.append(line); });
+    c->faults().failNext(2);
+    EXPECT_EQ(c->setFeature(commandReport("gain", "6")).status, TransferResult::Status::Fail);
+    EXPECT_EQ(c->getFeature(CommandReportId, CommandReportSize).status, TransferResult::Status::Fail);
+    EXPECT_TRUE(lines.isEmpty()) << "a failed set-feature performs no command";
+    EXPECT_EQ(fieldText(exchange(c.get(), "gain").mid(9)), QStringLiteral("3"));
+
+    c->faults().garbageNext(1);
+    EXPECT_EQ(c->setFeature(commandReport("dserial")).status, TransferResult::Status::Ok) << "garbage spares writes";
+    const TransferResult garbage = c->getFeature(CommandReportId, CommandReportSize);
+    EXPECT_EQ(garbage.status, TransferResult::Status::Ok);
+    EXPECT_EQ(garbage.data.size(), CommandReportSize);
+    EXPECT_NE(garbage.data.mid(9, 12), QByteArray("0200000001A3"));
+    EXPECT_EQ(fieldText(c->getFeature(CommandReportId, CommandReportSize).data.mid(9)), QStringLiteral("0200000001A3"));
+
+    c->faults().vanishNext();
+    EXPECT_EQ(c->getFeature(TouchReportId, TouchReportSize).status, TransferResult::Status::Vanished);
+}
+
+TEST(HidController, ResetRestartsTheFirmwareAndRefusesDfuForNow)
+{
+    auto c = makeController();
+    EXPECT_EQ(fieldText(exchange(c.get(), "dreset").mid(9)), QStringLiteral("ok"));
+    EXPECT_TRUE(fieldText(exchange(c.get(), "dreset", "dfu").mid(9)).contains(QLatin1String("error")));
+}
+
+TEST(HidController, PresetsOfTheSpecAreHeldAndUnknownOnesRejected)
+{
+    auto c = makeController("vasta:0200000001A3:2.005,gain=9");
+    ASSERT_TRUE(c);
+    EXPECT_EQ(fieldText(exchange(c.get(), "gain").mid(9)), QStringLiteral("9"));
+    DeviceSpec spec;
+    QString error;
+    ASSERT_TRUE(parseDeviceSpec(QStringLiteral("vasta:0200000001A3:2.005,nosuch=1"), &spec, &error));
+    EXPECT_FALSE(CVNVirtualController::create(spec, &error));
+    EXPECT_TRUE(error.contains(QLatin1String("nosuch")));
+}
+
+TEST(HidController, InterfaceDescribesTheHidFunction)
+{
+    auto c = makeController("lyn:0400000000B1:2.004");
+    const QList<UsbInterface> interfaces = c->interfaces();
+    ASSERT_EQ(interfaces.size(), 1);
+    EXPECT_EQ(interfaces[0].fields(),
+              QStringLiteral("path=sim#vid_3c2e&pid_0004#0400000000b1#hid kind=hid vid=3c2e pid=0004 rel=0204 "
+                             "serial=0400000000B1 usagepage=ff00 usage=0000 class=3 subclass=0 protocol=0 eps=81:int"));
+    EXPECT_TRUE(c->hasInterface(QStringLiteral("SIM#VID_3C2E&PID_0004#0400000000B1#HID")));
+}
