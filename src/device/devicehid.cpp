@@ -1,0 +1,106 @@
+#include "device/devicehid.h"
+
+#include "device/hidcommandreport.h"
+#include "device/touchframe.h"
+
+#include <QThread>
+
+CVNDeviceHid::CVNDeviceHid(CVNDeviceParent* parent, std::unique_ptr<CVNUsbHandle> handle)
+    : CVNDeviceDesc(parent)
+    , m_handle(std::move(handle))
+{
+    m_lastTransfer.start();
+}
+
+CVNDeviceHid::~CVNDeviceHid()
+{
+    close();
+}
+
+void CVNDeviceHid::close()
+{
+    // No lock: closing must be able to interrupt a blocked transfer.
+    if (m_handle)
+        m_handle->close();
+}
+
+template<typename Transfer>
+bool CVNDeviceHid::transferLocked(Transfer&& transfer)
+{
+    if (!isOpen() || !m_handle)
+        return false;
+    for (int attempt = 0; attempt < TransferAttempts; ++attempt) {
+        if (m_lastTransfer.elapsed() < TransferSpacingMs)
+            QThread::msleep(TransferSpacingMs);
+        m_lastTransfer.restart();
+        if (transfer())
+            return true;
+    }
+    if (CVNDeviceParent* parent = parentDevice())
+        parent->markNotOpen();
+    return false;
+}
+
+bool CVNDeviceHid::setFeatureLocked(const QByteArray& report)
+{
+    return transferLocked([&] { return m_handle->setFeature(report); });
+}
+
+bool CVNDeviceHid::getFeatureLocked(QByteArray& report)
+{
+    return transferLocked([&] {
+        QByteArray buffer = report;
+        if (!m_handle->getFeature(buffer) || buffer.size() != report.size())
+            return false;
+        report = buffer;
+        return true;
+    });
+}
+
+bool CVNDeviceHid::setFeature(const QByteArray& report)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return setFeatureLocked(report);
+}
+
+bool CVNDeviceHid::getFeature(QByteArray& report)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return getFeatureLocked(report);
+}
+
+QString CVNDeviceHid::sendCommand(const QString& command, const QString& value, bool waitAnswer)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!setFeatureLocked(CVNHidCommandReport::make(command, value)) || !waitAnswer)
+        return QString();
+    QByteArray answer = CVNHidCommandReport::answerBuffer();
+    if (!getFeatureLocked(answer))
+        return QString();
+    return CVNHidCommandReport::answerText(answer);
+}
+
+bool CVNDeviceHid::sendCommandRaw(const QString& command, const QByteArray& block, QByteArray& answerBlock,
+                                  bool waitAnswer)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!setFeatureLocked(CVNHidCommandReport::makeRaw(command, block)))
+        return false;
+    if (!waitAnswer)
+        return true;
+    QByteArray answer = CVNHidCommandReport::answerBuffer();
+    if (!getFeatureLocked(answer))
+        return false;
+    answerBlock = CVNHidCommandReport::answerBlock(answer);
+    return true;
+}
+
+bool CVNDeviceHid::readTouchReport(QByteArray& report)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    QByteArray buffer = CVNTouchFrame::reportBuffer();
+    if (!getFeatureLocked(buffer))
+        return false;
+    report = buffer;
+    return true;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "device/device.h"
+#include "device/platform/usbplatform.h"
+
+#include <QElapsedTimer>
+
+#include <memory>
+#include <mutex>
+
+// The HID interface of a controller: the command channel and the touch
+// report. Transfers block the calling thread; one device's transfers are
+// spaced at least TransferSpacingMs apart and a failed transfer is tried
+// TransferAttempts times, after which the controller is marked not open for
+// good.
+class CVNDeviceHid : public CVNDeviceDesc
+{
+    Q_OBJECT
+public:
+    static constexpr int TransferAttempts = 10;
+    static constexpr int TransferSpacingMs = 1;
+
+    CVNDeviceHid(CVNDeviceParent* parent, std::unique_ptr<CVNUsbHandle> handle);
+    ~CVNDeviceHid() override;
+
+    CVNDeviceKind kind() const override { return CVNDeviceKind::Hid; }
+    void close() override;
+
+    // report: first byte the report id; a get fills the buffer in place.
+    [[nodiscard]] bool setFeature(const QByteArray& report);
+    [[nodiscard]] bool getFeature(QByteArray& report);
+
+    // The answer text; empty when nothing was read.
+    QString sendCommand(const QString& command, const QString& value, bool waitAnswer);
+    // The same with a raw 64-byte value block; answerBlock receives the 64
+    // answer bytes unchanged. False when nothing was read.
+    [[nodiscard]] bool sendCommandRaw(const QString& command, const QByteArray& block, QByteArray& answerBlock,
+                                      bool waitAnswer);
+    // The 161-byte touch report (id 13).
+    [[nodiscard]] bool readTouchReport(QByteArray& report);
+
+private:
+    template<typename Transfer>
+    bool transferLocked(Transfer&& transfer);
+    bool setFeatureLocked(const QByteArray& report);
+    bool getFeatureLocked(QByteArray& report);
+
+    std::unique_ptr<CVNUsbHandle> m_handle;
+    QElapsedTimer m_lastTransfer;
+    std::mutex m_mutex;  // one exchange (set + get) at a time
+};

@@ -1,0 +1,151 @@
+#include "device/hidexchanges.h"
+
+#include "device/devicehid.h"
+#include "device/touchframe.h"
+
+#include <QPoint>
+#include <QSize>
+#include <QStringList>
+
+const QString CVNHidExchanges::UnknownResult = QStringLiteral("Unknown result");
+const QString CVNHidExchanges::InvalidArgument = QStringLiteral("Invalid argument");
+
+namespace {
+
+QString argumentsText(const QVariantList& arguments)
+{
+    QStringList parts;
+    for (const QVariant& argument : arguments)
+        parts.append(argument.toString());
+    return parts.join(QLatin1Char(' '));
+}
+
+bool toInteger(const QVariant& value, int& out)
+{
+    bool ok = false;
+    if (value.userType() == QMetaType::QString)
+        out = value.toString().trimmed().toInt(&ok);
+    else if (value.canConvert<int>())
+        out = value.toInt(&ok);
+    return ok;
+}
+
+} // namespace
+
+QString CVNHidExchanges::valueText(const CVNDeviceRequest& request)
+{
+    switch (request.type) {
+    case CVNDeviceRequest::Set: return request.value.toString();
+    case CVNDeviceRequest::Call: return argumentsText(request.arguments);
+    default: return QString();
+    }
+}
+
+bool CVNHidExchanges::isErrorAnswer(const QString& answer)
+{
+    return answer.contains(QLatin1String("error"), Qt::CaseInsensitive);
+}
+
+CVNDeviceRequest CVNHidExchanges::errorReply(const CVNDeviceRequest& request, const QString& text)
+{
+    CVNDeviceRequest reply = request.makeReply();
+    reply.type = CVNDeviceRequest::Error;
+    reply.text = text;
+    return reply;
+}
+
+CVNDeviceRequest CVNHidExchanges::generic(CVNDeviceHid& device, const CVNDeviceRequest& request)
+{
+    const QString answer = device.sendCommand(request.name, valueText(request), true);
+    if (isErrorAnswer(answer))
+        return errorReply(request, answer);
+    CVNDeviceRequest reply = request.makeReply();
+    reply.value = answer;
+    return reply;
+}
+
+CVNDeviceRequest CVNHidExchanges::gain(CVNDeviceHid& device, const CVNDeviceRequest& request)
+{
+    CVNDeviceRequest reply = generic(device, request);
+    if (reply.type != CVNDeviceRequest::Error)
+        reply.value = reply.value.toString().section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
+    return reply;
+}
+
+CVNDeviceRequest CVNHidExchanges::function(CVNDeviceHid& device, const CVNDeviceRequest& request)
+{
+    const QString answer = device.sendCommand(request.name, argumentsText(request.arguments), true);
+    if (isErrorAnswer(answer))
+        return errorReply(request, answer);
+    CVNDeviceRequest reply = request.makeReply();
+    reply.value = answer;
+    return reply;
+}
+
+CVNDeviceRequest CVNHidExchanges::boolean(CVNDeviceHid& device, const CVNDeviceRequest& request)
+{
+    QString text;
+    if (request.type == CVNDeviceRequest::Set)
+        text = request.value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    const QString answer = device.sendCommand(request.name, text, true);
+    if (isErrorAnswer(answer))
+        return errorReply(request, answer);
+    CVNDeviceRequest reply = request.makeReply();
+    reply.value = answer == QLatin1String("1");
+    return reply;
+}
+
+bool CVNHidExchanges::integersOf(const QVariant& value, int count, QVariantList& numbers)
+{
+    QVariantList items;
+    switch (value.userType()) {
+    case QMetaType::QPoint: items = {value.toPoint().x(), value.toPoint().y()}; break;
+    case QMetaType::QSize: items = {value.toSize().width(), value.toSize().height()}; break;
+    case QMetaType::QString: {
+        for (const QString& part : value.toString().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            items.append(part);
+        break;
+    }
+    default: items = value.toList(); break;
+    }
+    if (items.size() != count)
+        return false;
+    numbers.clear();
+    for (const QVariant& item : qAsConst(items)) {
+        int number = 0;
+        if (!toInteger(item, number))
+            return false;
+        numbers.append(number);
+    }
+    return true;
+}
+
+CVNDeviceRequest CVNHidExchanges::integers(CVNDeviceHid& device, const CVNDeviceRequest& request, int count)
+{
+    QString text;
+    if (request.type == CVNDeviceRequest::Set) {
+        QVariantList numbers;
+        // Nothing goes to the device for a value that is not `count` integers.
+        if (!integersOf(request.value, count, numbers))
+            return errorReply(request, InvalidArgument);
+        text = argumentsText(numbers);
+    }
+    const QString answer = device.sendCommand(request.name, text, true);
+    if (isErrorAnswer(answer))
+        return errorReply(request, answer);
+    QVariantList numbers;
+    if (!integersOf(answer, count, numbers))
+        return errorReply(request, UnknownResult);
+    CVNDeviceRequest reply = request.makeReply();
+    reply.value = numbers;
+    return reply;
+}
+
+CVNDeviceRequest CVNHidExchanges::touches(CVNDeviceHid& device, const CVNDeviceRequest& request)
+{
+    CVNDeviceRequest reply = request.makeReply();
+    QByteArray report;
+    // A failed read gives an empty value, like any request without answer.
+    reply.value = device.readTouchReport(report) ? CVNTouchFrame::fromTouchReport(report) : QByteArray();
+    return reply;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "device/devicerequest.h"
+
+#include <QString>
+
+class CVNDeviceHid;
+
+// The command channel's own exchanges: a request in, its one reply out.
+// Any answer containing "error" (any case) becomes an error reply (type 5)
+// carrying the device's words.
+class CVNHidExchanges
+{
+public:
+    static const QString UnknownResult;     // pair/triple answer of the wrong shape
+    static const QString InvalidArgument;   // pair/triple value that is not integers
+
+    static CVNDeviceRequest generic(CVNDeviceHid& device, const CVNDeviceRequest& request);
+    // Generic, keeping only the first space-separated word of the answer.
+    static CVNDeviceRequest gain(CVNDeviceHid& device, const CVNDeviceRequest& request);
+    static CVNDeviceRequest function(CVNDeviceHid& device, const CVNDeviceRequest& request);
+    static CVNDeviceRequest boolean(CVNDeviceHid& device, const CVNDeviceRequest& request);
+    // Pair (count 2) and triple (count 3) of integers.
+    static CVNDeviceRequest integers(CVNDeviceHid& device, const CVNDeviceRequest& request, int count);
+    // The touch report turned into the 256-byte touch frame.
+    static CVNDeviceRequest touches(CVNDeviceHid& device, const CVNDeviceRequest& request);
+
+    // The value text of the generic exchange: the value for a set, the
+    // arguments joined by spaces for a call, empty (a query) otherwise.
+    static QString valueText(const CVNDeviceRequest& request);
+    static bool isErrorAnswer(const QString& answer);
+    // The integers of a pair/triple value: a list, a string of numbers, a
+    // point or a size; false when it does not hold exactly count integers.
+    [[nodiscard]] static bool integersOf(const QVariant& value, int count, QVariantList& numbers);
+
+private:
+    static CVNDeviceRequest errorReply(const CVNDeviceRequest& request, const QString& text);
+};
