@@ -1,3 +1,4 @@
+#include "qtprinters.h"
 #include "standinsystemctl.h"
 
 #include "service/servicecontroller.h"

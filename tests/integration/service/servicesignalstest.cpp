@@ -1,0 +1,207 @@
+// The service host controlled the way systemd controls it: by signals to a
+// running service process. The service runs in a child process (this test
+// program started again with one hidden test selected), with a delegate that
+// prints every call it gets.
+#include "device/serviceosobserver.h"
+#include "service/serviceserver.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const kChildVariable = "CORVANE_TEST_SERVICE_CHILD";
+constexpr int kWaitMs = 10000;
+
+class PrintingDelegate : public CVNServiceAppDelegate, public CVNServiceOSObserver
+{
+public:
+    void start() override { print("start"); }
+    void stop() override { print("stop"); }
+    void pause() override { print("pause"); }
+    void resume() override { print("resume"); }
+    void processCommand(int command) override { print(QByteArray("command ") + QByteArray::number(command)); }
+    void serviceStarted() override { print("observer started"); }
+    void serviceStopped() override { print("observer stopped"); }
+
+    static void print(const QByteArray& call)
+    {
+        std::printf("CALL %s\n", call.constData());
+        std::fflush(stdout);
+    }
+};
+
+// Runs the service in a child process and reads its calls.
+class ServiceChild
+{
+public:
+    explicit ServiceChild(const QString& notifySocket = QString())
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(kChildVariable), QStringLiteral("1"));
+        if (!notifySocket.isEmpty())
+            environment.insert(QStringLiteral("NOTIFY_SOCKET"), notifySocket);
+        m_process.setProcessEnvironment(environment);
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--gtest_also_run_disabled_tests"),
+                         QStringLiteral("--gtest_filter=ServiceChild.DISABLED_RunService")});
+    }
+    ~ServiceChild()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(kWaitMs);
+        }
+    }
+
+    pid_t pid() const { return pid_t(m_process.processId()); }
+
+    // Waits until the child printed `call`; false when it did not in time.
+    bool waitFor(const QByteArray& call)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!m_calls.contains(call)) {
+            if (timer.hasExpired(kWaitMs))
+                return false;
+            m_process.waitForReadyRead(100);
+            readCalls();
+        }
+        return true;
+    }
+    bool send(int signalNumber) const { return ::kill(pid(), signalNumber) == 0; }
+    bool finish()
+    {
+        const bool finished = m_process.waitForFinished(kWaitMs);
+        readCalls();
+        return finished;
+    }
+    int exitCode() const { return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1000; }
+    QList<QByteArray> calls() const { return m_calls; }
+
+private:
+    void readCalls()
+    {
+        while (m_process.canReadLine()) {
+            const QByteArray line = m_process.readLine().trimmed();
+            if (line.startsWith("CALL "))
+                m_calls << line.mid(5);
+        }
+    }
+
+    QProcess m_process;
+    QList<QByteArray> m_calls;
+};
+
+// The receiving end of sd_notify, as systemd offers it.
+class NotifySocket
+{
+public:
+    NotifySocket()
+    {
+        m_path = m_dir.filePath(QStringLiteral("notify")).toLocal8Bit();
+        m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", m_path.constData());
+        m_bound = m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    }
+    ~NotifySocket()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool bound() const { return m_bound; }
+    QString path() const { return QString::fromLocal8Bit(m_path); }
+    // The next message, empty when none came in time.
+    QByteArray next() const
+    {
+        pollfd entry{m_fd, POLLIN, 0};
+        if (::poll(&entry, 1, kWaitMs) != 1)
+            return {};
+        char buffer[512];
+        const ssize_t size = ::recv(m_fd, buffer, sizeof(buffer), 0);
+        return size > 0 ? QByteArray(buffer, int(size)) : QByteArray();
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_path;
+    int m_fd = -1;
+    bool m_bound = false;
+};
+
+} // namespace
+
+// The service process itself; only runs inside a ServiceChild.
+TEST(ServiceChild, DISABLED_RunService)
+{
+    if (qEnvironmentVariableIsEmpty(kChildVariable))
+        GTEST_SKIP() << "runs only as the child of the service signal tests";
+    PrintingDelegate delegate;
+    CVNServiceServer server(QStringLiteral("CorvaneService"), QStringLiteral("signal test"), &delegate);
+    server.addObserver(&delegate);
+    const int exitCode = server.exec({QStringLiteral("CorvaneService"), QStringLiteral("-e")});
+    PrintingDelegate::print("exit " + QByteArray::number(exitCode));
+}
+
+TEST(ServiceSignals, PauseContinueUserControlAndStopReachTheApplicationInOrder)
+{
+    ServiceChild child;
+    ASSERT_TRUE(child.waitFor("observer started"));
+    ASSERT_TRUE(child.send(SIGTSTP));
+    ASSERT_TRUE(child.waitFor("pause"));
+    // A second pause while paused is no control at all.
+    ASSERT_TRUE(child.send(SIGTSTP));
+    ASSERT_TRUE(child.send(SIGCONT));
+    ASSERT_TRUE(child.waitFor("resume"));
+    // systemd sends SIGCONT with every stop; a running service ignores it.
+    ASSERT_TRUE(child.send(SIGCONT));
+    // User control 130.
+    ASSERT_TRUE(child.send(SIGRTMIN + 2));
+    ASSERT_TRUE(child.waitFor("command 2"));
+    ASSERT_TRUE(child.send(SIGTERM));
+    ASSERT_TRUE(child.finish());
+    EXPECT_EQ(child.exitCode(), 0);
+    EXPECT_EQ(child.calls(), (QList<QByteArray>{"start", "observer started", "pause", "resume", "command 2", "stop",
+                                                "observer stopped", "exit 0"}));
+}
+
+TEST(ServiceSignals, InterruptStopsAndSystemdHearsReadyAndStopping)
+{
+    NotifySocket notify;
+    ASSERT_TRUE(notify.bound());
+    ServiceChild child(notify.path());
+    EXPECT_EQ(notify.next(), "STATUS=Starting");
+    EXPECT_EQ(notify.next(), "READY=1\nSTATUS=Running");
+    ASSERT_TRUE(child.waitFor("observer started"));
+    ASSERT_TRUE(child.send(SIGINT));
+    EXPECT_EQ(notify.next(), "STOPPING=1\nSTATUS=Stopping");
+    ASSERT_TRUE(child.finish());
+    EXPECT_EQ(child.exitCode(), 0);
+    EXPECT_EQ(child.calls(), (QList<QByteArray>{"start", "observer started", "stop", "observer stopped", "exit 0"}));
+}
+
+TEST(ServiceSignals, StopWhilePausedStopsTheApplication)
+{
+    ServiceChild child;
+    ASSERT_TRUE(child.waitFor("observer started"));
+    ASSERT_TRUE(child.send(SIGTSTP));
+    ASSERT_TRUE(child.waitFor("pause"));
+    ASSERT_TRUE(child.send(SIGTERM));
+    ASSERT_TRUE(child.finish());
+    EXPECT_EQ(child.exitCode(), 0);
+    EXPECT_EQ(child.calls(),
+              (QList<QByteArray>{"start", "observer started", "pause", "stop", "observer stopped", "exit 0"}));
+}
