@@ -1,0 +1,3 @@
+#include "cli/clilogging.h"
+
+Q_LOGGING_CATEGORY(lcCli, "corvane.cli")
