@@ -110,8 +110,3 @@ CVNDeviceReplies CVNHidRouteTable::execute(CVNDeviceHid& device, const CVNDevice
     replies.insert(request.id, reply);
     return replies;
 }
-
-CVNDeviceReplies executeHidRequest(CVNDeviceHid& device, const CVNDeviceRequest& request)
-{
-    return CVNHidRouteTable::shared().execute(device, request);
-}

@@ -59,6 +59,3 @@ private:
     QVector<Handler> m_handlers;
     mutable QReadWriteLock m_lock;
 };
-
-// The entry point of the HID interface's execute.
-CVNDeviceReplies executeHidRequest(CVNDeviceHid& device, const CVNDeviceRequest& request);
