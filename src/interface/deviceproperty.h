@@ -1,0 +1,89 @@
+#pragma once
+
+#include "interface/entity.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+class CVNDeviceInterface;
+
+// A property whose value lives on a device: cached here, refreshed through
+// device requests that its interface sends, and re-read when a property it
+// depends on changes.
+class DeviceProperty : public CVNProperty
+{
+public:
+    // Request state: what the cached value means and what the next
+    // makeRequest() asks for.
+    enum RequestState : int {
+        Idle = 0,               // nothing valid cached, or the last exchange failed
+        ActionRequested = 1,    // a write waits to be sent
+        DownloadRequested = 2,  // a read waits to be sent
+        ReplyReceived = 3,      // the cache holds what the device last reported
+    };
+
+    DeviceProperty(CVNDeviceInterface* interface, const QString& name, const QString& description,
+                   const QString& command, int accessMode);
+
+    void store() override;
+
+    QString execute(CVNEntityContext& context) override;
+    void setValue(const QJsonValue& value) override;
+    QJsonValue value() override;
+    CVNDeviceRequest makeRequest() override;
+    void handleReply(const CVNDeviceRequest& reply) override;
+
+    CVNDeviceInterface* deviceInterface() const { return m_interface; }
+    int requestState() const { return m_requestState; }
+    void setRequestState(int state) { m_requestState = state; }
+    QString lastError() const { return m_lastError; }
+
+    // "depends" links, keyed by entity name.
+    void addDependency(DeviceProperty* property);
+    void addDependent(DeviceProperty* property);
+    const QHash<QString, DeviceProperty*>& dependencies() const { return m_dependencies; }
+    const QHash<QString, DeviceProperty*>& dependents() const { return m_dependents; }
+    // Every property that depends on this one, directly or through others,
+    // each once, this one excluded.
+    QList<DeviceProperty*> collectDependents() const;
+    // Re-reads every dependent from the device.
+    void refreshDependents();
+
+    // The text of a read: the last device error while the state is idle,
+    // else the cached value's text.
+    QString readText();
+
+    static QString notWritableText() { return QStringLiteral("Property is not writable"); }
+    static QString invalidArgumentText() { return QStringLiteral("Invalid argument"); }
+
+protected:
+    // The class's write syntax: checks and parses the words, stores the value
+    // and returns an empty text, or returns the message and changes nothing.
+    [[nodiscard]] virtual QString writeWords(const QStringList& words) = 0;
+    // Converts a JSON value into the cache; false (nothing changed) when it
+    // does not convert.
+    [[nodiscard]] virtual bool assignJson(const QJsonValue& value) = 0;
+    // Takes the value of a device reply into the cache.
+    virtual void assignReply(const QVariant& value) = 0;
+    virtual QString valueText() const = 0;
+    virtual QJsonValue cachedJson() const = 0;
+    // The value field of a set request.
+    virtual QVariant requestValue() const = 0;
+
+    // Called after a good reply has been taken; the base does nothing.
+    virtual void replyTaken(const CVNDeviceRequest& reply) { (void)reply; }
+
+    // A stored write: state 1, send, refresh the dependents.
+    void commitWrite();
+    // Asks the interface to exchange this property's request.
+    void send();
+
+private:
+    CVNDeviceInterface* m_interface;
+    int m_requestState = Idle;
+    QString m_lastError;
+    QHash<QString, DeviceProperty*> m_dependencies;
+    QHash<QString, DeviceProperty*> m_dependents;
+};
