@@ -1,5 +1,8 @@
+#include "qtprinters.h"
+
 #include "service/serviceunit.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 TEST(ServiceUnit, AccountsBecomeUserNames)
@@ -38,4 +41,15 @@ TEST(ServiceUnit, DescriptionStaysOnOneLine)
                                               QStringLiteral("/usr/bin/CorvaneService -e"), QString());
     EXPECT_TRUE(text.startsWith(QStringLiteral("[Unit]\nDescription=Touch 100%% [Service]\n")));
     EXPECT_EQ(text.count(QStringLiteral("\n[Service]\n")), 1);
+}
+
+TEST(ServiceUnit, ShippedUnitIsTheOneInstallWritesForTheInstalledProgram)
+{
+    QFile shipped(QStringLiteral(CORVANE_SOURCE_DIR "/packaging/CorvaneService.service"));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    const std::optional<QString> execStart = CVNServiceUnit::execStart(QStringLiteral("/usr/bin/CorvaneService"));
+    ASSERT_TRUE(execStart.has_value());
+    const QString description =
+        QStringLiteral("Corvane Service application, the centralized application to communicate with Corvane devices");
+    EXPECT_EQ(QString::fromUtf8(shipped.readAll()), CVNServiceUnit::text(description, *execStart, QString()));
 }
