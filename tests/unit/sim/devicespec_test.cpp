@@ -1,6 +1,8 @@
 #include "devicespec.h"
 #include "simcommandline.h"
 
+#include "qstringprinter.h"
+
 #include <gtest/gtest.h>
 
 using namespace corvanesim;

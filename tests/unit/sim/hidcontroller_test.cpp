@@ -2,6 +2,8 @@
 #include "simlimits.h"
 #include "virtualcontroller.h"
 
+#include "qstringprinter.h"
+
 #include <gtest/gtest.h>
 
 using namespace corvanesim;

@@ -1,6 +1,8 @@
 #include "registercatalog.h"
 #include "registertable.h"
 
+#include "qstringprinter.h"
+
 #include <gtest/gtest.h>
 
 using namespace corvanesim;

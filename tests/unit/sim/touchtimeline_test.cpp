@@ -2,6 +2,8 @@
 #include "touchtimeline.h"
 
 #include <QSet>
+#include "qstringprinter.h"
+
 #include <gtest/gtest.h>
 
 using namespace corvanesim;
