@@ -1,0 +1,316 @@
+// Discovery and connections between managers on loopback. These bind the
+// discovery socket on a port the system chooses, never the fixed one.
+#include "comtesthelpers.h"
+
+#include "com/discoverydatagram.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUdpSocket>
+
+#include <gtest/gtest.h>
+
+using comtest::waitUntil;
+
+namespace {
+
+// A service-type manager on loopback with its own discovery port.
+std::unique_ptr<CVNComManager> startedService()
+{
+    auto service = std::make_unique<CVNComManager>(Service);
+    service->setDiscoveryPort(0);
+    service->start(QHostAddress::LocalHost);
+    return service;
+}
+
+std::unique_ptr<CVNComManager> startedClient(quint16 discoveryPort, ConnectionType type = VeilCLI)
+{
+    auto client = std::make_unique<CVNComManager>(type);
+    client->setDiscoveryPort(discoveryPort);
+    client->start(QHostAddress::LocalHost);
+    return client;
+}
+
+// A UDP socket on loopback that plays another node.
+struct Probe {
+    QUdpSocket socket;
+    Probe() { EXPECT_TRUE(socket.bind(QHostAddress(QHostAddress::LocalHost), 0)); }
+    void send(const QByteArray& datagram, quint16 port)
+    {
+        socket.writeDatagram(datagram, QHostAddress(QHostAddress::LocalHost), port);
+    }
+    QList<QByteArray> received;
+    bool waitForDatagrams(int count)
+    {
+        return waitUntil([&] {
+            while (socket.hasPendingDatagrams()) {
+                QByteArray data(int(socket.pendingDatagramSize()), '\0');
+                socket.readDatagram(data.data(), data.size());
+                received.append(data);
+            }
+            return received.size() >= count;
+        });
+    }
+};
+
+struct Listener {
+    QTcpServer server;
+    Listener() { EXPECT_TRUE(server.listen(QHostAddress(QHostAddress::LocalHost), 0)); }
+    quint16 port() const { return server.serverPort(); }
+};
+
+} // namespace
+
+TEST(ComManager, NodeIdIsBuiltAtStartAndUniquePerInstance)
+{
+    CVNComManager a(VeilCLI);
+    CVNComManager b(VeilCLI);
+    EXPECT_TRUE(a.nodeId().isEmpty());
+    a.setDiscoveryPort(1);
+    b.setDiscoveryPort(1);
+    a.start(QHostAddress::LocalHost);
+    b.start(QHostAddress::LocalHost);
+    EXPECT_TRUE(a.nodeId().startsWith("CorvaneVeilCLI"));
+    EXPECT_NE(a.nodeId(), b.nodeId());
+    EXPECT_EQ(a.listenAddress(), QHostAddress::LocalHost);
+    // A client never listens on TCP.
+    EXPECT_FALSE(a.server().isListening());
+    EXPECT_EQ(a.peerManager().broadcastTargets(), QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)});
+}
+
+TEST(ComManager, ServiceAndClientConnectAndMatchConnectionInfo)
+{
+    auto service = startedService();
+    ASSERT_TRUE(service->server().isListening());
+    ASSERT_NE(service->peerManager().boundPort(), 0);
+    auto client = startedClient(service->peerManager().boundPort());
+
+    ASSERT_TRUE(waitUntil([&] {
+        return service->connections().size() == 1 && service->connections().first()->peerType() == VeilCLI;
+    }));
+    ASSERT_EQ(client->connections().size(), 1);
+    CVNComConnection* clientSide = client->connections().first();
+    CVNComConnection* serviceSide = service->connections().first();
+    EXPECT_EQ(clientSide->state(), QAbstractSocket::ConnectedState);
+    EXPECT_EQ(clientSide->peerType(), Service);
+    EXPECT_EQ(clientSide->localType(), VeilCLI);
+    EXPECT_EQ(serviceSide->localType(), Service);
+    const CVNComConnection::IdPair expected(service->nodeId(), client->nodeId());
+    EXPECT_EQ(clientSide->idPair(), expected);
+    EXPECT_EQ(serviceSide->idPair(), expected);
+    EXPECT_TRUE(service->hasConnectionWithIdPair(client->nodeId(), service->nodeId()));
+    EXPECT_EQ(serviceSide->endpointPort(), clientSide->localPort());
+    EXPECT_EQ(clientSide->endpointPort(), service->server().serverPort());
+}
+
+TEST(ComManager, ClientOpensNoSecondConnectionToAKnownService)
+{
+    auto service = startedService();
+    auto client = startedClient(service->peerManager().boundPort());
+    ASSERT_TRUE(waitUntil([&] { return client->connections().size() == 1; }));
+
+    Probe probe;
+    Listener sameIdOtherPort;
+    Listener marker;
+    const quint16 clientPort = client->peerManager().boundPort();
+    // The service's next answer, then the same service id from another port.
+    probe.send(service->peerManager().discoveryDatagram(), clientPort);
+    probe.send(DiscoveryDatagram::buildDiscovery(sameIdOtherPort.port(), Service, service->nodeId()), clientPort);
+    // A new service: its connection proves the datagrams before it were handled.
+    probe.send(DiscoveryDatagram::buildDiscovery(marker.port(), Service, "another-service"), clientPort);
+
+    ASSERT_TRUE(waitUntil([&] { return client->connections().size() >= 2; }));
+    ASSERT_EQ(client->connections().size(), 2);
+    EXPECT_EQ(client->connections().at(1)->endpointPort(), marker.port());
+    EXPECT_FALSE(sameIdOtherPort.server.hasPendingConnections());
+}
+
+TEST(ComManager, ServiceIgnoresServicesAndItsOwnDatagrams)
+{
+    auto service = startedService();
+    auto otherService = startedService();
+    Probe probe;
+    const quint16 port = service->peerManager().boundPort();
+    probe.send(otherService->peerManager().discoveryDatagram(), port);
+    probe.send(service->peerManager().discoveryDatagram(), port);
+    probe.send(DiscoveryDatagram::buildDiscovery(0, VeilCLI, service->nodeId()), port);  // own id
+    probe.send(QByteArray("not a document"), port);
+    probe.send(DiscoveryDatagram::buildDiscovery(0, VeilCLI, "client-1"), port);
+
+    ASSERT_TRUE(probe.waitForDatagrams(1));
+    EXPECT_EQ(probe.received.size(), 1);
+    EXPECT_EQ(probe.received.first(), service->peerManager().discoveryDatagram());
+    EXPECT_TRUE(service->connections().isEmpty());
+}
+
+TEST(ComManager, ClientsIgnoreClientsAndDatagramsWithTheirOwnId)
+{
+    Probe probe;  // stands in for the discovery port: receives the client's broadcasts
+    auto client = startedClient(probe.socket.localPort());
+    auto otherClient = startedClient(probe.socket.localPort(), DesktopLink);
+    ASSERT_TRUE(probe.waitForDatagrams(2));
+
+    Listener wrong;
+    Listener right;
+    const quint16 clientPort = client->peerManager().boundPort();
+    probe.send(otherClient->peerManager().discoveryDatagram(), clientPort);
+    probe.send(DiscoveryDatagram::buildDiscovery(wrong.port(), VeilCLI, "client-x"), clientPort);
+    probe.send(DiscoveryDatagram::buildDiscovery(wrong.port(), Service, client->nodeId()), clientPort);
+    probe.send(DiscoveryDatagram::buildDiscovery(0, Service, "service-no-port"), clientPort);
+    probe.send(DiscoveryDatagram::buildDiscovery(right.port(), Service, "service-1"), clientPort);
+
+    ASSERT_TRUE(waitUntil([&] { return !client->connections().isEmpty(); }));
+    ASSERT_EQ(client->connections().size(), 1);
+    EXPECT_EQ(client->connections().first()->endpointPort(), right.port());
+    EXPECT_EQ(client->connections().first()->idPair(), CVNComConnection::IdPair("service-1", client->nodeId()));
+    EXPECT_FALSE(wrong.server.hasPendingConnections());
+    EXPECT_TRUE(otherClient->connections().isEmpty());
+}
+
+TEST(ComManager, ConnectionToAVanishedServiceIsRemovedAndRetried)
+{
+    Probe probe;
+    auto client = startedClient(probe.socket.localPort());
+    QTcpServer gone;
+    ASSERT_TRUE(gone.listen(QHostAddress(QHostAddress::LocalHost), 0));
+    const quint16 port = gone.serverPort();
+    gone.close();
+
+    int removed = 0;
+    QObject::connect(client.get(), &CVNComManager::removedConnection, [&] { ++removed; });
+    const QByteArray answer = DiscoveryDatagram::buildDiscovery(port, Service, "service-gone");
+    probe.send(answer, client->peerManager().boundPort());
+    ASSERT_TRUE(waitUntil([&] { return removed == 1; }));
+    EXPECT_TRUE(client->connections().isEmpty());
+
+    // The service comes back on that port: the next answer connects.
+    QTcpServer back;
+    ASSERT_TRUE(back.listen(QHostAddress(QHostAddress::LocalHost), port));
+    probe.send(answer, client->peerManager().boundPort());
+    ASSERT_TRUE(waitUntil([&] {
+        return client->connections().size() == 1
+            && client->connections().first()->state() == QAbstractSocket::ConnectedState;
+    }));
+}
+
+TEST(ComManager, GarbagePeerIsClosedWhileOthersAreAnswered)
+{
+    auto service = startedService();
+    comtest::EchoResponder responder(service.get());
+    const quint16 port = service->server().serverPort();
+
+    QTcpSocket good;
+    good.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+    ASSERT_TRUE(waitUntil([&] { return good.state() == QAbstractSocket::ConnectedState; }));
+    CVNDocumentBuffer goodBuffer;
+    auto exchange = [&](int id) -> std::optional<QJsonDocument> {
+        good.write(CVNBinaryJson::encodeDocument(comtest::request(id)));
+        std::optional<QJsonDocument> answer;
+        waitUntil([&] {
+            if (!goodBuffer.append(good.readAll()))
+                return true;
+            answer = goodBuffer.takeNext();
+            return bool(answer);
+        });
+        return answer;
+    };
+    ASSERT_TRUE(exchange(1));
+
+    const QByteArray garbage[] = {
+        QByteArray("GET / HTTP/1.0\r\n\r\n"),
+        QByteArray("qbjs\x02\x00\x00\x00", 8),
+        QByteArray("qbjs\x01\x00\x00\x00\xff\xff\xff\x7f", 12),  // announces ~2 GiB
+        CVNBinaryJson::encodeDocument(comtest::request(9)) + QByteArray(64, '\xee'),
+    };
+    for (const QByteArray& bytes : garbage) {
+        QTcpSocket bad;
+        bad.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+        ASSERT_TRUE(waitUntil([&] { return service->connections().size() == 2; }));
+        bad.write(bytes);
+        ASSERT_TRUE(waitUntil([&] { return bad.state() == QAbstractSocket::UnconnectedState; })) << bytes.toHex().toStdString();
+        ASSERT_TRUE(waitUntil([&] { return service->connections().size() == 1; }));
+
+        const auto answer = exchange(2);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->object().value("echo").toObject(), comtest::request(2));
+    }
+    EXPECT_EQ(responder.broken(), 4);
+}
+
+TEST(ComManager, ServiceAnswersEveryDocumentInOrder)
+{
+    auto service = startedService();
+    comtest::EchoResponder responder(service.get());
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress(QHostAddress::LocalHost), service->server().serverPort());
+    ASSERT_TRUE(waitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; }));
+
+    // Two documents in one write, an empty object, then one split over writes.
+    const QByteArray split = CVNBinaryJson::encodeDocument(comtest::request(4));
+    socket.write(CVNBinaryJson::encodeDocument(comtest::request(1)) + CVNBinaryJson::encodeDocument(comtest::request(2))
+                 + CVNBinaryJson::encodeDocument(QJsonObject()) + split.left(5));
+    socket.flush();
+    ASSERT_TRUE(waitUntil([&] { return responder.answered() == 3; }));
+    socket.write(split.mid(5, 10));
+    socket.flush();
+    socket.write(split.mid(15));
+
+    CVNDocumentBuffer buffer;
+    QList<QJsonObject> answers;
+    ASSERT_TRUE(waitUntil([&] {
+        EXPECT_TRUE(buffer.append(socket.readAll()));
+        while (auto document = buffer.takeNext())
+            answers.append(document->object());
+        return answers.size() >= 4;
+    }));
+    ASSERT_EQ(answers.size(), 4);
+    EXPECT_EQ(answers[0].value("echo").toObject(), comtest::request(1));
+    EXPECT_EQ(answers[1].value("echo").toObject(), comtest::request(2));
+    EXPECT_TRUE(answers[2].value("echo").toObject().isEmpty());
+    EXPECT_EQ(answers[3].value("echo").toObject(), comtest::request(4));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(answers[i].value("n").toInt(), i + 1);
+}
+
+TEST(ComManager, StopKeepsConnectionsAndRestartUsesTheNewAddress)
+{
+    auto service = startedService();
+    auto client = startedClient(service->peerManager().boundPort());
+    ASSERT_TRUE(waitUntil([&] { return service->connections().size() == 1; }));
+    const QString firstId = service->nodeId();
+
+    service->stop();
+    EXPECT_FALSE(service->server().isListening());
+    EXPECT_EQ(service->peerManager().boundPort(), 0);
+    EXPECT_EQ(service->connections().size(), 1);
+
+    service->start(QHostAddress::Any);
+    EXPECT_EQ(service->listenAddress(), QHostAddress::Any);
+    EXPECT_TRUE(service->server().isListening());
+    EXPECT_EQ(service->server().serverAddress(), QHostAddress(QHostAddress::Any));
+    EXPECT_NE(service->nodeId(), firstId);
+
+    // A second client still reaches the restarted service through loopback.
+    auto second = startedClient(service->peerManager().boundPort(), CloudLink);
+    ASSERT_TRUE(waitUntil([&] {
+        return service->connections().size() == 2 && service->connections().at(1)->peerType() == CloudLink;
+    }));
+    EXPECT_EQ(service->connections().at(1)->idPair(), CVNComConnection::IdPair(service->nodeId(), second->nodeId()));
+}
+
+TEST(ComManager, ClosedConnectionsAreRemovedOnce)
+{
+    auto service = startedService();
+    QList<CVNComConnection*> added, removed;
+    QObject::connect(service.get(), &CVNComManager::addedConnection, [&](CVNComConnection* c) { added.append(c); });
+    QObject::connect(service.get(), &CVNComManager::removedConnection, [&](CVNComConnection* c) { removed.append(c); });
+    {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress(QHostAddress::LocalHost), service->server().serverPort());
+        ASSERT_TRUE(waitUntil([&] { return added.size() == 1; }));
+    }
+    ASSERT_TRUE(waitUntil([&] { return removed.size() == 1; }));
+    EXPECT_EQ(removed.first(), added.first());
+    EXPECT_TRUE(service->connections().isEmpty());
+    EXPECT_EQ(removed.size(), 1);
+}
