@@ -41,6 +41,8 @@ bool watchStopSignals(QCoreApplication* app)
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
+    // A client that goes away while it is answered must not end the simulator.
+    ::signal(SIGPIPE, SIG_IGN);
     return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
 }
 

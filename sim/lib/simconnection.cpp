@@ -41,6 +41,10 @@ void CVNSimConnection::readLines()
     m_buffer += m_socket->readAll();
     int newline;
     while (!m_closing && (newline = m_buffer.indexOf('\n')) >= 0) {
+        if (newline > MaxLineLength) {
+            close();
+            return;
+        }
         const QByteArray line = m_buffer.left(newline);
         m_buffer.remove(0, newline + 1);
         handleLine(QString::fromUtf8(line).remove(QLatin1Char('\r')));

@@ -17,6 +17,17 @@ LiveSources liveSources(const QElapsedTimer* started, const CVNTouchTimeline* ti
     return s;
 }
 
+// Keeps one exchange on one line of the traffic log whatever bytes a host sent.
+QString printable(const QString& text)
+{
+    QString out = text;
+    for (QChar& c : out) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QLatin1Char('.');
+    }
+    return out;
+}
+
 QByteArray garbage(int reportId, int length)
 {
     QByteArray bytes(length, '\0');
@@ -37,7 +48,7 @@ CVNVirtualController::CVNVirtualController(const DeviceSpec& spec)
     m_started.start();
     m_hid.setTrafficSink([this](const QString& word, const QString& value, const QString& answer) {
         if (m_traffic)
-            m_traffic(QStringLiteral("%1 %2 %3 -> %4").arg(m_spec.serial, word, value, answer));
+            m_traffic(QStringLiteral("%1 %2 %3 -> %4").arg(m_spec.serial, printable(word), printable(value), printable(answer)));
     });
     m_hid.setCommandHook([this](const QString& word, const QString& value, const QString& answer) {
         return controllerCommand(word, value, answer);

@@ -66,6 +66,11 @@ public:
         m_socket.flush();
         return readLine();
     }
+    void send(const QByteArray& bytes)
+    {
+        m_socket.write(bytes);
+        m_socket.flush();
+    }
     bool waitClosed()
     {
         if (m_socket.state() == QLocalSocket::UnconnectedState)
@@ -265,6 +270,11 @@ TEST_F(SimProcess, BadInputIsRefusedWithAMessage)
     EXPECT_TRUE(raw.request(QStringLiteral("plug nonsense")).startsWith(QLatin1String("error")));
     EXPECT_TRUE(raw.request(QStringLiteral("fail 0200000001A3 many")).startsWith(QLatin1String("error")));
     EXPECT_TRUE(raw.request(QStringLiteral("open ") + VastaPath).startsWith(QLatin1String("error"))) << "role is fixed";
+
+    LineClient flood;
+    ASSERT_TRUE(flood.connectTo(m_socket));
+    flood.send(QByteArray(1024 * 1024 + 16, 'x'));
+    EXPECT_TRUE(flood.waitClosed()) << "a line over 1 MiB closes the connection";
 
     const SimRun second = runSim({QStringLiteral("--socket"), m_socket});
     EXPECT_NE(second.exitCode, 0) << "the socket is in use";

@@ -92,7 +92,9 @@ TEST(HidController, TrafficLinePerCommand)
     exchange(c.get(), "gain");
     exchange(c.get(), "thbound", "5 100");
     exchange(c.get(), "gainmax", "3");
-    ASSERT_EQ(lines.size(), 3);
+    exchange(c.get(), "dmode", "two\nlines");
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[3], QStringLiteral("0200000001A3 dmode two.lines -> two.lines")) << "one line per exchange";
     EXPECT_EQ(lines[0], QStringLiteral("0200000001A3 gain  -> 3"));
     EXPECT_EQ(lines[1], QStringLiteral("0200000001A3 thbound 5 100 -> 5 100"));
     EXPECT_EQ(lines[2], QStringLiteral("0200000001A3 gainmax 3 -> error: read only"));
