@@ -1,0 +1,238 @@
+#include "standinservice.h"
+
+#include "cli/applicationclient.h"
+#include "cli/optionresult.h"
+#include "cli/pendingoption.h"
+#include "com/comconnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+// Bound of every wait for the client: discovery, connection and the
+// client's own service timer all fit well within it.
+constexpr int kWaitMs = 15000;
+
+class ClientTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QSettings().remove(QStringLiteral("CLIClient"));
+        client = std::make_unique<CVNApplicationClient>();
+        client->output().setString(&text);
+    }
+
+    // Runs the options through the client the way the service client does:
+    // local options synchronously, everything else answered later.
+    int run(const QStringList& words)
+    {
+        EXPECT_TRUE(options.parse(QStringList{ QStringLiteral("CorvaneService") } + words)) << options.error().toStdString();
+        QSignalSpy finished(client.get(), &CVNApplicationClient::optionsFinished);
+        int result = 0;
+        client->consumeOptions(result, options);
+        if (result != CVNOptionResult::Wait)
+            return result;
+        if (!finished.wait(kWaitMs))
+            return -1;
+        return finished.first().first().toInt();
+    }
+
+    QString printed()
+    {
+        client->output().flush();
+        return text;
+    }
+
+    QString text;
+    CVNPendingOptionList options;
+    std::unique_ptr<CVNApplicationClient> client;
+};
+
+QString serviceEndpoint(StandInService& service)
+{
+    return QStringLiteral("127.0.0.1:%1").arg(service.port());
+}
+}
+
+TEST_F(ClientTest, HelpComesFromTheServiceMergedWithTheLocalOptions)
+{
+    StandInService service;
+    QSignalSpy ready(client.get(), &CVNApplicationClient::helpTableReady);
+    CVNHelpTable table;
+    int result = 0;
+    client->helpTable(result, table);
+    ASSERT_EQ(result, CVNOptionResult::Wait);
+    ASSERT_TRUE(ready.wait(kWaitMs));
+    EXPECT_EQ(ready.first().first().toInt(), CVNOptionResult::Processed);
+
+    client->helpTable(result, table);
+    EXPECT_EQ(result, CVNOptionResult::Processed);
+    ASSERT_EQ(table.value("Session").size(), 2);
+    EXPECT_TRUE(table.value("Session").at(0).startsWith("      --echo=WORDS "));
+    ASSERT_EQ(table.value("Connection").size(), 4);
+    EXPECT_TRUE(table.value("Connection").at(0).startsWith("  -a, --host HOST_IP [timeout] "));
+
+    ASSERT_EQ(service.requests.size(), 1);
+    const QJsonObject action = service.requests.first()["actions"].toObject()["list"].toArray().first().toObject();
+    EXPECT_EQ(action, (QJsonObject{ { "key", "help" } }));
+    EXPECT_TRUE(printed().isEmpty());
+}
+
+TEST_F(ClientTest, VersionJoinsTheLocalAndTheSessionText)
+{
+    StandInService service;
+    QSignalSpy ready(client.get(), &CVNApplicationClient::versionReady);
+    QString version;
+    int result = 0;
+    client->version(result, version);
+    ASSERT_EQ(result, CVNOptionResult::Wait);
+    ASSERT_TRUE(ready.wait(kWaitMs));
+    client->version(result, version);
+    EXPECT_EQ(result, CVNOptionResult::Processed);
+    EXPECT_EQ(version, "Protocol Communication v1.0.0\nSession Manager 1.0.0\nNo Device found");
+}
+
+TEST_F(ClientTest, CliRoundTripPrintsTheOutputAndKeepsWhatTheServiceLeft)
+{
+    StandInService service;
+    EXPECT_EQ(run({ "--echo", "a", "b", "--echo", "-1", "--unknown", "x" }), CVNOptionResult::NotFound);
+    EXPECT_EQ(printed(), "a b\n-1\n");
+    EXPECT_EQ(options.names(), QStringList{ "unknown" });
+    EXPECT_EQ(options.first().values, QStringList{ "x" });
+
+    const QJsonObject request = service.requests.last();
+    EXPECT_EQ(request["cli"].toObject()["parser"].toArray().size(), 3);
+
+    text.clear();
+    EXPECT_EQ(run({ "--fail", "--echo", "later" }), CVNOptionResult::Error);
+    EXPECT_EQ(printed(), "Something went Error\n");
+    EXPECT_EQ(options.names(), QStringList{ "echo" });
+}
+
+TEST_F(ClientTest, FileReadForTheServiceAndTheCommandRepeated)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("settings.set");
+    const QByteArray contents("\x00\x10\xffsettings", 11);
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
+    StandInService service;
+    EXPECT_EQ(run({ "--upload", path }), CVNOptionResult::Finished);
+    EXPECT_EQ(printed(), "uploaded 11 bytes\n");
+    EXPECT_EQ(service.uploaded, contents);
+    ASSERT_EQ(service.requests.size(), 2);
+    const QJsonObject repeated = service.requests.at(1)["cli"].toObject()["parser"].toArray().first().toObject();
+    const QJsonObject file = repeated["file_operations"].toArray().first().toObject();
+    EXPECT_EQ(file["filename"].toString(), path);
+    EXPECT_EQ(file["result"].toString(), "File read successful");
+
+    text.clear();
+    EXPECT_EQ(run({ "--upload", dir.filePath("missing") }), CVNOptionResult::Finished);
+    EXPECT_EQ(printed(), "Cannot open file to " + dir.filePath("missing") + "\n");
+}
+
+TEST_F(ClientTest, FileWrittenForTheServiceOrNothingLeftBehind)
+{
+    QTemporaryDir dir;
+    StandInService service;
+    const QString path = dir.filePath("out.set");
+    EXPECT_EQ(run({ "--download", path }), CVNOptionResult::Finished);
+    EXPECT_EQ(printed(), "File write successful to " + path + "\n");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), service.downloadData);
+    // The contents are not sent back with the status.
+    const QJsonObject repeated = service.requests.last()["cli"].toObject()["parser"].toArray().first().toObject();
+    EXPECT_TRUE(repeated["file_operations"].toArray().first().toObject()["data"].toString().isEmpty());
+
+    text.clear();
+    const QString unwritable = dir.filePath("no-such-folder/out.set");
+    EXPECT_EQ(run({ "--download", unwritable }), CVNOptionResult::Finished);
+    EXPECT_EQ(printed(), "Cannot write to file to " + unwritable + "\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{ "out.set" });
+}
+
+TEST_F(ClientTest, ConnectionLostWhileTheServiceWorksEndsTheCommand)
+{
+    StandInService service;
+    EXPECT_EQ(run({ "--hang" }), CVNOptionResult::Error);
+    EXPECT_EQ(printed(), "Connection " + serviceEndpoint(service) + " lost\n");
+    EXPECT_EQ(service.requests.size(), 1) << "the command is not sent a second time";
+}
+
+TEST_F(ClientTest, HostPingAndListHosts)
+{
+    StandInService service;
+    EXPECT_EQ(run({ "--host", "127.0.0.1" }), CVNOptionResult::Processed);
+    EXPECT_EQ(printed(), "Connected to service: " + serviceEndpoint(service) + "\n");
+    ASSERT_NE(client->currentConnection(), nullptr);
+
+    text.clear();
+    EXPECT_EQ(run({ "--ping" }), CVNOptionResult::Processed);
+    EXPECT_TRUE(printed().startsWith("Host 127.0.0.1 is alive. Time=")) << printed().toStdString();
+    EXPECT_TRUE(printed().endsWith("ms\n"));
+
+    text.clear();
+    EXPECT_EQ(run({ "-m", "50" }), CVNOptionResult::Processed);
+    EXPECT_EQ(printed(), "Reachable hosts:\n\tService " + serviceEndpoint(service) + "\n");
+}
+
+TEST_F(ClientTest, HostThatNeverAnswersAndMalformedHosts)
+{
+    EXPECT_EQ(run({ "--host", "10.0.0.7", "100" }), CVNOptionResult::Error);
+    EXPECT_EQ(printed(), "Service not found: 10.0.0.7\n");
+
+    text.clear();
+    EXPECT_EQ(run({ "-a", "http://exa mple" }), CVNOptionResult::Error);
+    EXPECT_EQ(printed(), "Invalid URL: http://exa mple\n");
+
+    text.clear();
+    EXPECT_EQ(run({ "-a", "10.0.0.7", "soon" }), CVNOptionResult::Error);
+    EXPECT_EQ(printed(), "Invalid arguments\n");
+}
+
+TEST_F(ClientTest, NoServiceFound)
+{
+    client->setConnectionTimeout(200);
+    QSignalSpy ready(client.get(), &CVNApplicationClient::helpTableReady);
+    CVNHelpTable table;
+    int result = 0;
+    client->helpTable(result, table);
+    ASSERT_EQ(result, CVNOptionResult::Wait);
+    ASSERT_TRUE(ready.wait(kWaitMs));
+    client->helpTable(result, table);
+    EXPECT_EQ(result, CVNOptionResult::Processed);
+    EXPECT_EQ(table.keys(), QStringList{ "Connection" }) << "the local options are still shown";
+    EXPECT_EQ(printed(), "No service found\n");
+
+    text.clear();
+    EXPECT_EQ(run({ "--echo", "x" }), CVNOptionResult::Error);
+    EXPECT_EQ(printed(), "Service timeout\n");
+    EXPECT_EQ(options.names(), QStringList{ "echo" });
+}
+
+TEST_F(ClientTest, DiscoverNetworkSwitchesAndStoresTheListenAddress)
+{
+    EXPECT_EQ(run({ "--discover-network", "maybe" }), CVNOptionResult::Error);
+    EXPECT_EQ(printed(), "Invalid arguments\n");
+
+    text.clear();
+    EXPECT_EQ(run({ "--discover-network=YES" }), CVNOptionResult::Processed);
+    EXPECT_EQ(printed(), "True, looking for network clients.\n");
+    EXPECT_EQ(client->comManager().listenAddress(), QHostAddress::Any);
+    EXPECT_EQ(QSettings().value("CLIClient/communication/listen-type").toInt(), 4);
+
+    text.clear();
+    EXPECT_EQ(run({ "--discover-network", "0" }), CVNOptionResult::Processed);
+    EXPECT_EQ(printed(), "False, looking for localhost clients only.\n");
+    EXPECT_EQ(QSettings().value("CLIClient/communication/listen-type").toInt(), 2);
+}

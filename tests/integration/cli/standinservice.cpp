@@ -1,0 +1,165 @@
+#include "standinservice.h"
+
+#include "cli/commandlineoptioncallback.h"
+#include "cli/optionresult.h"
+#include "cli/pendingoption.h"
+#include "com/comconnection.h"
+
+#include <QJsonArray>
+
+StandInService::StandInService()
+    : m_manager(Service)
+    , m_executer(QStringLiteral("Session"))
+    , m_stream(&m_text)
+{
+    m_executer.addOption(new CVNCommandLineOptionCallback(
+        { QStringLiteral("echo") }, QStringLiteral("Echo the words."), QStringLiteral("WORDS"),
+        [](int& result, const QStringList& values, CVNCommandLineContext& context) {
+            context.output() << values.join(QLatin1Char(' ')) << "\n";
+            result = CVNOptionResult::Processed;
+        }));
+    m_executer.addOption(new CVNCommandLineOptionCallback(
+        { QStringLiteral("fail") }, QStringLiteral("Fail."), QString(),
+        [](int& result, const QStringList&, CVNCommandLineContext& context) {
+            context.output() << "Something went Error";
+            result = CVNOptionResult::Error;
+        }));
+    connect(&m_manager, &CVNComManager::addedConnection, this, &StandInService::adopt);
+    connect(&m_manager, &CVNComManager::removedConnection, this,
+            [this](CVNComConnection* connection) { delete m_buffers.take(connection); });
+    m_manager.start(QHostAddress::LocalHost);
+}
+
+StandInService::~StandInService()
+{
+    disconnect(&m_manager, nullptr, this, nullptr);
+    m_manager.stop();
+    qDeleteAll(m_buffers);
+}
+
+quint16 StandInService::port() const
+{
+    return const_cast<CVNComManager&>(m_manager).server().serverPort();
+}
+
+void StandInService::adopt(CVNComConnection* connection)
+{
+    m_buffers.insert(connection, new CVNDocumentBuffer());
+    connect(connection, &CVNComConnection::readyRead, this, [this, connection] { readFrom(connection); });
+}
+
+void StandInService::readFrom(CVNComConnection* connection)
+{
+    CVNDocumentBuffer* buffer = m_buffers.value(connection);
+    if (!buffer || !buffer->append(connection->readAll()))
+        return;
+    while (std::optional<QJsonDocument> document = buffer->takeNext()) {
+        const QJsonObject request = document->object();
+        requests.append(request);
+        bool hangUp = false;
+        const QJsonObject reply = answer(request, connection, hangUp);
+        emit requestReceived();
+        if (hangUp) {
+            connection->disconnectFromHost();
+            return;
+        }
+        connection->writeDocument(reply);
+    }
+}
+
+QJsonObject StandInService::answer(const QJsonObject& request, CVNComConnection* connection, bool& hangUp)
+{
+    (void)connection;
+    QJsonObject reply;
+    if (request.contains(QStringLiteral("cli")))
+        reply.insert(QStringLiteral("cli"), answerCli(request.value(QStringLiteral("cli")).toObject(), hangUp));
+    if (request.contains(QStringLiteral("actions")))
+        reply.insert(QStringLiteral("reactions"), answerActions(request.value(QStringLiteral("actions")).toObject()));
+    return reply;
+}
+
+QJsonObject StandInService::answerCli(const QJsonObject& cli, bool& hangUp)
+{
+    CVNPendingOptionList options;
+    options.fromJson(cli.value(QStringLiteral("parser")).toArray());
+    if (!options.isEmpty() && options.first().name == QLatin1String("hang")) {
+        hangUp = true;
+        return QJsonObject();
+    }
+    m_text.clear();
+    int result = 0;
+    consumeOptions(result, options);
+    m_stream.flush();
+    return QJsonObject{ { QStringLiteral("output"), QJsonArray::fromStringList(m_text.split(QLatin1Char('\n'))) },
+                        { QStringLiteral("parser"), options.toJson() },
+                        { QStringLiteral("status"), CVNOptionResult::name(result) } };
+}
+
+void StandInService::consumeOptions(int& result, CVNPendingOptionList& options)
+{
+    do {
+        if (!fileOption(result, options))
+            m_executer.executeOne(result, options, *this);
+    } while (result == CVNOptionResult::Processed);
+}
+
+// The file exchange of a text command: the first round asks the client, the
+// repeated one sees the client's answer in the file table.
+bool StandInService::fileOption(int& result, CVNPendingOptionList& options)
+{
+    if (options.isEmpty())
+        return false;
+    CVNPendingOption& option = options.first();
+    const bool upload = option.name == QLatin1String("upload");
+    if (!upload && option.name != QLatin1String("download"))
+        return false;
+    const QString path = option.values.value(0);
+    if (option.fileOperations.isEmpty()) {
+        CVNFileOperation operation;
+        if (!upload)
+            operation.data = downloadData;
+        option.fileOperations.insert(path, operation);
+        result = CVNOptionResult::FileOperation;
+        return true;
+    }
+    const CVNFileOperation operation = options.takeFirst().fileOperations.value(path);
+    if (upload && operation.result == QLatin1String("File read successful")) {
+        uploaded = operation.data;
+        m_stream << "uploaded " << operation.data.size() << " bytes\n";
+    } else {
+        m_stream << operation.result << " to " << path << "\n";
+    }
+    result = CVNOptionResult::Processed;
+    return true;
+}
+
+QJsonObject StandInService::answerActions(const QJsonObject& actions)
+{
+    QJsonArray list;
+    for (const QJsonValue& value : actions.value(QStringLiteral("list")).toArray()) {
+        const QString key = value.toObject().value(QStringLiteral("key")).toString();
+        QJsonObject reaction{ { QStringLiteral("key"), key } };
+        if (key == QLatin1String("help"))
+            reaction.insert(QStringLiteral("value"), CVNHelp::toJson(m_executer.help()));
+        else if (key == QLatin1String("version"))
+            reaction.insert(QStringLiteral("value"), QStringLiteral("Session Manager 1.0.0\nNo Device found"));
+        else if (key == QLatin1String("ping"))
+            reaction.insert(QStringLiteral("value"), QStringLiteral("alive"));
+        else
+            reaction.insert(QStringLiteral("error"), QStringLiteral("action not found"));
+        list.append(reaction);
+    }
+    return QJsonObject{ { QStringLiteral("list"), list } };
+}
+
+void StandInService::helpTable(int& result, CVNHelpTable& table)
+{
+    table = m_executer.help();
+    result = CVNOptionResult::Processed;
+}
+
+void StandInService::version(int& result, QString& text)
+{
+    text = QStringLiteral("Session Manager 1.0.0\n");
+    result = CVNOptionResult::Processed;
+}
