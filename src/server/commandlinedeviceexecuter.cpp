@@ -1,0 +1,54 @@
+#include "server/commandlinedeviceexecuter.h"
+
+#include "cli/commandlinecontext.h"
+#include "cli/optionresult.h"
+#include "cli/pendingoption.h"
+#include "interface/deviceinterface.h"
+#include "interface/entitycontext.h"
+#include "server/serversession.h"
+
+#include <QTextStream>
+
+CVNCommandLineDeviceExecuter::CVNCommandLineDeviceExecuter()
+    : CVNCommandLineExecuter(QStringLiteral("Device"))
+{
+}
+
+CVNHelpTable CVNCommandLineDeviceExecuter::help() const
+{
+    return CVNHelpTable();
+}
+
+void CVNCommandLineDeviceExecuter::executeOne(int& result, CVNPendingOptionList& options,
+                                              CVNCommandLineContext& context)
+{
+    CVNCommandLineExecuter::executeOne(result, options, context);
+    if (result != CVNOptionResult::NotFound)
+        return;
+    auto* session = dynamic_cast<CVNServerSession*>(&context);
+    CVNDeviceInterface* device = session ? session->findDevice(QString()) : nullptr;
+    if (!device) {
+        result = CVNOptionResult::NotFound;
+        return;
+    }
+
+    CVNPendingOption& option = options.first();
+    CVNEntityContext entityContext{option.values, option.fileOperations};
+    const QString text = device->executeCommand(option.name, entityContext);
+    if (!entityContext.fileTable.isEmpty()) {
+        option.fileOperations = entityContext.fileTable;
+        result = CVNOptionResult::FileOperation;
+        return;
+    }
+    if (text.contains(QLatin1String("unknow command"), Qt::CaseInsensitive) || text == QLatin1String("error")) {
+        result = CVNOptionResult::NotFound;
+        return;
+    }
+    context.output() << option.name << ": " << text << "\n";
+    if (text.contains(QLatin1String("error"), Qt::CaseInsensitive)) {
+        result = CVNOptionResult::Error;
+        return;
+    }
+    options.takeFirst();
+    result = CVNOptionResult::Processed;
+}

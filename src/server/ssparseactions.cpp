@@ -1,0 +1,104 @@
+#include "server/ssparseactions.h"
+
+#include "interface/deviceinterface.h"
+#include "interface/entity.h"
+#include "server/serverlimits.h"
+#include "server/serverlogging.h"
+#include "server/serversession.h"
+#include "server/ssparseactionhelp.h"
+#include "server/ssparseactionversion.h"
+#include "server/ssparsedevicesall.h"
+#include "server/ssparseinterfacelist.h"
+#include "server/ssparseinterfaceview.h"
+#include "server/ssparselockdevice.h"
+#include "server/ssparsenotifications.h"
+
+#include <QJsonArray>
+
+namespace {
+const QString kKey = QStringLiteral("key");
+const QString kId = QStringLiteral("id");
+const QString kDevice = QStringLiteral("device");
+const QString kValue = QStringLiteral("value");
+const QString kArguments = QStringLiteral("arguments");
+}
+
+CVNSSParseActions::CVNSSParseActions()
+{
+    m_actions.add(std::make_unique<CVNSSParseActionHelp>());
+    m_actions.add(std::make_unique<CVNSSParseActionVersion>());
+    m_actions.add(std::make_unique<CVNSSParseInterfaceView>());
+    m_actions.add(std::make_unique<CVNSSParseInterfaceList>());
+    m_actions.add(std::make_unique<CVNSSParseDevicesAll>());
+    m_actions.add(std::make_unique<CVNSSParseNotifications>());
+    m_actions.add(std::make_unique<CVNSSParseLockDevice>());
+}
+
+QJsonValue CVNSSParseActions::parse(const QJsonValue& request, CVNServerSession* session)
+{
+    const QJsonArray list = request.toObject().value(QStringLiteral("list")).toArray();
+    if (list.size() > CVNServerLimits::kMaxActionsPerRequest)
+        qCWarning(lcServer) << "actions request too long, answering the first"
+                            << CVNServerLimits::kMaxActionsPerRequest << "of" << list.size();
+    QJsonArray answers;
+    const int count = qMin(list.size(), CVNServerLimits::kMaxActionsPerRequest);
+    for (int i = 0; i < count; ++i)
+        answers.append(parseAction(list.at(i).toObject(), session));
+    return QJsonObject{{QStringLiteral("list"), answers}};
+}
+
+QJsonObject CVNSSParseActions::parseAction(const QJsonObject& action, CVNServerSession* session)
+{
+    const QString key = action.value(kKey).toString();
+    if (CVNSSParseBase* parser = m_actions.find(key))
+        return parser->parse(action, session).toObject();
+
+    const bool hasDevice = action.contains(kDevice);
+    const QString serial = action.value(kDevice).toString();
+    if (key.isEmpty() || key.size() > CVNServerLimits::kMaxKeyLength)
+        return notFound(action);
+
+    if (hasDevice) {
+        CVNDeviceInterface* device = session->findDevice(serial);
+        if (device) {
+            Entity* entity = device->entity(key);
+            if (!entity)
+                return notFound(action);
+            return QJsonObject{{kId, action.value(kId)}, {kKey, key},
+                               {kValue, executeEntity(entity, action)}, {kDevice, action.value(kDevice)}};
+        }
+        // A named device that this session cannot reach (unknown, or locked by
+        // another session) must not fall back to another device's entity.
+        if (!serial.isEmpty())
+            return notFound(action);
+    }
+
+    Entity* entity = session->entity(key);
+    if (!entity)
+        return notFound(action);
+    QJsonObject answer{{kId, action.value(kId)}, {kKey, key}, {kValue, executeEntity(entity, action)}};
+    if (hasDevice)
+        answer.insert(kDevice, action.value(kDevice));
+    return answer;
+}
+
+QJsonValue CVNSSParseActions::executeEntity(Entity* entity, const QJsonObject& action)
+{
+    if (entity->kind() == Entity::FunctionKind) {
+        auto* function = static_cast<CVNFunction*>(entity);
+        function->call(action.value(kArguments));
+        return function->result();
+    }
+    auto* property = static_cast<CVNProperty*>(entity);
+    const QJsonValue value = action.value(kValue);
+    if (!value.isNull() && !value.isUndefined())
+        property->setValue(value);
+    return property->value();
+}
+
+QJsonObject CVNSSParseActions::notFound(const QJsonObject& action)
+{
+    return QJsonObject{{kKey, action.value(kKey)},
+                       {kId, action.value(kId)},
+                       {QStringLiteral("error"), QStringLiteral("action not found")}};
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "server/ssparsedocument.h"
+
+#include <QJsonObject>
+
+class Entity;
+
+// The "actions" request: {"list": [action objects]} answered as
+// "reactions": {"list": [answers]}, one answer per action, in order.
+class CVNSSParseActions : public CVNSSParseBase
+{
+public:
+    CVNSSParseActions();
+
+    QJsonValue parse(const QJsonValue& request, CVNServerSession* session) override;
+    QString key() const override { return QStringLiteral("actions"); }
+    QString responseKey() const override { return QStringLiteral("reactions"); }
+
+    // One action object to its answer.
+    QJsonObject parseAction(const QJsonObject& action, CVNServerSession* session);
+
+    // Runs an entity for an action: a function is called with "arguments",
+    // a property is written with a non-null "value", then read.
+    static QJsonValue executeEntity(Entity* entity, const QJsonObject& action);
+    static QJsonObject notFound(const QJsonObject& action);
+
+private:
+    CVNSSParserTable m_actions;
+};
