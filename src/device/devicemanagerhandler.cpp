@@ -68,6 +68,10 @@ void CVNDeviceManagerHandler::deviceArrived(const CVNUsbInterfaceInfo& info)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_running)
         return;
+    // The same interface announced twice (enumeration racing a notice) is
+    // already in use: probing it again would replace a working device.
+    if (findByPath(info.path.toLower()))
+        return;
     Handle handle = m_platform->open(info.path);
     qDebug() << "register device Path" << info.path;
     if (!handle)
@@ -106,6 +110,15 @@ void CVNDeviceManagerHandler::forget(CVNDeviceParent* parent)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_parents.removeAll(parent);
+}
+
+CVNDeviceParent* CVNDeviceManagerHandler::findByPath(const QString& lowerCasePath) const
+{
+    for (CVNDeviceParent* parent : m_parents) {
+        if (parent->path() == lowerCasePath)
+            return parent;
+    }
+    return nullptr;
 }
 
 CVNDeviceParent* CVNDeviceManagerHandler::findBySerial(const QString& serial) const

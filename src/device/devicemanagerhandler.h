@@ -46,6 +46,7 @@ private:
     CVNDeviceParent* makeParent(const CVNUsbInterfaceInfo& info) const;
     // Under m_mutex.
     CVNDeviceParent* findBySerial(const QString& serial) const;
+    CVNDeviceParent* findByPath(const QString& lowerCasePath) const;
     void removeParent(CVNDeviceParent* parent);
     void post(CVNDeviceParent* parent, int action);
 
