@@ -94,8 +94,8 @@ FrontResult decodeFront(const char* data, qint64 length, qint64 maxDocumentSize)
     if (length < documentSize)
         return result;
 
-    // A copy gives the parser an aligned buffer holding exactly one document.
-    const QJsonDocument document = fromBinaryValidated(QByteArray(data, int(documentSize)));
+    // The parser reads the bytes in place and keeps no reference to them.
+    const QJsonDocument document = fromBinaryValidated(QByteArray::fromRawData(data, int(documentSize)));
     if (document.isNull()) {
         result.status = FrontStatus::Broken;
         return result;

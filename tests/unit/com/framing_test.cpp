@@ -51,6 +51,12 @@ TEST(BinaryJson, DocumentsRoundTripAndOccupyHeaderPlusRootSize)
     QJsonObject decoded;
     ASSERT_TRUE(CVNBinaryJson::decodeObject(bytes, 1024, &decoded));
     EXPECT_EQ(decoded, nested);
+
+    // The decoded document owns its data: the receive bytes may be reused.
+    QByteArray scratch = bytes;
+    const auto front = CVNBinaryJson::decodeFront(scratch.constData(), scratch.size(), 1024);
+    scratch.fill('\xAA');
+    EXPECT_EQ(front.document.object(), nested);
 }
 
 TEST(BinaryJson, FrontStatusOfPartialAndBadInput)
