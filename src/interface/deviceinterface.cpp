@@ -21,6 +21,9 @@ CVNDeviceInterface::CVNDeviceInterface(const QString& name, CVNDevice* device, C
     , m_device(device)
     , m_parentInterface(parentInterface)
 {
+    // deviceInvalidated may cross threads or queued connections.
+    static const int deviceType = qRegisterMetaType<CVNDevice*>("CVNDevice*");
+    (void)deviceType;
 }
 
 CVNDeviceInterface::~CVNDeviceInterface()

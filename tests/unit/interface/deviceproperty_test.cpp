@@ -1,0 +1,275 @@
+// Request states, caching, dependents, error replies, the sending algorithm
+// and the function contract.
+#include "fakeinterface.h"
+
+#include "interface/accessmode.h"
+#include "interface/devicefunction.h"
+#include "interface/devicefunctionnull.h"
+#include "interface/devicepropertynull.h"
+#include "interface/devicepropertynumber.h"
+#include "interface/devicepropertystring.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+class Recorder : public CVNPropertyObserver
+{
+public:
+    void propertyChanged(CVNProperty* property) override { changed.append(property->name()); }
+    void propertyDestroyed(CVNProperty* property) override { destroyed.append(property->name()); }
+    QStringList changed;
+    QStringList destroyed;
+};
+
+class DevicePropertyTest : public ::testing::Test
+{
+protected:
+    DevicePropertyInt* addInt(const QString& name, int mode = AccessMode::ReadWrite)
+    {
+        auto* property = new DevicePropertyInt(&iface, name, QString(), name, mode);
+        iface.addEntity(name, property);
+        return property;
+    }
+    static void link(DeviceProperty* dependent, DeviceProperty* dependency)
+    {
+        dependent->addDependency(dependency);
+        dependency->addDependent(dependent);
+    }
+
+    FakeDevice device;
+    FakeInterface iface{&device};
+};
+
+TEST_F(DevicePropertyTest, ReadWriteIsCachedMutableIsNot)
+{
+    auto* th = addInt("th");
+    iface.registers["th"] = "12";
+    EXPECT_EQ(iface.executeCommand("th", QStringList()), "12");
+    EXPECT_EQ(th->value(), QJsonValue(12));
+    EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "th"), 1);
+
+    auto* count = addInt("tcicount", AccessMode::fromText("read_mutable"));
+    iface.registers["tcicount"] = "1";
+    EXPECT_EQ(iface.executeCommand("tcicount", QStringList()), "1");
+    iface.registers["tcicount"] = "2";
+    EXPECT_EQ(count->value(), QJsonValue(2));
+    EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "tcicount"), 2);
+}
+
+TEST_F(DevicePropertyTest, WritesThatFailChangeNothing)
+{
+    auto* gainmax = addInt("gainmax", AccessMode::Read);
+    EXPECT_EQ(iface.executeCommand("gainmax", {"3"}), "Property is not writable");
+    gainmax->setValue(QJsonValue(3));
+    EXPECT_TRUE(iface.log.isEmpty());
+
+    auto* th = addInt("th");
+    th->setValue(QJsonValue(QStringLiteral("not a number")));
+    th->setValue(QJsonValue(QJsonArray{1}));
+    EXPECT_TRUE(iface.log.isEmpty());
+    th->setValue(QJsonValue(4.4));
+    EXPECT_EQ(iface.registers["th"], "4");
+}
+
+TEST_F(DevicePropertyTest, MakeRequestFollowsTheState)
+{
+    auto* readOnly = addInt("dmp", AccessMode::Read);
+    readOnly->setRequestState(DeviceProperty::ActionRequested);
+    EXPECT_EQ(readOnly->makeRequest().type, CVNDeviceRequest::Get);
+    readOnly->setRequestState(DeviceProperty::ReplyReceived);
+    EXPECT_EQ(readOnly->makeRequest().type, CVNDeviceRequest::None);
+
+    auto* th = addInt("th");
+    th->setRequestState(DeviceProperty::ActionRequested);
+    const CVNDeviceRequest set = th->makeRequest();
+    EXPECT_EQ(set.type, CVNDeviceRequest::Set);
+    EXPECT_EQ(set.name, "th");
+    EXPECT_EQ(set.value.toInt(), 0);
+}
+
+TEST_F(DevicePropertyTest, WriteRereadsDependentsTransitively)
+{
+    auto* th = addInt("th");
+    auto* thn = addInt("thn");
+    auto* thni = addInt("thni");
+    auto* far = addInt("far");
+    auto* other = addInt("other");
+    for (DeviceProperty* a : {th, thn, thni})
+        for (DeviceProperty* b : {th, thn, thni})
+            if (a != b)
+                link(a, b);
+    link(far, thni);
+    Recorder recorder;
+    thni->addObserver(&recorder);
+    iface.registers["thni"] = "9";
+
+    EXPECT_EQ(iface.executeCommand("th", {"20"}), "20");
+    EXPECT_EQ(iface.countOf(CVNDeviceRequest::Set, "th"), 1);
+    EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "thn"), 1);
+    EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "thni"), 1);
+    EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "far"), 1);
+    EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "th"), 0);
+    EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "other"), 0);
+    EXPECT_EQ(recorder.changed, QStringList{"thni"});
+    EXPECT_EQ(thni->value(), QJsonValue(9));
+    (void)other;
+    thni->removeObserver(&recorder);
+}
+
+TEST_F(DevicePropertyTest, DeviceErrorIsReadUntilAGoodReply)
+{
+    auto* th = addInt("th");
+    iface.registers["th"] = "15";
+    EXPECT_EQ(iface.executeCommand("th", QStringList()), "15");
+    iface.registers["th"] = "ERROR 12";
+    th->setRequestState(DeviceProperty::Idle);
+    EXPECT_EQ(iface.executeCommand("th", QStringList()), "ERROR 12");
+    EXPECT_EQ(th->requestState(), DeviceProperty::Idle);
+    iface.registers["th"] = "16";
+    // value() asks again (state 0) and the good reply clears the error.
+    EXPECT_EQ(th->value(), QJsonValue(16));
+    EXPECT_TRUE(th->lastError().isEmpty());
+
+    // Without an exchange the old value stays.
+    iface.registers["th"] = "error";
+    th->setRequestState(DeviceProperty::Idle);
+    device.m_open = false;
+    EXPECT_EQ(th->value(), QJsonValue(16));
+}
+
+TEST_F(DevicePropertyTest, ClosedDeviceSendsNothing)
+{
+    addInt("th");
+    device.m_open = false;
+    EXPECT_EQ(iface.executeCommand("th", {"5"}), "5");
+    EXPECT_TRUE(iface.log.isEmpty());
+}
+
+TEST_F(DevicePropertyTest, DeviceNoLongerOpenIsReported)
+{
+    auto* th = addInt("th");
+    QSignalSpy spy(&iface, &CVNDeviceInterface::deviceInvalidated);
+    iface.closeOnExchange = true;
+    (void)th->value();
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.first().first().value<CVNDevice*>(), &device);
+}
+
+TEST_F(DevicePropertyTest, RequestIdsCount)
+{
+    addInt("a");
+    addInt("b");
+    (void)iface.entity("a")->kind();
+    static_cast<CVNProperty*>(iface.entity("a"))->value();
+    static_cast<CVNProperty*>(iface.entity("b"))->value();
+    ASSERT_EQ(iface.log.size(), 2);
+    EXPECT_EQ(iface.log[0].id + 1, iface.log[1].id);
+}
+
+TEST_F(DevicePropertyTest, DescribeAndObservers)
+{
+    auto* noCommand = new DevicePropertyString(&iface, "plain", "text", QString(), AccessMode::Read);
+    iface.addEntity("plain", noCommand);
+    const QJsonObject described = noCommand->describe();
+    EXPECT_FALSE(described.contains("command"));
+    EXPECT_EQ(described.value("type").toString(), "String");
+    EXPECT_EQ(described.value("access_mode").toString(), "read");
+
+    Recorder recorder;
+    auto* owned = new DevicePropertyInt(&iface, "temp", QString(), "temp", AccessMode::ReadWrite);
+    owned->addObserver(&recorder);
+    owned->addObserver(&recorder);
+    EXPECT_EQ(owned->observers().size(), 1);
+    delete owned;
+    EXPECT_EQ(recorder.destroyed, QStringList{"temp"});
+}
+
+TEST_F(DevicePropertyTest, Placeholders)
+{
+    DevicePropertyNull property(&iface);
+    CVNEntityContext context;
+    context.arguments = QStringList{"1"};
+    EXPECT_EQ(property.execute(context), "null_device");
+    EXPECT_EQ(property.name(), "null_device");
+    EXPECT_TRUE(property.value().isNull());
+    EXPECT_EQ(property.makeRequest().type, CVNDeviceRequest::None);
+
+    DeviceFunctionNull function(&iface);
+    EXPECT_EQ(function.execute(context), "null_device");
+    EXPECT_EQ(function.command(), "null_command");
+    EXPECT_EQ(function.result(), QJsonValue(QJsonObject{{"value", "null_function"}}));
+    EXPECT_TRUE(iface.log.isEmpty());
+}
+
+class DeviceFunctionTest : public DevicePropertyTest
+{
+protected:
+    DeviceFunction* addFunction(const QString& name, const QString& argumentText)
+    {
+        auto* function = new DeviceFunction(&iface, name, name, QString(), argumentText);
+        iface.addEntity(name, function);
+        return function;
+    }
+};
+
+TEST_F(DeviceFunctionTest, PlainCallAndError)
+{
+    auto* dreset = addFunction("dreset", "[dfu]");
+    EXPECT_EQ(iface.executeCommand("dreset", {"dfu"}), "done dfu");
+    EXPECT_EQ(iface.log.last().type, CVNDeviceRequest::Call);
+    EXPECT_EQ(iface.log.last().arguments, QVariantList{"dfu"});
+    EXPECT_EQ(dreset->result(), QJsonValue("done dfu"));
+
+    iface.registers["dreset"] = "Error: busy";
+    EXPECT_EQ(iface.executeCommand("dreset", QStringList()), "Error: busy");
+    dreset->call(QJsonArray{1, "x"});
+    EXPECT_EQ(iface.log.last().arguments, (QVariantList{1.0, "x"}));
+    EXPECT_EQ(iface.executeCommand("nothing", QStringList()), "unknow command");
+}
+
+TEST_F(DeviceFunctionTest, FileUpload)
+{
+    auto* upload = addFunction("image_upload", "FILE path");
+    ASSERT_TRUE(upload->isFileUpload());
+    CVNEntityContext context;
+    context.arguments = QStringList{"/tmp/a.bin"};
+    EXPECT_EQ(upload->execute(context), "");
+    EXPECT_TRUE(context.fileTable.contains("/tmp/a.bin"));
+    EXPECT_TRUE(iface.log.isEmpty());
+
+    context.fileTable["/tmp/a.bin"].result = "Cannot open file";
+    EXPECT_EQ(upload->execute(context), "Cannot open file");
+    context.fileTable.insert("/tmp/a.bin", CVNFileOperation{QByteArray(), "File read successful"});
+    EXPECT_EQ(upload->execute(context), "File is empty");
+    context.fileTable.insert("/tmp/a.bin", CVNFileOperation{"abc", "File read successful"});
+    EXPECT_EQ(upload->execute(context), "File uploaded");
+    EXPECT_EQ(iface.log.last().arguments, QVariantList{QByteArray("abc")});
+    EXPECT_TRUE(context.fileTable.isEmpty());  // so the option does not ask again
+
+    upload->call(QJsonArray{QString::fromLatin1(QByteArray("xyz").toBase64())});
+    EXPECT_EQ(iface.log.last().arguments, QVariantList{QByteArray("xyz")});
+}
+
+TEST_F(DeviceFunctionTest, FileDownload)
+{
+    auto* download = addFunction("image_download", "file");
+    CVNEntityContext context;
+    EXPECT_EQ(download->execute(context), "File name is missing");
+    context.arguments = QStringList{"/tmp/b.bin"};
+    iface.registers["image_download"] = "";
+    EXPECT_EQ(download->execute(context), "Downloading File");
+    EXPECT_EQ(context.fileTable.value("/tmp/b.bin").data, QByteArray("done "));
+    EXPECT_EQ(download->result(), QJsonValue(QString::fromLatin1(QByteArray("done ").toBase64())));
+
+    context.fileTable["/tmp/b.bin"].result = "File write successful";
+    const int exchanges = iface.log.size();
+    EXPECT_EQ(download->execute(context), "File write successful to /tmp/b.bin");
+    EXPECT_EQ(iface.log.size(), exchanges);
+    EXPECT_TRUE(context.fileTable.isEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "device/device.h"
+#include "interface/deviceinterface.h"
+
+#include <QHash>
+#include <QList>
+#include <QVariant>
+
+// A controller without hardware: open or not, with fixed identity.
+class FakeDevice : public CVNDevice
+{
+    Q_OBJECT
+public:
+    explicit FakeDevice(CVNDeviceKind kind = CVNDeviceKind::Hid, quint16 productType = 2,
+                        const QString& firmware = QStringLiteral("2.005"))
+        : m_kind(kind), m_productType(productType), m_firmware(firmware)
+    {
+    }
+    bool isOpen() const override { return m_open; }
+    CVNDeviceKind kind() const override { return m_kind; }
+    QString serialNumber() const override { return QStringLiteral("0200000001A3"); }
+    QString firmwareVersion() const override { return m_firmware; }
+    quint16 productType() const override { return m_productType; }
+    void close() override { m_open = false; }
+
+    bool m_open = true;
+
+private:
+    CVNDeviceKind m_kind;
+    quint16 m_productType;
+    QString m_firmware;
+};
+
+// An interface whose channel is a register table answering like the
+// command channel does: a query returns the register text, a set stores
+// the value's text and echoes the value, a call answers "done <arguments>", and any register
+// text holding "error" becomes an error reply. Every request is logged.
+class FakeInterface : public CVNDeviceInterface
+{
+    Q_OBJECT
+public:
+    explicit FakeInterface(CVNDevice* device) : CVNDeviceInterface(QStringLiteral("root"), device) {}
+
+    CVNDeviceReplies execute(const CVNDeviceRequest& request) override
+    {
+        log.append(request);
+        CVNDeviceRequest reply = request.makeReply();
+        QString& reg = registers[request.name];
+        if (request.type == CVNDeviceRequest::Set)
+            reg = textOf(request.value);
+        if (request.type == CVNDeviceRequest::Call) {
+            QStringList words;
+            for (const QVariant& argument : request.arguments)
+                words.append(argument.toString());
+            if (!reg.contains(QLatin1String("error"), Qt::CaseInsensitive))
+                reg = QStringLiteral("done ") + words.join(QLatin1Char(' '));
+        }
+        if (reg.contains(QLatin1String("error"), Qt::CaseInsensitive)) {
+            reply.type = CVNDeviceRequest::Error;
+            reply.text = reg;
+        } else {
+            // A set is answered with the value as sent, like the typed exchanges.
+            reply.value = request.type == CVNDeviceRequest::Set ? request.value : QVariant(reg);
+        }
+        if (closeOnExchange)
+            static_cast<FakeDevice*>(device())->m_open = false;
+        return {{request.id, reply}};
+    }
+
+    static QString textOf(const QVariant& value)
+    {
+        if (value.type() == QVariant::Bool)
+            return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+        if (value.type() == QVariant::List) {
+            QStringList words;
+            for (const QVariant& element : value.toList())
+                words.append(element.toString());
+            return words.join(QLatin1Char(' '));
+        }
+        return value.toString();
+    }
+
+    int countOf(quint8 type, const QString& name) const
+    {
+        int count = 0;
+        for (const CVNDeviceRequest& request : log)
+            count += request.type == type && request.name == name;
+        return count;
+    }
+
+    QHash<QString, QString> registers;
+    QList<CVNDeviceRequest> log;
+    bool closeOnExchange = false;
+};
