@@ -1,0 +1,244 @@
+// The real device manager against a running corvane-sim, through its socket.
+#include "device/devicehid.h"
+#include "device/devicemanager.h"
+#include "device/devicemanagerhandler.h"
+#include "device/hidexchange.h"
+#include "device/platform/usbplatform.h"
+
+#include "simprocess.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+constexpr int WaitMs = 10000;
+const QString Vasta = QStringLiteral("0200000001A3");
+const QString Lyn = QStringLiteral("0400000001B4");
+
+bool waitFor(QSignalSpy& spy, int count)
+{
+    for (int i = 0; i < 100 && spy.count() < count; ++i)
+        spy.wait(100);
+    return spy.count() == count;
+}
+
+bool trafficHas(const SimProcess& sim, const QString& start)
+{
+    for (const QString& line : sim.trafficLines()) {
+        if (line.startsWith(start))
+            return true;
+    }
+    return false;
+}
+
+struct ManagerOverSim : ::testing::Test
+{
+    std::unique_ptr<SimProcess> sim;
+    std::unique_ptr<CVNDeviceManager> manager;
+    std::unique_ptr<QSignalSpy> inserted;
+    std::unique_ptr<QSignalSpy> removed;
+
+    void startWith(const QStringList& specs)
+    {
+        launch(specs);
+        startManager();
+    }
+
+    void launch(const QStringList& specs)
+    {
+        sim = std::make_unique<SimProcess>(specs);
+        ASSERT_TRUE(sim->isRunning());
+    }
+
+    void startManager()
+    {
+        ASSERT_TRUE(sim && sim->isRunning());
+        qputenv("CORVANE_SIM_SOCKET", sim->socketPath().toLocal8Bit());
+        manager = std::make_unique<CVNDeviceManager>();
+        inserted = std::make_unique<QSignalSpy>(manager.get(), &CVNDeviceManager::deviceInserted);
+        removed = std::make_unique<QSignalSpy>(manager.get(), &CVNDeviceManager::deviceRemoved);
+        QSignalSpy started(manager.get(), &CVNDeviceManager::started);
+        manager->start();
+        ASSERT_TRUE(started.wait(WaitMs));
+    }
+
+    void TearDown() override
+    {
+        inserted.reset();
+        removed.reset();
+        manager.reset();
+        sim.reset();
+        qunsetenv("CORVANE_SIM_SOCKET");
+    }
+
+    CVNDeviceHid* hidOf(const QString& serial) const
+    {
+        CVNDeviceParent* parent = manager->device(serial);
+        return parent ? qobject_cast<CVNDeviceHid*>(parent->child(CVNDeviceKind::Hid)) : nullptr;
+    }
+
+    CVNDeviceRequest ask(const QString& serial, quint8 type, const QString& name, const QVariant& value = QVariant())
+    {
+        CVNDeviceHid* hid = hidOf(serial);
+        if (!hid)
+            return CVNDeviceRequest();
+        CVNDeviceRequest request(type, name, 77);
+        request.value = value;
+        return executeHidRequest(*hid, request).value(77);
+    }
+};
+
+} // namespace
+
+TEST_F(ManagerOverSim, SimPlatformIsChosenByTheEnvironment)
+{
+    startWith({});
+    EXPECT_EQ(createUsbPlatform()->name(), QStringLiteral("sim"));
+    qunsetenv("CORVANE_SIM_SOCKET");
+    EXPECT_EQ(createUsbPlatform()->name(), QStringLiteral("linux"));
+}
+
+TEST_F(ManagerOverSim, PresentControllerIsInsertedAndRemovedOnUnplug)
+{
+    startWith({QStringLiteral("vasta:0200000001A3:2.005")});
+    ASSERT_EQ(inserted->count(), 1);
+    CVNDeviceParent* device = manager->device(Vasta);
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(inserted->at(0).at(0).value<CVNDeviceParent*>(), device);
+    EXPECT_EQ(device->firmwareVersion(), QStringLiteral("2.005"));
+    EXPECT_EQ(device->productType(), 2);
+    EXPECT_EQ(device->productName(), QStringLiteral("Vasta"));
+    EXPECT_TRUE(device->path().contains(QStringLiteral("#vid_3c2e&pid_0002")));
+    EXPECT_TRUE(trafficHas(*sim, Vasta + QStringLiteral(" dbuild")));
+    EXPECT_TRUE(trafficHas(*sim, Vasta + QStringLiteral(" dserial")));
+
+    ASSERT_TRUE(sim->control({QStringLiteral("unplug"), Vasta}));
+    ASSERT_TRUE(waitFor(*removed, 1));
+    EXPECT_EQ(removed->at(0).at(0).value<CVNDeviceParent*>(), device);
+    EXPECT_TRUE(manager->devices().isEmpty());
+}
+
+TEST_F(ManagerOverSim, CommandChannelThroughTheSocket)
+{
+    startWith({QStringLiteral("vasta:0200000001A3:2.005")});
+    CVNDeviceRequest reply = ask(Vasta, CVNDeviceRequest::Set, QStringLiteral("gain"), 5);
+    EXPECT_EQ(reply.type, CVNDeviceRequest::Set);
+    EXPECT_EQ(reply.value.toString(), QStringLiteral("5"));
+    EXPECT_TRUE(trafficHas(*sim, Vasta + QStringLiteral(" gain 5 -> 5")));
+    reply = ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("gain"));
+    EXPECT_EQ(reply.value.toString(), QStringLiteral("5"));
+
+    reply = ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("nosuchword"));
+    EXPECT_EQ(reply.type, CVNDeviceRequest::Error);
+    EXPECT_TRUE(reply.text.contains(QStringLiteral("error"), Qt::CaseInsensitive)) << qPrintable(reply.text);
+    EXPECT_TRUE(trafficHas(*sim, Vasta + QStringLiteral(" nosuchwo  ->")));  // cut to 8 characters
+
+    reply = ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("touches"));
+    EXPECT_EQ(reply.value.toByteArray().size(), 256);
+}
+
+TEST_F(ManagerOverSim, ControllerAnsweringGainNineIsRejectedAndReset)
+{
+    startWith({QStringLiteral("lyn:0400000001B4:2.010,gain=9"), QStringLiteral("vasta:0200000001A3:2.005")});
+    EXPECT_EQ(inserted->count(), 1);
+    EXPECT_EQ(manager->device(Lyn), nullptr);
+    EXPECT_NE(manager->device(Vasta), nullptr);
+    EXPECT_TRUE(trafficHas(*sim, Lyn + QStringLiteral(" dreset")));
+    EXPECT_FALSE(trafficHas(*sim, Vasta + QStringLiteral(" dreset")));
+}
+
+TEST_F(ManagerOverSim, HotPlugWhileRunning)
+{
+    startWith({});
+    EXPECT_EQ(inserted->count(), 0);
+    ASSERT_TRUE(sim->control({QStringLiteral("plug"), QStringLiteral("lyn:0400000001B4:2.010")}));
+    ASSERT_TRUE(waitFor(*inserted, 1));
+    ASSERT_NE(manager->device(Lyn), nullptr);
+    EXPECT_EQ(manager->device(Lyn)->productName(), QStringLiteral("Lyn"));
+    EXPECT_EQ(manager->device(Lyn)->firmwareVersion(), QStringLiteral("2.010"));
+
+    ASSERT_TRUE(sim->control({QStringLiteral("unplug"), Lyn}));
+    ASSERT_TRUE(waitFor(*removed, 1));
+    ASSERT_TRUE(sim->control({QStringLiteral("plug"), QStringLiteral("lyn:0400000001B4:2.010")}));
+    ASSERT_TRUE(waitFor(*inserted, 2));
+    EXPECT_EQ(manager->devices().size(), 1);
+}
+
+TEST_F(ManagerOverSim, ControllerFoundTwiceIsInsertedOnce)
+{
+    startWith({QStringLiteral("vasta:0200000001A3:2.005")});
+    ASSERT_EQ(inserted->count(), 1);
+    // The same interface offered again from another thread, as when a
+    // notice races the enumeration.
+    CVNUsbInterfaceInfo info;
+    for (const CVNUsbInterfaceInfo& present : createUsbPlatform()->enumerate()) {
+        if (present.serial == Vasta)
+            info = present;
+    }
+    ASSERT_FALSE(info.path.isEmpty());
+    std::thread([&] { manager->handler()->deviceArrived(info); }).join();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(inserted->count(), 1);
+    EXPECT_EQ(removed->count(), 0);
+    EXPECT_EQ(manager->devices().size(), 1);
+}
+
+TEST_F(ManagerOverSim, FailedTransferSeriesDropsTheDeviceAndServiceCarriesOn)
+{
+    startWith({QStringLiteral("vasta:0200000001A3:2.005")});
+    ASSERT_TRUE(sim->control({QStringLiteral("fail"), Vasta, QStringLiteral("10")}));
+    const CVNDeviceRequest reply = ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("gain"));
+    EXPECT_FALSE(reply.value.isValid() && !reply.value.toString().isEmpty());
+    ASSERT_TRUE(waitFor(*removed, 1));
+    EXPECT_EQ(manager->device(Vasta), nullptr);
+
+    ASSERT_TRUE(sim->control({QStringLiteral("plug"), QStringLiteral("lyn:0400000001B4:2.010")}));
+    ASSERT_TRUE(waitFor(*inserted, 2));
+    EXPECT_EQ(ask(Lyn, CVNDeviceRequest::Get, QStringLiteral("gain")).type, CVNDeviceRequest::Get);
+}
+
+TEST_F(ManagerOverSim, GarbageAndVanishingControllersNeverCrash)
+{
+    startWith({QStringLiteral("vasta:0200000001A3:2.005"), QStringLiteral("lyn:0400000001B4:2.010")});
+    ASSERT_EQ(inserted->count(), 2);
+    ASSERT_TRUE(sim->control({QStringLiteral("garbage"), Vasta, QStringLiteral("4")}));
+    // Noise is an answer like any other; once it ends the controller is sane again.
+    int asked = 0;
+    while (asked < 10 && ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("gain")).value.toString() != "3")
+        ++asked;
+    EXPECT_GE(asked, 1);
+    EXPECT_LT(asked, 10);
+    EXPECT_EQ(ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("dserial")).value.toString(), Vasta);
+
+    ASSERT_TRUE(sim->control({QStringLiteral("vanish"), Lyn}));
+    (void)ask(Lyn, CVNDeviceRequest::Get, QStringLiteral("gain"));
+    ASSERT_TRUE(waitFor(*removed, 1));
+    EXPECT_EQ(manager->device(Lyn), nullptr);
+    EXPECT_NE(manager->device(Vasta), nullptr);
+}
+
+TEST_F(ManagerOverSim, GarbageDuringProbeRejectsTheController)
+{
+    launch({QStringLiteral("vasta:0200000001A3:2.005"), QStringLiteral("lyn:0400000001B4:2.010")});
+    ASSERT_TRUE(sim->control({QStringLiteral("garbage"), Vasta, QStringLiteral("100")}));
+    startManager();
+    EXPECT_EQ(manager->device(Vasta), nullptr);
+    EXPECT_NE(manager->device(Lyn), nullptr);
+    EXPECT_EQ(inserted->count(), 1);
+}
+
+TEST_F(ManagerOverSim, StopRemovesEveryDevice)
+{
+    startWith({QStringLiteral("vasta:0200000001A3:2.005"), QStringLiteral("lyn:0400000001B4:2.010")});
+    ASSERT_EQ(inserted->count(), 2);
+    manager->stop();
+    ASSERT_TRUE(waitFor(*removed, 2));
+    EXPECT_TRUE(manager->devices().isEmpty());
+    // Nothing is announced once stopped.
+    ASSERT_TRUE(sim->control({QStringLiteral("plug"), QStringLiteral("tarso55:2000000001C5:2.005")}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(inserted->count(), 2);
+}
