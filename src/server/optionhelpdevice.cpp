@@ -65,7 +65,7 @@ void CVNOptionHelpDevice::execute(int& result, const QStringList& values, CVNCom
         result = CVNOptionResult::Error;
         return;
     }
-    out << names().last() << ":\n\"" << device->productName() << " " << device->serialNumber() << " "
+    out << names().first() << ":\n\"" << device->productName() << " " << device->serialNumber() << " "
         << deviceKindText(device->kind()) << "\" " << viewName << " options\n";
 
     QList<Entity*> entities;

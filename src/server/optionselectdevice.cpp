@@ -43,7 +43,7 @@ int CVNOptionSelectDevice::selectBySerial(CVNServerSession& session, const QStri
 {
     QTextStream& out = session.output();
     if (!m_server->deviceManager()->device(serial)) {
-        out << names().last() << ": " << serial << " not found\n";
+        out << names().first() << ": " << serial << " not found\n";
         return CVNOptionResult::Error;
     }
     out << "The selected device is: ";
@@ -75,7 +75,7 @@ int CVNOptionSelectDevice::selectByOrder(CVNServerSession& session, const QStrin
     }
     CVNDeviceInterface* view = session.findDevice(serial);
     if (!view) {
-        out << names().last() << ": " << "device is locked";
+        out << names().first() << ": " << "device is locked";
         return CVNOptionResult::Processed;
     }
     session.selectDevice(view);

@@ -1,0 +1,255 @@
+#include "serverharness.h"
+
+#include "com/binaryjson.h"
+#include "com/commanager.h"
+#include "com/discoverydatagram.h"
+#include "device/devicemanager.h"
+#include "server/applicationserver.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QThread>
+#include <QUdpSocket>
+#include <QUrlQuery>
+
+namespace ServerTest {
+
+namespace {
+const QString kSimBinary = QStringLiteral(CORVANE_BIN_DIR "/corvane-sim");
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+SimRunner::SimRunner(const QStringList& deviceSpecs)
+{
+    QStringList arguments{QStringLiteral("--socket"), socketPath(), QStringLiteral("--traffic"),
+                          m_dir.path() + QStringLiteral("/traffic.log")};
+    for (const QString& spec : deviceSpecs)
+        arguments << QStringLiteral("--device") << spec;
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(kSimBinary, arguments);
+    if (!m_process.waitForStarted(kWaitMs))
+        return;
+    QDeadlineTimer deadline(kWaitMs);
+    while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
+        if (QFile::exists(socketPath())) {
+            m_ready = true;
+            return;
+        }
+        QThread::msleep(5);
+    }
+}
+
+SimRunner::~SimRunner()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+bool SimRunner::control(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(kSimBinary, QStringList{QStringLiteral("--socket"), socketPath()} + arguments);
+    return process.waitForFinished(kWaitMs) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+}
+
+QString SimRunner::registerValue(const QString& serial, const QString& word)
+{
+    QProcess process;
+    process.start(kSimBinary, {QStringLiteral("--socket"), socketPath(), QStringLiteral("get"), serial, word});
+    if (!process.waitForFinished(kWaitMs))
+        return QString();
+    QString text = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    if (text.startsWith(QLatin1String("ok ")))
+        text = text.mid(3);
+    return text;
+}
+
+QStringList SimRunner::trafficLines() const
+{
+    QFile file(m_dir.path() + QStringLiteral("/traffic.log"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+bool SimRunner::trafficHas(const QString& start) const
+{
+    for (const QString& line : trafficLines()) {
+        if (line.startsWith(start))
+            return true;
+    }
+    return false;
+}
+
+ServiceCore::ServiceCore() = default;
+
+ServiceCore::~ServiceCore()
+{
+    m_server.reset();
+    m_manager.reset();
+    qunsetenv("CORVANE_SIM_SOCKET");
+}
+
+bool ServiceCore::start(const QString& simSocket, int expectedDevices)
+{
+    qputenv("CORVANE_SIM_SOCKET", simSocket.toLocal8Bit());
+    m_manager = std::make_unique<CVNDeviceManager>();
+    m_server = std::make_unique<CVNApplicationServer>(m_manager.get());
+    // Tests must not need the fixed discovery port.
+    m_server->communicationManager()->setDiscoveryPort(0);
+    QSignalSpy started(m_manager.get(), &CVNDeviceManager::started);
+    m_manager->start();
+    if (started.isEmpty() && !started.wait(kWaitMs))
+        return false;
+    if (!waitUntil([&] { return m_server->deviceInterfaces().size() >= expectedDevices; }))
+        return false;
+    m_server->start();
+    return port() != 0;
+}
+
+quint16 ServiceCore::port() const
+{
+    return m_server->communicationManager()->server().serverPort();
+}
+
+quint16 ServiceCore::discoveryPort() const
+{
+    return m_server->communicationManager()->peerManager().boundPort();
+}
+
+TestClient::~TestClient()
+{
+    socket.abort();
+}
+
+bool TestClient::connectTo(quint16 port)
+{
+    QObject::connect(&socket, &QTcpSocket::readyRead, [this] { readAvailable(); });
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    return socket.waitForConnected(kWaitMs);
+}
+
+void TestClient::announce(ConnectionType type, quint16 discoveryPort)
+{
+    QUdpSocket udp;
+    const QByteArray info = DiscoveryDatagram::buildConnectionInfo(0, type, QStringLiteral("TestClient%1").arg(quintptr(this)),
+                                                                   socket.localPort());
+    udp.writeDatagram(info, QHostAddress::LocalHost, discoveryPort);
+}
+
+void TestClient::readAvailable()
+{
+    if (!m_buffer.append(socket.readAll()))
+        return;
+    while (std::optional<QJsonDocument> document = m_buffer.takeNext()) {
+        const QJsonObject object = document->object();
+        if (object.contains(QStringLiteral("notifications")))
+            notifications.append(object);
+        else
+            m_responses.append(object);
+    }
+}
+
+void TestClient::sendRaw(const QByteArray& bytes)
+{
+    socket.write(bytes);
+    socket.flush();
+}
+
+const QJsonObject TestClient::nextResponse(int timeoutMs)
+{
+    if (!waitUntil([&] { return !m_responses.isEmpty(); }, timeoutMs))
+        return QJsonObject();
+    return m_responses.takeFirst();
+}
+
+const QJsonObject TestClient::request(const QJsonObject& document, int timeoutMs)
+{
+    sendRaw(CVNBinaryJson::encodeDocument(document));
+    return nextResponse(timeoutMs);
+}
+
+bool TestClient::waitForNotifications(int count, int timeoutMs)
+{
+    return waitUntil([&] { return notifications.size() >= count; }, timeoutMs);
+}
+
+const QJsonObject TestClient::action(const QJsonObject& action)
+{
+    const QJsonObject response = request(
+        QJsonObject{{QStringLiteral("actions"), QJsonObject{{QStringLiteral("list"), QJsonArray{action}}}}});
+    return response.value(QStringLiteral("reactions")).toObject().value(QStringLiteral("list")).toArray().at(0).toObject();
+}
+
+const QJsonObject TestClient::cli(const QJsonArray& parser)
+{
+    return request(QJsonObject{{QStringLiteral("cli"), QJsonObject{{QStringLiteral("parser"), parser}}}})
+        .value(QStringLiteral("cli"))
+        .toObject();
+}
+
+QJsonObject TestClient::option(const QString& name, const QStringList& values)
+{
+    return QJsonObject{{QStringLiteral("option"), name},
+                       {QStringLiteral("dash"), name.size() == 1 ? 1 : 2},
+                       {QStringLiteral("values"), QJsonArray::fromStringList(values)}};
+}
+
+PortalStandIn::PortalStandIn()
+{
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { answer(socket); });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+    m_server.listen(QHostAddress::LocalHost, 0);
+}
+
+QString PortalStandIn::url() const
+{
+    return QStringLiteral("http://127.0.0.1:%1/api").arg(m_server.serverPort());
+}
+
+void PortalStandIn::answer(QTcpSocket* socket)
+{
+    const QByteArray head = socket->property("head").toByteArray() + socket->readAll();
+    socket->setProperty("head", head);
+    if (!head.contains("\r\n\r\n"))
+        return;
+    const QList<QByteArray> lines = head.split('\n');
+    const QString requestLine = QString::fromUtf8(lines.value(0)).trimmed();
+    requestLines.append(requestLine);
+    for (const QByteArray& line : lines) {
+        if (line.toLower().startsWith("authorization:"))
+            authorizations.append(QString::fromUtf8(line.mid(14)).trimmed());
+    }
+    const QUrl url(QStringLiteral("http://x") + requestLine.section(QLatin1Char(' '), 1, 1));
+    const int status = statusBySerial.value(QUrlQuery(url).queryItemValue(QStringLiteral("serial")), 404);
+    socket->write(QStringLiteral("HTTP/1.1 %1 Status\r\nContent-Type: application/json\r\nContent-Length: 2\r\n"
+                                 "Connection: close\r\n\r\n{}")
+                      .arg(status)
+                      .toUtf8());
+    socket->disconnectFromHost();
+}
+
+} // namespace ServerTest
