@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A corvane-sim process with its socket and traffic log in a private folder.
+class SimProcess
+{
+public:
+    explicit SimProcess(const QStringList& deviceSpecs);
+    ~SimProcess();
+
+    bool isRunning() const { return m_ready; }
+    QString socketPath() const { return m_dir.path() + QStringLiteral("/sim.sock"); }
+    QString trafficPath() const { return m_dir.path() + QStringLiteral("/traffic.log"); }
+    // A control command of the running simulator ("plug SPEC", "unplug SERIAL", ...).
+    bool control(const QStringList& arguments);
+    QStringList trafficLines() const;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    bool m_ready = false;
+};
