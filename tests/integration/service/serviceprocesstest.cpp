@@ -1,0 +1,88 @@
+// The program itself in both roles: the service started as systemd starts
+// it (with "-e" and a notify socket), on simulated controllers, and the
+// command-line tool asking it for its version.
+#include "notifysocket.h"
+#include "../../unit/service/standinsystemctl.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSysInfo>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+const QString kProgram = QStringLiteral(CORVANE_BIN_DIR "/CorvaneService");
+const QString kSimulator = QStringLiteral(CORVANE_BIN_DIR "/corvane-sim");
+constexpr int kWaitMs = 10000;
+
+class Simulator
+{
+public:
+    Simulator()
+    {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(kSimulator, {QStringLiteral("--socket"), socketPath(), QStringLiteral("--device"),
+                                     QStringLiteral("vasta:CVN000000042:2.005")});
+        QDeadlineTimer deadline(kWaitMs);
+        while (!deadline.hasExpired() && m_process.state() != QProcess::NotRunning && !QFile::exists(socketPath()))
+            QThread::msleep(5);
+    }
+    ~Simulator()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(kWaitMs))
+            m_process.kill();
+    }
+    bool ready() const { return QFile::exists(socketPath()); }
+    QString socketPath() const { return m_dir.filePath(QStringLiteral("sim.sock")); }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
+} // namespace
+
+TEST(ServiceProcess, ServesTheToolUntilSystemdStopsIt)
+{
+    StandInSystemctl systemctl;
+    Simulator simulator;
+    ASSERT_TRUE(simulator.ready());
+    NotifySocket notify;
+    ASSERT_TRUE(notify.bound());
+
+    QProcess service;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("NOTIFY_SOCKET"), notify.path());
+    environment.insert(QStringLiteral("CORVANE_SIM_SOCKET"), simulator.socketPath());
+    service.setProcessEnvironment(environment);
+    service.start(kProgram, {QStringLiteral("-e")});
+    ASSERT_TRUE(service.waitForStarted(kWaitMs));
+    EXPECT_EQ(notify.next(), "STATUS=Starting");
+    ASSERT_EQ(notify.next(), "READY=1\nSTATUS=Running");
+
+    QProcess tool;
+    tool.start(kProgram, {QStringLiteral("--version")});
+    ASSERT_TRUE(tool.waitForFinished(30000));
+    EXPECT_EQ(tool.exitCode(), 0);
+    const QStringList lines = QString::fromLocal8Bit(tool.readAllStandardOutput()).split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 3);
+    const QRegularExpression versionLine(QStringLiteral("^CorvaneService version 1\\.1\\.0 \\([0-9a-f]{7}\\) \\(\\w+\\) \\(Linux-")
+                                         + QRegularExpression::escape(QSysInfo::buildCpuArchitecture())
+                                         + QStringLiteral("\\)$"));
+    EXPECT_TRUE(versionLine.match(lines.at(0)).hasMatch()) << qPrintable(lines.at(0));
+    EXPECT_EQ(lines.at(1), QStringLiteral("The service CorvaneService is not installed and not running"));
+    // The running service answered, so the tool found it.
+    EXPECT_FALSE(lines.contains(QStringLiteral("No service found")));
+
+    ASSERT_EQ(::kill(pid_t(service.processId()), SIGTERM), 0);
+    EXPECT_EQ(notify.next(), "STOPPING=1\nSTATUS=Stopping");
+    ASSERT_TRUE(service.waitForFinished(kWaitMs));
+    EXPECT_EQ(service.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(service.exitCode(), 0);
+}
