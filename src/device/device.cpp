@@ -51,6 +51,14 @@ void CVNDeviceParent::markNotOpen()
     }
 }
 
+void CVNDeviceParent::announceRemoved()
+{
+    const QList<CVNDeviceDesc*> children = descriptors();
+    for (CVNDeviceDesc* child : children)
+        emit child->removed();
+    emit removed();
+}
+
 void CVNDeviceParent::addChild(CVNDeviceDesc* child)
 {
     if (!child)

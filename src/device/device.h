@@ -58,6 +58,9 @@ public:
     // transfer series): every later transfer fails at once. Safe from any
     // thread; emits channelFailed once.
     void markNotOpen();
+    // Emits removed() for every child, then for the parent itself: the
+    // controller has left the device manager.
+    void announceRemoved();
 
     // At most one child per kind; a replaced child is closed and deleted later.
     void addChild(CVNDeviceDesc* child);

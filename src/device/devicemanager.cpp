@@ -94,6 +94,7 @@ void CVNDeviceManager::invalidateDevice(CVNDeviceParent* parent)
         return;
     parent->close();
     emit deviceRemoved(parent);
+    parent->announceRemoved();
     dispose(parent);
 }
 
@@ -157,8 +158,10 @@ void CVNDeviceManager::remove(CVNDeviceParent* parent)
             removed = true;
         }
     }
-    if (removed)
+    if (removed) {
         emit deviceRemoved(parent);
+        parent->announceRemoved();
+    }
     dispose(parent);
 }
 

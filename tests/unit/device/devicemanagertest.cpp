@@ -82,11 +82,13 @@ TEST_F(ManagerFixture, HotPlugAndRemovalByPath)
     CVNDeviceParent* device = manager.device(Serial);
     ASSERT_NE(device, nullptr);
     QPointer<CVNDeviceParent> guard(device);
+    QSignalSpy childRemoved(device->child(CVNDeviceKind::Hid), &CVNDevice::removed);
 
     platform->unplug(info.path.toUpper());  // paths compare in lower case
     ASSERT_TRUE(waitFor(removed, 1));
     EXPECT_EQ(removed.at(0).at(0).value<CVNDeviceParent*>(), device);
     EXPECT_EQ(manager.device(Serial), nullptr);
+    EXPECT_EQ(childRemoved.count(), 1);  // sessions watching the interface learn it
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guard.isNull());
 }
