@@ -27,6 +27,7 @@ public:
     CVNDeviceInterface(const QString& name, CVNDevice* device, CVNDeviceInterface* parentInterface = nullptr);
     ~CVNDeviceInterface() override;
 
+    using SettingsContext::store;
     // Asks the settings host to save this one entity (see setSettingsHost).
     virtual void store(Entity* entity);
     void saveSettings(QSettings& settings) override;
