@@ -32,7 +32,7 @@ void CVNCommandLineExecuter::executeOne(int& result, CVNPendingOptionList& optio
     }
     CVNPendingOption pending = options.takeFirst();
     result = CVNOptionResult::Unknown;
-    target->execute(result, pending.values, pending.fileOperations, context);
+    target->executeWithFiles(result, pending.values, pending.fileOperations, context);
 }
 
 CVNHelpTable CVNCommandLineExecuter::help() const

@@ -8,8 +8,8 @@ CVNCommandLineOption::CVNCommandLineOption(const QStringList& names, const QStri
 {
 }
 
-void CVNCommandLineOption::execute(int& result, const QStringList& values, CVNFileTable& fileOperations,
-                                   CVNCommandLineContext& context)
+void CVNCommandLineOption::executeWithFiles(int& result, const QStringList& values, CVNFileTable& fileOperations,
+                                            CVNCommandLineContext& context)
 {
     (void)fileOperations;
     execute(result, values, context);

@@ -22,8 +22,8 @@ public:
     virtual void execute(int& result, const QStringList& values, CVNCommandLineContext& context) = 0;
     // The executer calls this one: options that exchange files with the client
     // override it; the others only see the values.
-    virtual void execute(int& result, const QStringList& values, CVNFileTable& fileOperations,
-                         CVNCommandLineContext& context);
+    virtual void executeWithFiles(int& result, const QStringList& values, CVNFileTable& fileOperations,
+                                  CVNCommandLineContext& context);
 
     const QStringList& names() const { return m_names; }
     QString description() const { return m_description; }

@@ -18,7 +18,6 @@ public:
     CVNCommandLineOptionCallback(const QStringList& names, const QString& description, const QString& syntax,
                                  OptionFunction function);
 
-    using CVNCommandLineOption::execute;
     // The plain function when set, else the option form, else Error.
     void execute(int& result, const QStringList& values, CVNCommandLineContext& context) override;
 

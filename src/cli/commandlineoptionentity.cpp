@@ -25,11 +25,11 @@ CVNCommandLineOptionEntity::CVNCommandLineOptionEntity(Entity* entity, const QSt
 void CVNCommandLineOptionEntity::execute(int& result, const QStringList& values, CVNCommandLineContext& context)
 {
     CVNFileTable noFiles;
-    execute(result, values, noFiles, context);
+    executeWithFiles(result, values, noFiles, context);
 }
 
-void CVNCommandLineOptionEntity::execute(int& result, const QStringList& values, CVNFileTable& fileOperations,
-                                         CVNCommandLineContext& context)
+void CVNCommandLineOptionEntity::executeWithFiles(int& result, const QStringList& values,
+                                                  CVNFileTable& fileOperations, CVNCommandLineContext& context)
 {
     if (!m_entity) {
         result = CVNOptionResult::Error;

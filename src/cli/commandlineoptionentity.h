@@ -15,8 +15,8 @@ public:
     // Prints the entity's text and "\n"; Error when the text is empty or
     // mentions "error" in any letter case, else Processed.
     void execute(int& result, const QStringList& values, CVNCommandLineContext& context) override;
-    void execute(int& result, const QStringList& values, CVNFileTable& fileOperations,
-                 CVNCommandLineContext& context) override;
+    void executeWithFiles(int& result, const QStringList& values, CVNFileTable& fileOperations,
+                          CVNCommandLineContext& context) override;
 
     Entity* entity() const { return m_entity; }
 
