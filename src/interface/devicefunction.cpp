@@ -1,8 +1,8 @@
 #include "interface/devicefunction.h"
 
 #include "interface/deviceinterface.h"
+#include "interface/interfacelog.h"
 
-#include <QDebug>
 #include <QJsonArray>
 
 namespace {
@@ -130,7 +130,7 @@ void DeviceFunction::handleReply(const CVNDeviceRequest& reply)
         break;
     case CVNDeviceRequest::Error:
         m_lastError = reply.text;
-        qDebug() << reply.text;
+        qCDebug(lcInterface) << reply.text;
         break;
     default:
         break;

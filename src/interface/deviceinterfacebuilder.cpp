@@ -14,8 +14,8 @@
 #include "interface/devicepropertymatrix3x3.h"
 #include "interface/devicepropertynumber.h"
 #include "interface/devicepropertystring.h"
+#include "interface/interfacelog.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -290,7 +290,7 @@ bool DeviceInterfaceBuilder::readDescription(const QString& path, QJsonObject* d
     if (!file.open(QIODevice::ReadOnly))
         return false;
     if (file.size() > MaxDescriptionBytes) {
-        qWarning() << "DeviceInterfaceBuilder: description too large" << path;
+        qCWarning(lcInterface) << "description too large" << path;
         return false;
     }
     const QJsonDocument document = QJsonDocument::fromJson(file.read(MaxDescriptionBytes));
@@ -325,7 +325,7 @@ bool DeviceInterfaceBuilder::populate(CVNDeviceInterface* interface, const QJson
         CVNDeviceEntityBuilder* entityBuilder = builder(type);
         if (!entityBuilder) {
             if (logMissing)
-                qDebug() << "Missing builder for" << type;
+                qCDebug(lcInterface) << "Missing builder for" << type;
             continue;
         }
         Entity* entity = entityBuilder->build(interface, object);
@@ -337,7 +337,7 @@ bool DeviceInterfaceBuilder::populate(CVNDeviceInterface* interface, const QJson
 
     buildViews(interface, description.value(QStringLiteral("views")).toArray());
     if (!interface->view(QStringLiteral("basic"))) {
-        qDebug() << "Invalid Interface";
+        qCDebug(lcInterface) << "Invalid Interface";
         return false;
     }
     if (!interface->view(QStringLiteral("advanced"))) {

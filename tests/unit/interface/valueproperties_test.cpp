@@ -225,4 +225,33 @@ TEST_F(ValueProperties, AliasActsAsItsTarget)
     delete orphan;
 }
 
+TEST_F(ValueProperties, JsonWritesConvertOrChangeNothing)
+{
+    auto* cenable = make<DevicePropertyBool>(QStringLiteral("cenable"));
+    cenable->setValue(QJsonValue(true));
+    cenable->setValue(QJsonValue(QStringLiteral("maybe")));
+    EXPECT_TRUE(cenable->cachedValue());
+    auto* fmode = make<DevicePropertyEnum>(QStringLiteral("fmode"));
+    fmode->setValues({"normal", "raw"});
+    fmode->setValue(QJsonValue(QStringLiteral("Raw")));
+    fmode->setValue(QJsonValue(QStringLiteral("fast")));
+    EXPECT_EQ(fmode->cachedValue(), "raw");
+    auto* blob = make<DevicePropertyByteArray>(QStringLiteral("blob"));
+    blob->setValue(QJsonValue(QStringLiteral("AQI=")));
+    blob->setValue(QJsonValue(QStringLiteral("not base64!")));
+    EXPECT_EQ(blob->cachedValue(), QByteArray("\x01\x02", 2));
+    auto* pair = make<DevicePropertyIntPair>(QStringLiteral("thbound"));
+    pair->setValue(QJsonValue(QJsonArray{4, 5}));
+    pair->setValue(QJsonValue(QJsonArray{4, 5.5}));
+    pair->setValue(QJsonValue(QJsonArray{4}));
+    EXPECT_EQ(pair->cachedValue(), (QVector<int>{4, 5}));
+    auto* matrix = make<DevicePropertyMatrix3x3>(QStringLiteral("cmat"));
+    matrix->setValue(QJsonValue(QJsonArray{1, 2, 3}));
+    EXPECT_EQ(iface.countOf(CVNDeviceRequest::Set, "cmat"), 0);
+    // Each good write went out once, each bad one not at all.
+    EXPECT_EQ(iface.log.size(), 4);
+    for (const CVNDeviceRequest& request : iface.log)
+        EXPECT_EQ(request.type, CVNDeviceRequest::Set);
+}
+
 }  // namespace

@@ -1,0 +1,3 @@
+#include "interface/interfacelog.h"
+
+Q_LOGGING_CATEGORY(lcInterface, "corvane.interface")
