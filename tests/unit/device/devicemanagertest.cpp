@@ -126,6 +126,27 @@ TEST_F(ManagerFixture, HidOfAControllerWithKnownBulkIsIgnored)
     EXPECT_TRUE(controller->commands.isEmpty());
 }
 
+TEST_F(ManagerFixture, DfuAndMalformedVendorInterfaces)
+{
+    CVNUsbInterfaceInfo dfu = FakePlatform::bulkInfo(Serial);
+    dfu.path.replace(QStringLiteral("#bulk"), QStringLiteral("#dfu"));
+    dfu.interfaceClass = 254;
+    dfu.interfaceProtocol = 2;
+    dfu.endpoints.clear();
+    CVNUsbInterfaceInfo twoIn = FakePlatform::bulkInfo(QStringLiteral("0400000001B4"), 4);
+    twoIn.endpoints[1].address = 0x82;  // both pipes IN: not the bulk channel
+    CVNUsbInterfaceInfo noSerial = FakePlatform::bulkInfo(QString(), 5);
+    platform->add(dfu, FakeController::standard());
+    platform->add(twoIn, FakeController::standard());
+    platform->add(noSerial, FakeController::standard());
+    start();
+    EXPECT_EQ(inserted.count(), 1);
+    CVNDeviceParent* device = manager.device(Serial);
+    ASSERT_NE(device, nullptr);
+    EXPECT_NE(device->child(CVNDeviceKind::Dfu), nullptr);
+    EXPECT_EQ(device->firmwareVersion(), QStringLiteral("2.005"));
+}
+
 TEST_F(ManagerFixture, SameInterfaceAnnouncedTwiceIsInsertedOnce)
 {
     const CVNUsbInterfaceInfo info = FakePlatform::hidInfo(Serial);

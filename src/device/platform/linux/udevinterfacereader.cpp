@@ -42,6 +42,17 @@ CVNUsbEndpointType endpointTypeOf(const QString& text)
     return CVNUsbEndpointType::Control;
 }
 
+// The serial comes from the device: keep the path's separators its own.
+QString pathSafe(const QString& serial)
+{
+    QString safe = serial;
+    for (QChar& c : safe) {
+        if (c == QLatin1Char('#') || c == QLatin1Char('&') || c.isSpace())
+            c = QLatin1Char('_');
+    }
+    return safe.isEmpty() ? QStringLiteral("-") : safe;
+}
+
 } // namespace
 
 QString CVNUdevInterfaceReader::makePath(const QString& node, const CVNUsbInterfaceInfo& info, const QString& suffix)
@@ -50,7 +61,7 @@ QString CVNUdevInterfaceReader::makePath(const QString& node, const CVNUsbInterf
         .arg(node)
         .arg(info.vendorId, 4, 16, QLatin1Char('0'))
         .arg(info.productId, 4, 16, QLatin1Char('0'))
-        .arg(info.serial.isEmpty() ? QStringLiteral("-") : info.serial, suffix)
+        .arg(pathSafe(info.serial), suffix)
         .toLower();
 }
 
