@@ -12,16 +12,15 @@
 #include <QDebug>
 #include <QStringList>
 
-namespace {
+namespace
+{
 
 const QString kApplicationName = QStringLiteral("CorvaneService");
-const QString kDescription =
-    QStringLiteral("Corvane Service application, the centralized application to communicate with Corvane devices");
+const QString kDescription = QStringLiteral(
+    "Corvane Service application, the centralized application to communicate with Corvane devices");
 
 // The program never logs: every trace message ends here.
-void discardMessage(QtMsgType, const QMessageLogContext&, const QString&)
-{
-}
+void discardMessage(QtMsgType, const QMessageLogContext&, const QString&) { }
 
 bool isServiceProcess(const QStringList& arguments)
 {
@@ -73,8 +72,8 @@ int main(int argc, char** argv)
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
 
-    const int exitCode = isServiceProcess(arguments) ? runServer(argc, argv, arguments)
-                                                     : runClient(argc, argv, arguments);
+    const int exitCode
+        = isServiceProcess(arguments) ? runServer(argc, argv, arguments) : runClient(argc, argv, arguments);
     qDebug() << "main end";
     return exitCode;
 }

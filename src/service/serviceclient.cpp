@@ -16,14 +16,15 @@
 #define CORVANE_VERSION "1.1.0"
 #endif
 
-namespace {
+namespace
+{
 
 CVNServiceClient* g_serviceClient = nullptr;
 
 } // namespace
 
-CVNServiceClient::CVNServiceClient(const QString& name, const QString& description, CVNApplicationClient* client,
-                                   QObject* parent)
+CVNServiceClient::CVNServiceClient(
+    const QString& name, const QString& description, CVNApplicationClient* client, QObject* parent)
     : QObject(parent)
     , m_name(name)
     , m_description(description)
@@ -35,7 +36,8 @@ CVNServiceClient::CVNServiceClient(const QString& name, const QString& descripti
     g_serviceClient = this;
     addOptions();
     if (m_client) {
-        connect(m_client, &CVNApplicationClient::optionsFinished, this, &CVNServiceClient::clientOptionsFinished);
+        connect(
+            m_client, &CVNApplicationClient::optionsFinished, this, &CVNServiceClient::clientOptionsFinished);
         connect(m_client, &CVNApplicationClient::helpTableReady, this, &CVNServiceClient::resumeAfterAnswer);
         connect(m_client, &CVNApplicationClient::versionReady, this, &CVNServiceClient::resumeAfterAnswer);
     }
@@ -69,20 +71,22 @@ void CVNServiceClient::addOptions()
         void (CVNServiceClient::*handler)(int&, const QStringList&);
     };
     static const Entry kOptions[] = {
-        {"i", "install", "Install the service. Requires elevated privileges.", &CVNServiceClient::optionInstall},
-        {"u", "uninstall", "Uninstall the service. Requires elevated privileges.", &CVNServiceClient::optionUninstall},
-        {"s", "start", "Start the service. Requires elevated privileges.", &CVNServiceClient::optionStart},
-        {"t", "terminate", "Terminate the service. Requires elevated privileges.", &CVNServiceClient::optionTerminate},
-        {"v", "version", "Print version and status information.", &CVNServiceClient::optionVersion},
-        {"h", "help", "Show this help.", &CVNServiceClient::optionHelp},
+        { "i", "install", "Install the service. Requires elevated privileges.",
+            &CVNServiceClient::optionInstall },
+        { "u", "uninstall", "Uninstall the service. Requires elevated privileges.",
+            &CVNServiceClient::optionUninstall },
+        { "s", "start", "Start the service. Requires elevated privileges.", &CVNServiceClient::optionStart },
+        { "t", "terminate", "Terminate the service. Requires elevated privileges.",
+            &CVNServiceClient::optionTerminate },
+        { "v", "version", "Print version and status information.", &CVNServiceClient::optionVersion },
+        { "h", "help", "Show this help.", &CVNServiceClient::optionHelp },
     };
     for (const Entry& entry : kOptions) {
         const auto handler = entry.handler;
-        m_executer.addOption(new Callback(
-            {QLatin1String(entry.shortName), QLatin1String(entry.longName)}, QLatin1String(entry.description),
-            QString(), Callback::Function([this, handler](int& result, const QStringList& values, CVNCommandLineContext&) {
-                (this->*handler)(result, values);
-            })));
+        m_executer.addOption(new Callback({ QLatin1String(entry.shortName), QLatin1String(entry.longName) },
+            QLatin1String(entry.description), QString(),
+            Callback::Function([this, handler](int& result, const QStringList& values,
+                                   CVNCommandLineContext&) { (this->*handler)(result, values); })));
     }
 }
 
@@ -90,7 +94,7 @@ int CVNServiceClient::run(const QStringList& arguments)
 {
     QStringList effective = arguments;
     if (effective.size() < 2)
-        effective = QStringList{arguments.value(0, m_name), QStringLiteral("-h")};
+        effective = QStringList { arguments.value(0, m_name), QStringLiteral("-h") };
     if (!m_pending.parse(effective)) {
         print(m_pending.error() + QLatin1Char('\n'));
         return -2;
@@ -107,8 +111,8 @@ int CVNServiceClient::run(const QStringList& arguments)
     scheduleConsume();
     QCoreApplication::exec();
     if (!m_pending.isEmpty())
-        print(QLatin1String("Unknown or not executed option(s): ") + m_pending.names().join(QLatin1String(", "))
-              + QLatin1Char('\n'));
+        print(QLatin1String("Unknown or not executed option(s): ")
+            + m_pending.names().join(QLatin1String(", ")) + QLatin1Char('\n'));
     return m_exitCode;
 }
 
@@ -134,7 +138,8 @@ void CVNServiceClient::consumeOptions()
 void CVNServiceClient::clientOptionsFinished(int result)
 {
     if (result == CVNOptionResult::Processed
-        || (result == CVNOptionResult::NotFound && !m_pending.isEmpty() && m_executer.hasOption(m_pending.first().name)))
+        || (result == CVNOptionResult::NotFound && !m_pending.isEmpty()
+            && m_executer.hasOption(m_pending.first().name)))
         scheduleConsume();
     else
         quit();
@@ -207,8 +212,9 @@ void CVNServiceClient::optionInstall(int& result, const QStringList& values)
     // The first two values are not used; account and password follow.
     const int outcome = m_controller.install(values.value(2), values.value(3));
     if (outcome == CVNServiceController::Error || outcome == CVNServiceController::AccessDenied) {
-        print(outcome == CVNServiceController::AccessDenied ? QStringLiteral("Please check your permissions to install.\n")
-                                                            : serviceMessage(QStringLiteral(" could not be installed.\n")));
+        print(outcome == CVNServiceController::AccessDenied
+                ? QStringLiteral("Please check your permissions to install.\n")
+                : serviceMessage(QStringLiteral(" could not be installed.\n")));
         m_exitCode = -1;
         result = CVNOptionResult::Error;
         return;
@@ -244,7 +250,7 @@ void CVNServiceClient::optionUninstall(int& result, const QStringList&)
 
 void CVNServiceClient::optionStart(int& result, const QStringList&)
 {
-    reportControl(result, m_controller.start({QStringLiteral("-e")}), true);
+    reportControl(result, m_controller.start({ QStringLiteral("-e") }), true);
 }
 
 void CVNServiceClient::optionTerminate(int& result, const QStringList&)
@@ -257,8 +263,9 @@ void CVNServiceClient::reportControl(int& result, int outcome, bool starting)
     QString tail;
     switch (outcome) {
     case CVNServiceController::Error:
-        tail = starting ? QStringLiteral(" has an error and could not be started. Please check your permissions.\n")
-                        : QStringLiteral(" has an error and could not be stopped. Please check your permissions.\n");
+        tail = starting
+            ? QStringLiteral(" has an error and could not be started. Please check your permissions.\n")
+            : QStringLiteral(" has an error and could not be stopped. Please check your permissions.\n");
         break;
     case CVNServiceController::Done:
         tail = starting ? QStringLiteral(" has been started.\n") : QStringLiteral(" has been stopped.\n");
@@ -271,7 +278,8 @@ void CVNServiceClient::reportControl(int& result, int outcome, bool starting)
                         : QStringLiteral(" is not installed and could not be stopped\n");
         break;
     default:
-        tail = starting ? QStringLiteral(" could not be started.\n") : QStringLiteral(" could not be stopped.\n");
+        tail = starting ? QStringLiteral(" could not be started.\n")
+                        : QStringLiteral(" could not be stopped.\n");
         break;
     }
     print(serviceMessage(tail));
@@ -292,10 +300,10 @@ void CVNServiceClient::optionVersion(int& result, const QStringList&)
     }
     print(versionText() + QLatin1Char('\n'));
     print(serviceMessage(QLatin1String(" is ")
-                         + (m_controller.isInstalled() ? QLatin1String("installed") : QLatin1String("not installed"))
-                         + QLatin1String(" and ")
-                         + (m_controller.isRunning() ? QLatin1String("running") : QLatin1String("not running"))
-                         + QLatin1Char('\n')));
+        + (m_controller.isInstalled() ? QLatin1String("installed") : QLatin1String("not installed"))
+        + QLatin1String(" and ")
+        + (m_controller.isRunning() ? QLatin1String("running") : QLatin1String("not running"))
+        + QLatin1Char('\n')));
     print(clientVersion + QLatin1Char('\n'));
     quit();
     result = CVNOptionResult::Wait;
@@ -313,7 +321,8 @@ void CVNServiceClient::optionHelp(int& result, const QStringList&)
         if (result != CVNOptionResult::Processed)
             return;
     }
-    print(QLatin1String("This is the ") + m_name + QLatin1String(" (") + m_description + QLatin1String(").\n"));
+    print(
+        QLatin1String("This is the ") + m_name + QLatin1String(" (") + m_description + QLatin1String(").\n"));
     print(QLatin1String("Usage: ") + m_name + QLatin1String(" commands OPTIONS...\n"));
     CVNHelpTable merged = m_executer.help();
     CVNHelp::merge(merged, table);

@@ -26,7 +26,7 @@ public:
 
     // `client` is not owned and must outlive this object.
     CVNServiceClient(const QString& name, const QString& description, CVNApplicationClient* client,
-                     QObject* parent = nullptr);
+        QObject* parent = nullptr);
     ~CVNServiceClient() override;
 
     // The one service client of the process, or null.

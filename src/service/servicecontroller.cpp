@@ -14,7 +14,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 bool isPermissionError(int error)
 {
@@ -24,7 +25,8 @@ bool isPermissionError(int error)
 // 0 on success, errno otherwise.
 int writeWholeFile(const QString& path, const QByteArray& contents)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd
+        = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return errno;
     qsizetype written = 0;
@@ -85,10 +87,12 @@ bool CVNServiceController::isInstalled() const
 bool CVNServiceController::isRunning() const
 {
     // Anything between "starting" and "stopped" counts as running.
-    const CVNSystemctlResult result = CVNSystemctl::run({QStringLiteral("is-active"), unitName()});
+    const CVNSystemctlResult result = CVNSystemctl::run({ QStringLiteral("is-active"), unitName() });
     static const QStringList kRunningStates = {
-        QStringLiteral("active"), QStringLiteral("activating"),
-        QStringLiteral("reloading"), QStringLiteral("deactivating"),
+        QStringLiteral("active"),
+        QStringLiteral("activating"),
+        QStringLiteral("reloading"),
+        QStringLiteral("deactivating"),
     };
     return result.ran && kRunningStates.contains(result.output.section(QLatin1Char('\n'), 0, 0).trimmed());
 }
@@ -114,7 +118,7 @@ int CVNServiceController::install(const QString& account, const QString& passwor
     if (registered != Done) {
         // Leave nothing half-registered behind.
         ::unlink(QFile::encodeName(unitFilePath()).constData());
-        (void)CVNSystemctl::run({QStringLiteral("daemon-reload")});
+        (void)CVNSystemctl::run({ QStringLiteral("daemon-reload") });
     }
     return registered;
 }
@@ -136,8 +140,8 @@ int CVNServiceController::writeUnit(const QString& user) const
 
 int CVNServiceController::registerUnit() const
 {
-    for (const QStringList& arguments : {QStringList{QStringLiteral("daemon-reload")},
-                                         QStringList{QStringLiteral("enable"), unitName()}}) {
+    for (const QStringList& arguments : { QStringList { QStringLiteral("daemon-reload") },
+             QStringList { QStringLiteral("enable"), unitName() } }) {
         const CVNSystemctlResult result = CVNSystemctl::run(arguments);
         if (!result.succeeded())
             return result.accessDenied() ? AccessDenied : Error;
@@ -162,14 +166,15 @@ int CVNServiceController::uninstall()
         qCWarning(lcService) << "uninstall: systemd is not running";
         return Error;
     }
-    const CVNSystemctlResult disabled = CVNSystemctl::run({QStringLiteral("disable"), unitName()});
+    const CVNSystemctlResult disabled = CVNSystemctl::run({ QStringLiteral("disable"), unitName() });
     if (!disabled.succeeded())
         return disabled.accessDenied() ? AccessDenied : Error;
     const int removed = removeUnitFile();
     if (removed != Done)
         return removed;
-    if (!CVNSystemctl::run({QStringLiteral("daemon-reload")}).succeeded())
-        qCWarning(lcService) << "uninstall: daemon-reload failed; systemd forgets the unit on its next reload";
+    if (!CVNSystemctl::run({ QStringLiteral("daemon-reload") }).succeeded())
+        qCWarning(lcService)
+            << "uninstall: daemon-reload failed; systemd forgets the unit on its next reload";
     return Done;
 }
 
@@ -182,8 +187,8 @@ int CVNServiceController::start(const QStringList& arguments)
         return AlreadyInState;
     if (!CVNSystemctl::managerAvailable())
         return ManagerMissing;
-    const CVNSystemctlResult result =
-        CVNSystemctl::run({QStringLiteral("start"), unitName()}, CVNSystemctl::kCommandTimeoutMs);
+    const CVNSystemctlResult result
+        = CVNSystemctl::run({ QStringLiteral("start"), unitName() }, CVNSystemctl::kCommandTimeoutMs);
     if (!result.succeeded())
         qCWarning(lcService) << "starting" << result.errorText;
     return result.succeeded() ? Done : Error;
@@ -198,8 +203,8 @@ int CVNServiceController::stop()
         return ManagerMissing;
     if (!isRunning())
         return AlreadyInState;
-    const CVNSystemctlResult result =
-        CVNSystemctl::run({QStringLiteral("stop"), unitName()}, CVNSystemctl::kCommandTimeoutMs);
+    const CVNSystemctlResult result
+        = CVNSystemctl::run({ QStringLiteral("stop"), unitName() }, CVNSystemctl::kCommandTimeoutMs);
     if (!result.succeeded()) {
         qCWarning(lcService) << "stopping" << result.errorText;
         return Error;

@@ -12,7 +12,8 @@
 #include <ctime>
 #include <systemd/sd-daemon.h>
 
-namespace {
+namespace
+{
 
 CVNServicePlatformHandler* g_handler = nullptr;
 
@@ -52,7 +53,7 @@ sigset_t CVNServicePlatformHandler::controlSignals()
 {
     sigset_t set;
     sigemptyset(&set);
-    for (int signalNumber : {SIGTERM, SIGINT, SIGTSTP, SIGCONT})
+    for (int signalNumber : { SIGTERM, SIGINT, SIGTSTP, SIGCONT })
         sigaddset(&set, signalNumber);
     const int lastUser = std::min(SIGRTMAX, SIGRTMIN + (kLastUserControl - kFirstUserControl));
     for (int signalNumber = SIGRTMIN; signalNumber <= lastUser; ++signalNumber)
@@ -120,9 +121,8 @@ void CVNServicePlatformHandler::stop()
 void CVNServicePlatformHandler::drainControlSignals()
 {
     const sigset_t set = controlSignals();
-    const timespec noWait{0, 0};
-    for (int i = 0; i < kMaxDrainedSignals && sigtimedwait(&set, nullptr, &noWait) > 0; ++i) {
-    }
+    const timespec noWait { 0, 0 };
+    for (int i = 0; i < kMaxDrainedSignals && sigtimedwait(&set, nullptr, &noWait) > 0; ++i) { }
 }
 
 CVNServicePlatformHandler::State CVNServicePlatformHandler::state() const
@@ -227,19 +227,18 @@ void CVNServicePlatformHandler::userControl(int control)
     if (control < kFirstUserControl || control > kLastUserControl)
         return;
     auto completion = std::make_shared<CVNServiceEventCompletion>();
-    (void)postAndWait(std::make_unique<CVNServiceServerEventCommand>(control - kFirstUserControl, completion),
-                      completion);
+    (void)postAndWait(
+        std::make_unique<CVNServiceServerEventCommand>(control - kFirstUserControl, completion), completion);
 }
 
-template <class Event>
-bool CVNServicePlatformHandler::request()
+template <class Event> bool CVNServicePlatformHandler::request()
 {
     auto completion = std::make_shared<CVNServiceEventCompletion>();
     return postAndWait(std::make_unique<Event>(completion), completion);
 }
 
 bool CVNServicePlatformHandler::postAndWait(std::unique_ptr<CVNServiceServerEvent> event,
-                                            const std::shared_ptr<CVNServiceEventCompletion>& completion)
+    const std::shared_ptr<CVNServiceEventCompletion>& completion)
 {
     {
         QMutexLocker locker(&m_mutex);

@@ -73,9 +73,8 @@ private:
     // Posts the event and waits until the main thread ran it; false when
     // the event loop has ended first.
     bool postAndWait(std::unique_ptr<CVNServiceServerEvent> event,
-                     const std::shared_ptr<CVNServiceEventCompletion>& completion);
-    template <class Event>
-    bool request();
+        const std::shared_ptr<CVNServiceEventCompletion>& completion);
+    template <class Event> bool request();
     void setState(State state, const char* notification);
     bool loopEnded() const;
     void wakeWorker();
@@ -85,11 +84,11 @@ private:
     mutable QMutex m_mutex;
     State m_state = Stopped;
     std::unique_ptr<QThread> m_worker;
-    pthread_t m_workerThread{};
-    bool m_workerAlive = false;     // may be signalled with pthread_kill
+    pthread_t m_workerThread {};
+    bool m_workerAlive = false; // may be signalled with pthread_kill
     QWaitCondition m_workerStarted;
     bool m_loopEnded = false;
     std::shared_ptr<CVNServiceEventCompletion> m_pending;
-    sigset_t m_previousMask{};
+    sigset_t m_previousMask {};
     bool m_maskSaved = false;
 };

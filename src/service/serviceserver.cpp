@@ -7,8 +7,8 @@
 
 #include <QCoreApplication>
 
-CVNServiceServer::CVNServiceServer(const QString& name, const QString& description,
-                                   CVNServiceAppDelegate* delegate, QObject* parent)
+CVNServiceServer::CVNServiceServer(
+    const QString& name, const QString& description, CVNServiceAppDelegate* delegate, QObject* parent)
     : QObject(parent)
     , m_name(name)
     , m_controller(name, description)
@@ -49,7 +49,7 @@ int CVNServiceServer::exec(const QStringList& arguments)
 
 void CVNServiceServer::createApplication(const QStringList& arguments)
 {
-    const QStringList effective = arguments.isEmpty() ? QStringList{m_name} : arguments;
+    const QStringList effective = arguments.isEmpty() ? QStringList { m_name } : arguments;
     m_argumentData.clear();
     for (const QString& argument : effective)
         m_argumentData.push_back(argument.toLocal8Bit());

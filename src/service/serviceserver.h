@@ -25,7 +25,7 @@ class CVNServiceServer : public QObject
 public:
     // `delegate` is not owned and must outlive the server.
     CVNServiceServer(const QString& name, const QString& description, CVNServiceAppDelegate* delegate,
-                     QObject* parent = nullptr);
+        QObject* parent = nullptr);
     ~CVNServiceServer() override;
 
     // Runs the service until it is stopped; the exit code, -1 when the

@@ -54,8 +54,8 @@ void CVNServiceServerEvent::execute(CVNServiceServer* server)
     m_completion.reset();
 }
 
-CVNServiceServerEventCommand::CVNServiceServerEventCommand(int command,
-                                                           std::shared_ptr<CVNServiceEventCompletion> completion)
+CVNServiceServerEventCommand::CVNServiceServerEventCommand(
+    int command, std::shared_ptr<CVNServiceEventCompletion> completion)
     : CVNServiceServerEvent(std::move(completion))
     , m_command(command)
 {

@@ -13,8 +13,7 @@ class CVNServiceServer;
 // Where a control thread waits until the main thread has run its event.
 // `abandoned` releases the waiter when the event loop has ended and the
 // event will never run.
-struct CVNServiceEventCompletion
-{
+struct CVNServiceEventCompletion {
     QMutex mutex;
     QWaitCondition condition;
     bool done = false;

@@ -2,7 +2,8 @@
 
 #include <QRegularExpression>
 
-namespace {
+namespace
+{
 
 bool hasControlCharacter(const QString& value)
 {

@@ -38,7 +38,8 @@ CVNSystemctlResult CVNSystemctl::run(const QStringList& arguments, int timeoutMs
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     process.setProcessEnvironment(environment);
     process.setProgram(path);
-    process.setArguments(QStringList{QStringLiteral("--no-ask-password"), QStringLiteral("--no-pager")} + arguments);
+    process.setArguments(
+        QStringList { QStringLiteral("--no-ask-password"), QStringLiteral("--no-pager") } + arguments);
     process.setStandardInputFile(QProcess::nullDevice());
     process.start();
     if (!process.waitForStarted(timeoutMs)) {
@@ -63,7 +64,7 @@ bool CVNSystemctl::managerAvailable()
 {
     // "offline" (or nothing at all) means systemctl could not reach systemd;
     // every other state, degraded included, has a manager to talk to.
-    const CVNSystemctlResult result = run({QStringLiteral("is-system-running")});
+    const CVNSystemctlResult result = run({ QStringLiteral("is-system-running") });
     if (!result.ran)
         return false;
     const QString state = result.output.section(QLatin1Char('\n'), 0, 0).trimmed();

@@ -4,12 +4,11 @@
 #include <QStringList>
 
 // What one call of the `systemctl` program gave back.
-struct CVNSystemctlResult
-{
-    bool ran = false;       // the program was found, started and finished in time
+struct CVNSystemctlResult {
+    bool ran = false; // the program was found, started and finished in time
     int exitCode = -1;
-    QString output;         // standard output, trimmed
-    QString errorText;      // standard error, trimmed
+    QString output; // standard output, trimmed
+    QString errorText; // standard error, trimmed
 
     bool succeeded() const { return ran && exitCode == 0; }
     // systemd or polkit refused the caller.
@@ -28,7 +27,8 @@ public:
 
     // The absolute path of `systemctl`, empty when PATH has none.
     static QString program();
-    [[nodiscard]] static CVNSystemctlResult run(const QStringList& arguments, int timeoutMs = kQueryTimeoutMs);
+    [[nodiscard]] static CVNSystemctlResult run(
+        const QStringList& arguments, int timeoutMs = kQueryTimeoutMs);
     // systemctl exists and reaches a running systemd.
     static bool managerAvailable();
 };

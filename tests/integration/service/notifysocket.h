@@ -20,7 +20,7 @@ public:
     {
         m_path = m_dir.filePath(QStringLiteral("notify")).toLocal8Bit();
         m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
+        sockaddr_un address {};
         address.sun_family = AF_UNIX;
         std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", m_path.constData());
         m_bound = m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
@@ -35,7 +35,7 @@ public:
     // The next message, empty when none came in time.
     QByteArray next() const
     {
-        pollfd entry{m_fd, POLLIN, 0};
+        pollfd entry { m_fd, POLLIN, 0 };
         if (::poll(&entry, 1, kNotifyWaitMs) != 1)
             return {};
         char buffer[512];
@@ -49,4 +49,3 @@ private:
     int m_fd = -1;
     bool m_bound = false;
 };
-

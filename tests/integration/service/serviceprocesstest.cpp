@@ -1,8 +1,8 @@
 // The program itself in both roles: the service started as systemd starts
 // it (with "-e" and a notify socket), on simulated controllers, and the
 // command-line tool asking it for its version.
-#include "notifysocket.h"
 #include "../../unit/service/standinsystemctl.h"
+#include "notifysocket.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -14,7 +14,8 @@
 
 #include <csignal>
 
-namespace {
+namespace
+{
 
 const QString kProgram = QStringLiteral(CORVANE_BIN_DIR "/CorvaneService");
 const QString kSimulator = QStringLiteral(CORVANE_BIN_DIR "/corvane-sim");
@@ -26,10 +27,12 @@ public:
     Simulator()
     {
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(kSimulator, {QStringLiteral("--socket"), socketPath(), QStringLiteral("--device"),
-                                     QStringLiteral("vasta:CVN000000042:2.005")});
+        m_process.start(kSimulator,
+            { QStringLiteral("--socket"), socketPath(), QStringLiteral("--device"),
+                QStringLiteral("vasta:CVN000000042:2.005") });
         QDeadlineTimer deadline(kWaitMs);
-        while (!deadline.hasExpired() && m_process.state() != QProcess::NotRunning && !QFile::exists(socketPath()))
+        while (!deadline.hasExpired() && m_process.state() != QProcess::NotRunning
+            && !QFile::exists(socketPath()))
             QThread::msleep(5);
     }
     ~Simulator()
@@ -61,20 +64,20 @@ TEST(ServiceProcess, ServesTheToolUntilSystemdStopsIt)
     environment.insert(QStringLiteral("NOTIFY_SOCKET"), notify.path());
     environment.insert(QStringLiteral("CORVANE_SIM_SOCKET"), simulator.socketPath());
     service.setProcessEnvironment(environment);
-    service.start(kProgram, {QStringLiteral("-e")});
+    service.start(kProgram, { QStringLiteral("-e") });
     ASSERT_TRUE(service.waitForStarted(kWaitMs));
     EXPECT_EQ(notify.next(), "STATUS=Starting");
     ASSERT_EQ(notify.next(), "READY=1\nSTATUS=Running");
 
     QProcess tool;
-    tool.start(kProgram, {QStringLiteral("--version")});
+    tool.start(kProgram, { QStringLiteral("--version") });
     ASSERT_TRUE(tool.waitForFinished(30000));
     EXPECT_EQ(tool.exitCode(), 0);
     const QStringList lines = QString::fromLocal8Bit(tool.readAllStandardOutput()).split(QLatin1Char('\n'));
     ASSERT_GE(lines.size(), 3);
-    const QRegularExpression versionLine(QStringLiteral("^CorvaneService version 1\\.1\\.0 \\([0-9a-f]{7}\\) \\(\\w+\\) \\(Linux-")
-                                         + QRegularExpression::escape(QSysInfo::buildCpuArchitecture())
-                                         + QStringLiteral("\\)$"));
+    const QRegularExpression versionLine(
+        QStringLiteral("^CorvaneService version 1\\.1\\.0 \\([0-9a-f]{7}\\) \\(\\w+\\) \\(Linux-")
+        + QRegularExpression::escape(QSysInfo::buildCpuArchitecture()) + QStringLiteral("\\)$"));
     EXPECT_TRUE(versionLine.match(lines.at(0)).hasMatch()) << qPrintable(lines.at(0));
     EXPECT_EQ(lines.at(1), QStringLiteral("The service CorvaneService is not installed and not running"));
     // The running service answered, so the tool found it.
@@ -82,7 +85,7 @@ TEST(ServiceProcess, ServesTheToolUntilSystemdStopsIt)
 
     // "-e" with anything after it is the tool, which knows no option "e".
     QProcess notService;
-    notService.start(kProgram, {QStringLiteral("-e"), QStringLiteral("extra")});
+    notService.start(kProgram, { QStringLiteral("-e"), QStringLiteral("extra") });
     ASSERT_TRUE(notService.waitForFinished(30000));
     EXPECT_EQ(notService.readAllStandardOutput(), "Unknown or not executed option(s): e\n");
     EXPECT_EQ(notService.exitCode(), 0);

@@ -16,7 +16,8 @@
 #include <cstdio>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 const char* const kChildVariable = "CORVANE_TEST_SERVICE_CHILD";
 constexpr int kWaitMs = 10000;
@@ -52,8 +53,8 @@ public:
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
         m_process.start(QCoreApplication::applicationFilePath(),
-                        {QStringLiteral("--gtest_also_run_disabled_tests"),
-                         QStringLiteral("--gtest_filter=ServiceChild.DISABLED_RunService")});
+            { QStringLiteral("--gtest_also_run_disabled_tests"),
+                QStringLiteral("--gtest_filter=ServiceChild.DISABLED_RunService") });
     }
     ~ServiceChild()
     {
@@ -85,7 +86,10 @@ public:
         readCalls();
         return finished;
     }
-    int exitCode() const { return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1000; }
+    int exitCode() const
+    {
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1000;
+    }
     QList<QByteArray> calls() const { return m_calls; }
 
 private:
@@ -112,7 +116,7 @@ TEST(ServiceChild, DISABLED_RunService)
     PrintingDelegate delegate;
     CVNServiceServer server(QStringLiteral("CorvaneService"), QStringLiteral("signal test"), &delegate);
     server.addObserver(&delegate);
-    const int exitCode = server.exec({QStringLiteral("CorvaneService"), QStringLiteral("-e")});
+    const int exitCode = server.exec({ QStringLiteral("CorvaneService"), QStringLiteral("-e") });
     PrintingDelegate::print("exit " + QByteArray::number(exitCode));
 }
 
@@ -134,8 +138,9 @@ TEST(ServiceSignals, PauseContinueUserControlAndStopReachTheApplicationInOrder)
     ASSERT_TRUE(child.send(SIGTERM));
     ASSERT_TRUE(child.finish());
     EXPECT_EQ(child.exitCode(), 0);
-    EXPECT_EQ(child.calls(), (QList<QByteArray>{"start", "observer started", "pause", "resume", "command 2", "stop",
-                                                "observer stopped", "exit 0"}));
+    EXPECT_EQ(child.calls(),
+        (QList<QByteArray> { "start", "observer started", "pause", "resume", "command 2", "stop",
+            "observer stopped", "exit 0" }));
 }
 
 TEST(ServiceSignals, InterruptStopsAndSystemdHearsReadyAndStopping)
@@ -150,7 +155,8 @@ TEST(ServiceSignals, InterruptStopsAndSystemdHearsReadyAndStopping)
     EXPECT_EQ(notify.next(), "STOPPING=1\nSTATUS=Stopping");
     ASSERT_TRUE(child.finish());
     EXPECT_EQ(child.exitCode(), 0);
-    EXPECT_EQ(child.calls(), (QList<QByteArray>{"start", "observer started", "stop", "observer stopped", "exit 0"}));
+    EXPECT_EQ(child.calls(),
+        (QList<QByteArray> { "start", "observer started", "stop", "observer stopped", "exit 0" }));
 }
 
 TEST(ServiceSignals, StopWhilePausedStopsTheApplication)
@@ -163,5 +169,5 @@ TEST(ServiceSignals, StopWhilePausedStopsTheApplication)
     ASSERT_TRUE(child.finish());
     EXPECT_EQ(child.exitCode(), 0);
     EXPECT_EQ(child.calls(),
-              (QList<QByteArray>{"start", "observer started", "pause", "stop", "observer stopped", "exit 0"}));
+        (QList<QByteArray> { "start", "observer started", "pause", "stop", "observer stopped", "exit 0" }));
 }

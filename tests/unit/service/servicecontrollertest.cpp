@@ -10,7 +10,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 const QString kDescription = QStringLiteral("Corvane Service application, the centralized application");
 
@@ -30,7 +31,7 @@ class ServiceControllerTest : public ::testing::Test
 {
 protected:
     StandInSystemctl systemctl;
-    CVNServiceController controller{QStringLiteral("CorvaneService"), kDescription};
+    CVNServiceController controller { QStringLiteral("CorvaneService"), kDescription };
 };
 
 } // namespace
@@ -43,13 +44,14 @@ TEST_F(ServiceControllerTest, InstallWritesAndEnablesTheUnitOnce)
 
     const QString text = unitText(systemctl);
     const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    EXPECT_TRUE(text.contains(QStringLiteral("\nExecStart=") + program + QStringLiteral(" -e\n"))) << qPrintable(text);
+    EXPECT_TRUE(text.contains(QStringLiteral("\nExecStart=") + program + QStringLiteral(" -e\n")))
+        << qPrintable(text);
     EXPECT_TRUE(text.contains(QStringLiteral("Description=") + kDescription + QLatin1Char('\n')));
     EXPECT_TRUE(text.contains(QStringLiteral("\nType=notify\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("\nWantedBy=multi-user.target\n")));
     EXPECT_FALSE(text.contains(QStringLiteral("User=")));
     EXPECT_EQ(systemctl.actions(),
-              (QStringList{QStringLiteral("daemon-reload"), QStringLiteral("enable CorvaneService.service")}));
+        (QStringList { QStringLiteral("daemon-reload"), QStringLiteral("enable CorvaneService.service") }));
 
     systemctl.clearCalls();
     EXPECT_EQ(controller.install(QString(), QString()), CVNServiceController::AlreadyInstalled);
@@ -60,21 +62,23 @@ TEST_F(ServiceControllerTest, InstallTurnsTheAccountIntoTheUnitsUser)
 {
     const QString user = currentUser();
     ASSERT_FALSE(user.isEmpty());
-    ASSERT_EQ(controller.install(QStringLiteral(".\\") + user, QStringLiteral("secret")), CVNServiceController::Done);
+    ASSERT_EQ(controller.install(QStringLiteral(".\\") + user, QStringLiteral("secret")),
+        CVNServiceController::Done);
     EXPECT_TRUE(unitText(systemctl).contains(QStringLiteral("\nUser=") + user + QLatin1Char('\n')));
     EXPECT_FALSE(unitText(systemctl).contains(QStringLiteral("secret")));
 }
 
 TEST_F(ServiceControllerTest, InstallAsSystemAccountHasNoUser)
 {
-    ASSERT_EQ(controller.install(QStringLiteral("NT AUTHORITY\\LocalSystem"), QString()), CVNServiceController::Done);
+    ASSERT_EQ(controller.install(QStringLiteral("NT AUTHORITY\\LocalSystem"), QString()),
+        CVNServiceController::Done);
     EXPECT_FALSE(unitText(systemctl).contains(QStringLiteral("User=")));
 }
 
 TEST_F(ServiceControllerTest, InstallRefusesAccountsThatAreNotUsers)
 {
-    for (const QString& account : {QStringLiteral("nobody\nExecStartPre=/bin/false"),
-                                   QStringLiteral("no_such_corvane_user"), QStringLiteral("a b")}) {
+    for (const QString& account : { QStringLiteral("nobody\nExecStartPre=/bin/false"),
+             QStringLiteral("no_such_corvane_user"), QStringLiteral("a b") }) {
         EXPECT_EQ(controller.install(account, QString()), CVNServiceController::Error) << qPrintable(account);
         EXPECT_FALSE(controller.isInstalled());
     }
@@ -104,13 +108,14 @@ TEST_F(ServiceControllerTest, InstallIntoAProtectedDirectoryIsAccessDenied)
 TEST_F(ServiceControllerTest, WithoutSystemdNothingIsInstalledStartedOrStopped)
 {
     systemctl.set(QStringLiteral("system"), "offline");
-    systemctl.fail(QStringLiteral("is-active"), 1, "System has not been booted with systemd as init system (PID 1).");
+    systemctl.fail(
+        QStringLiteral("is-active"), 1, "System has not been booted with systemd as init system (PID 1).");
     EXPECT_EQ(controller.install(QString(), QString()), CVNServiceController::Error);
     EXPECT_FALSE(controller.isInstalled());
 
     systemctl.placeUnit();
     EXPECT_FALSE(controller.isRunning());
-    EXPECT_EQ(controller.start({QStringLiteral("-e")}), CVNServiceController::ManagerMissing);
+    EXPECT_EQ(controller.start({ QStringLiteral("-e") }), CVNServiceController::ManagerMissing);
     EXPECT_EQ(controller.stop(), CVNServiceController::ManagerMissing);
     EXPECT_EQ(controller.uninstall(), CVNServiceController::Error);
     EXPECT_TRUE(controller.isInstalled());
@@ -123,18 +128,18 @@ TEST_F(ServiceControllerTest, WithoutSystemctlOnPathEveryCommandFails)
     EXPECT_EQ(controller.install(QString(), QString()), CVNServiceController::Error);
     systemctl.placeUnit();
     EXPECT_FALSE(controller.isRunning());
-    EXPECT_EQ(controller.start({QStringLiteral("-e")}), CVNServiceController::ManagerMissing);
+    EXPECT_EQ(controller.start({ QStringLiteral("-e") }), CVNServiceController::ManagerMissing);
     EXPECT_EQ(controller.stop(), CVNServiceController::ManagerMissing);
     EXPECT_EQ(controller.uninstall(), CVNServiceController::Error);
 }
 
 TEST_F(ServiceControllerTest, RunningCoversEveryStateBetweenStartingAndStopped)
 {
-    for (const char* state : {"active", "activating", "reloading", "deactivating"}) {
+    for (const char* state : { "active", "activating", "reloading", "deactivating" }) {
         systemctl.setActive(state);
         EXPECT_TRUE(controller.isRunning()) << state;
     }
-    for (const char* state : {"inactive", "failed", "unknown"}) {
+    for (const char* state : { "inactive", "failed", "unknown" }) {
         systemctl.setActive(state);
         EXPECT_FALSE(controller.isRunning()) << state;
     }
@@ -142,15 +147,15 @@ TEST_F(ServiceControllerTest, RunningCoversEveryStateBetweenStartingAndStopped)
 
 TEST_F(ServiceControllerTest, StartOutcomes)
 {
-    EXPECT_EQ(controller.start({QStringLiteral("-e")}), CVNServiceController::NotInstalled);
+    EXPECT_EQ(controller.start({ QStringLiteral("-e") }), CVNServiceController::NotInstalled);
     systemctl.placeUnit();
-    EXPECT_EQ(controller.start({QStringLiteral("-e")}), CVNServiceController::Done);
+    EXPECT_EQ(controller.start({ QStringLiteral("-e") }), CVNServiceController::Done);
     EXPECT_TRUE(systemctl.actions().contains(QStringLiteral("start CorvaneService.service")));
-    EXPECT_EQ(controller.start({QStringLiteral("-e")}), CVNServiceController::AlreadyInState);
+    EXPECT_EQ(controller.start({ QStringLiteral("-e") }), CVNServiceController::AlreadyInState);
 
     systemctl.setActive("inactive");
     systemctl.fail(QStringLiteral("start"), 1, "Job for CorvaneService.service failed.");
-    EXPECT_EQ(controller.start({QStringLiteral("-e")}), CVNServiceController::Error);
+    EXPECT_EQ(controller.start({ QStringLiteral("-e") }), CVNServiceController::Error);
 }
 
 TEST_F(ServiceControllerTest, StopOutcomes)
@@ -197,5 +202,5 @@ TEST_F(ServiceControllerTest, UninstallOutcomes)
     EXPECT_EQ(controller.uninstall(), CVNServiceController::Done);
     EXPECT_FALSE(controller.isInstalled());
     EXPECT_EQ(systemctl.actions(),
-              (QStringList{QStringLiteral("disable CorvaneService.service"), QStringLiteral("daemon-reload")}));
+        (QStringList { QStringLiteral("disable CorvaneService.service"), QStringLiteral("daemon-reload") }));
 }

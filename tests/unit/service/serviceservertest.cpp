@@ -12,7 +12,8 @@
 #include <csignal>
 #include <pthread.h>
 
-namespace {
+namespace
+{
 
 // Records the calls it gets and on which thread they came.
 class RecordingDelegate : public CVNServiceAppDelegate, public CVNServiceOSObserver
@@ -38,7 +39,8 @@ private:
     void record(const QString& call)
     {
         calls << call;
-        allOnMainThread = allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
+        allOnMainThread
+            = allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
     }
 };
 
@@ -59,10 +61,11 @@ TEST(ServiceServer, LoopEndingOnItsOwnStillStopsTheApplicationOnTheMainThread)
         CVNServiceServer server(QStringLiteral("CorvaneService"), QStringLiteral("test"), &delegate);
         server.addObserver(&delegate);
         server.addObserver(&delegate);
-        EXPECT_EQ(server.exec({QStringLiteral("CorvaneService"), QStringLiteral("-e")}), 3);
+        EXPECT_EQ(server.exec({ QStringLiteral("CorvaneService"), QStringLiteral("-e") }), 3);
     }
-    EXPECT_EQ(delegate.calls, (QStringList{QStringLiteral("start"), QStringLiteral("observer started"),
-                                           QStringLiteral("stop"), QStringLiteral("observer stopped")}));
+    EXPECT_EQ(delegate.calls,
+        (QStringList { QStringLiteral("start"), QStringLiteral("observer started"), QStringLiteral("stop"),
+            QStringLiteral("observer stopped") }));
     EXPECT_TRUE(delegate.allOnMainThread);
     // The control signals belong to the process again once the service ended.
     EXPECT_FALSE(isBlocked(SIGTERM));
@@ -76,7 +79,7 @@ TEST(ServiceServer, RunsAgainAfterItEnded)
     server.addObserver(&delegate);
     EXPECT_EQ(server.exec({}), 3);
     EXPECT_EQ(server.exec({}), 3);
-    const QStringList once{QStringLiteral("start"), QStringLiteral("observer started"), QStringLiteral("stop"),
-                           QStringLiteral("observer stopped")};
+    const QStringList once { QStringLiteral("start"), QStringLiteral("observer started"),
+        QStringLiteral("stop"), QStringLiteral("observer stopped") };
     EXPECT_EQ(delegate.calls, once + once);
 }
