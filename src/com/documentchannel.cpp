@@ -24,19 +24,21 @@ void CVNDocumentChannel::onReadyRead()
         breakStream();
         return;
     }
+    // A handler may close the connection or delete this channel; stop
+    // handing on documents then.
+    const QPointer<CVNDocumentChannel> self(this);
     if (m_mode == Mode::LastDocument) {
         if (auto document = m_buffer.takeLast())
             emit documentReceived(*document);
     } else {
-        // A handler may close the connection; stop handing on documents then.
-        while (m_connection) {
+        while (self && m_connection) {
             auto document = m_buffer.takeNext();
             if (!document)
                 break;
             emit documentReceived(*document);
         }
     }
-    if (m_buffer.isBroken())
+    if (self && m_buffer.isBroken())
         breakStream();
 }
 

@@ -101,6 +101,30 @@ TEST(ComManager, ServiceAndClientConnectAndMatchConnectionInfo)
     EXPECT_TRUE(service->hasConnectionWithIdPair(client->nodeId(), service->nodeId()));
     EXPECT_EQ(serviceSide->endpointPort(), clientSide->localPort());
     EXPECT_EQ(clientSide->endpointPort(), service->server().serverPort());
+
+    EXPECT_EQ(service->connection(QHostAddress("::ffff:127.0.0.1")), serviceSide);
+    EXPECT_EQ(service->connection(HostEndpoint(QHostAddress(QHostAddress::LocalHost), clientSide->localPort())), serviceSide);
+    EXPECT_FALSE(service->hasConnection(HostEndpoint(QHostAddress(QHostAddress::LocalHost), 1)));
+    EXPECT_FALSE(service->hasConnection(QHostAddress("10.9.9.9")));
+    EXPECT_FALSE(service->hasConnectionWithIdPair(client->nodeId(), "someone else"));
+}
+
+TEST(ComManager, ClientRepeatsItsBroadcastPassOnTheTimerAndAfterRestart)
+{
+    Probe probe;
+    auto client = startedClient(probe.socket.localPort());
+    ASSERT_TRUE(probe.waitForDatagrams(1));  // the pass at start
+    ASSERT_TRUE(probe.waitForDatagrams(2));  // the first timer tick
+    EXPECT_EQ(probe.received.at(1), client->peerManager().discoveryDatagram());
+
+    client->stop();
+    client->start(QHostAddress::LocalHost);
+    ASSERT_TRUE(probe.waitForDatagrams(3));
+    EXPECT_EQ(probe.received.at(2), client->peerManager().discoveryDatagram());
+    const auto datagram = DiscoveryDatagram::accept(probe.received.at(2), Service, "svc");
+    ASSERT_TRUE(datagram);
+    EXPECT_EQ(datagram->id, client->nodeId());
+    EXPECT_EQ(datagram->serverPort, 0);
 }
 
 TEST(ComManager, ClientOpensNoSecondConnectionToAKnownService)
