@@ -352,13 +352,26 @@ bool DeviceInterfaceBuilder::populate(CVNDeviceInterface* interface, const QJson
 
 CVNDeviceInterface* DeviceInterfaceBuilder::build(CVNDevice* device) const
 {
-    if (!device || device->kind() != CVNDeviceKind::Hid)
-        return nullptr;  // DFU and bulk interfaces are not part of this build yet
-    QJsonObject description;
-    if (!findDescription(hidResourceKeys(device->productType(), device->firmwareVersion()), &description))
+    if (!device)
         return nullptr;
-    auto* interface = new CVNDeviceInterfaceHid(device);
-    if (!populate(interface, description)) {
+    switch (device->kind()) {
+    case CVNDeviceKind::Hid:
+        return buildFromResources(new CVNDeviceInterfaceHid(device),
+                                  hidResourceKeys(device->productType(), device->firmwareVersion()));
+    case CVNDeviceKind::Dfu:
+    case CVNDeviceKind::Bulk:
+        // Their interfaces come with the firmware upload and the bulk channel.
+        return nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+CVNDeviceInterface* DeviceInterfaceBuilder::buildFromResources(CVNDeviceInterface* interface,
+                                                               const QStringList& keys) const
+{
+    QJsonObject description;
+    if (!findDescription(keys, &description) || !populate(interface, description)) {
         delete interface;
         return nullptr;
     }

@@ -79,6 +79,9 @@ public:
                                               QString* usedKey = nullptr);
 
 private:
+    // Fills the interface from the first description among the keys; the
+    // interface is deleted when none opens or it has no view "basic".
+    CVNDeviceInterface* buildFromResources(CVNDeviceInterface* interface, const QStringList& keys) const;
     void registerBuilders();
     void rebuildResourceIndex() const;
 
