@@ -19,8 +19,8 @@ quint16 CVNDevice::serialCode() const
     return serialCodeOf(serialNumber());
 }
 
-CVNDeviceParent::CVNDeviceParent(const QString& serialNumber, const QString& firmwareVersion,
-                                 quint16 productType, QObject* parent)
+CVNDeviceParent::CVNDeviceParent(
+    const QString& serialNumber, const QString& firmwareVersion, quint16 productType, QObject* parent)
     : CVNDevice(parent)
     , m_serialNumber(serialNumber)
     , m_firmwareVersion(firmwareVersion)
@@ -94,7 +94,8 @@ QString firmwareVersionText(quint16 releaseNumber)
 {
     const int high = releaseNumber >> 8;
     const int low = releaseNumber & 0xFF;
-    return QString::number(high, 16) + QLatin1Char('.') + QStringLiteral("%1").arg(low, 3, 16, QLatin1Char('0'));
+    return QString::number(high, 16) + QLatin1Char('.')
+        + QStringLiteral("%1").arg(low, 3, 16, QLatin1Char('0'));
 }
 
 quint16 serialCodeOf(const QString& serialNumber)
@@ -112,13 +113,21 @@ quint16 serialCodeOf(const QString& serialNumber)
 QString productNameOf(quint16 serialCode)
 {
     switch (serialCode >> 8) {
-    case 2: return QStringLiteral("Vasta");
-    case 4: return QStringLiteral("Lyn");
-    case 12: return QStringLiteral("TwinPoint");
-    case 32: return QStringLiteral("Tarso55");
-    case 34: return QStringLiteral("Ribo55");
-    case 36: return QStringLiteral("TK334");
-    case 38: return QStringLiteral("TK262");
-    default: return QStringLiteral("Unknown");
+    case 2:
+        return QStringLiteral("Vasta");
+    case 4:
+        return QStringLiteral("Lyn");
+    case 12:
+        return QStringLiteral("TwinPoint");
+    case 32:
+        return QStringLiteral("Tarso55");
+    case 34:
+        return QStringLiteral("Ribo55");
+    case 36:
+        return QStringLiteral("TK334");
+    case 38:
+        return QStringLiteral("TK262");
+    default:
+        return QStringLiteral("Unknown");
     }
 }

@@ -44,7 +44,7 @@ class CVNDeviceParent : public CVNDevice
     Q_OBJECT
 public:
     CVNDeviceParent(const QString& serialNumber, const QString& firmwareVersion, quint16 productType,
-                    QObject* parent = nullptr);
+        QObject* parent = nullptr);
     ~CVNDeviceParent() override;
 
     bool isOpen() const override { return m_state == 1; }
@@ -75,7 +75,7 @@ private:
     QString m_serialNumber;
     QString m_firmwareVersion;
     quint16 m_productType;
-    std::atomic<int> m_state{1};
+    std::atomic<int> m_state { 1 };
     QHash<CVNDeviceKind, CVNDeviceDesc*> m_children;
     QList<CVNDeviceKind> m_order;
     QString m_path;
@@ -110,4 +110,7 @@ quint16 serialCodeOf(const QString& serialNumber);
 // "Vasta", "Lyn", ... from the high byte of the serial code.
 QString productNameOf(quint16 serialCode);
 
-inline uint qHash(CVNDeviceKind kind, uint seed = 0) { return ::qHash(static_cast<int>(kind), seed); }
+inline uint qHash(CVNDeviceKind kind, uint seed = 0)
+{
+    return ::qHash(static_cast<int>(kind), seed);
+}

@@ -1,7 +1,7 @@
 #include "device/devicebulk.h"
 
-CVNDeviceBulk::CVNDeviceBulk(CVNDeviceParent* parent, std::unique_ptr<CVNUsbHandle> handle, quint8 inEndpoint,
-                             quint8 outEndpoint)
+CVNDeviceBulk::CVNDeviceBulk(
+    CVNDeviceParent* parent, std::unique_ptr<CVNUsbHandle> handle, quint8 inEndpoint, quint8 outEndpoint)
     : CVNDeviceDesc(parent)
     , m_handle(std::move(handle))
     , m_inEndpoint(inEndpoint)

@@ -11,8 +11,8 @@ class CVNDeviceBulk : public CVNDeviceDesc
 {
     Q_OBJECT
 public:
-    CVNDeviceBulk(CVNDeviceParent* parent, std::unique_ptr<CVNUsbHandle> handle, quint8 inEndpoint,
-                  quint8 outEndpoint);
+    CVNDeviceBulk(
+        CVNDeviceParent* parent, std::unique_ptr<CVNUsbHandle> handle, quint8 inEndpoint, quint8 outEndpoint);
     ~CVNDeviceBulk() override;
 
     CVNDeviceKind kind() const override { return CVNDeviceKind::Bulk; }

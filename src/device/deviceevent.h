@@ -14,7 +14,11 @@ public:
     enum Action { Started = 0, Insert = 1, Remove = 2 };
 
     CVNDeviceEvent(CVNDeviceParent* device, Action action)
-        : QEvent(EventType), m_device(device), m_action(action) {}
+        : QEvent(EventType)
+        , m_device(device)
+        , m_action(action)
+    {
+    }
 
     // Null when the device is already gone.
     CVNDeviceParent* device() const { return m_device.data(); }

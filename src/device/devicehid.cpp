@@ -24,8 +24,7 @@ void CVNDeviceHid::close()
         m_handle->close();
 }
 
-template<typename Transfer>
-bool CVNDeviceHid::transferLocked(Transfer&& transfer)
+template <typename Transfer> bool CVNDeviceHid::transferLocked(Transfer&& transfer)
 {
     if (!isOpen() || !m_handle)
         return false;
@@ -80,8 +79,8 @@ QString CVNDeviceHid::sendCommand(const QString& command, const QString& value, 
     return CVNHidCommandReport::answerText(answer);
 }
 
-bool CVNDeviceHid::sendCommandRaw(const QString& command, const QByteArray& block, QByteArray& answerBlock,
-                                  bool waitAnswer)
+bool CVNDeviceHid::sendCommandRaw(
+    const QString& command, const QByteArray& block, QByteArray& answerBlock, bool waitAnswer)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!setFeatureLocked(CVNHidCommandReport::makeRaw(command, block)))

@@ -34,18 +34,17 @@ public:
     QString sendCommand(const QString& command, const QString& value, bool waitAnswer);
     // The same with a raw 64-byte value block; answerBlock receives the 64
     // answer bytes unchanged. False when nothing was read.
-    [[nodiscard]] bool sendCommandRaw(const QString& command, const QByteArray& block, QByteArray& answerBlock,
-                                      bool waitAnswer);
+    [[nodiscard]] bool sendCommandRaw(
+        const QString& command, const QByteArray& block, QByteArray& answerBlock, bool waitAnswer);
     // The 161-byte touch report (id 13).
     [[nodiscard]] bool readTouchReport(QByteArray& report);
 
 private:
-    template<typename Transfer>
-    bool transferLocked(Transfer&& transfer);
+    template <typename Transfer> bool transferLocked(Transfer&& transfer);
     bool setFeatureLocked(const QByteArray& report);
     bool getFeatureLocked(QByteArray& report);
 
     std::unique_ptr<CVNUsbHandle> m_handle;
     QElapsedTimer m_lastTransfer;
-    std::mutex m_mutex;  // one exchange (set + get) at a time
+    std::mutex m_mutex; // one exchange (set + get) at a time
 };

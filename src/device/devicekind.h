@@ -13,4 +13,7 @@ enum class CVNDeviceKind : int {
 
 // "Parent", "Hid", "Dfu", "Bulk", "All", and "Unknown" for any other value.
 QString deviceKindText(int kind);
-inline QString deviceKindText(CVNDeviceKind kind) { return deviceKindText(static_cast<int>(kind)); }
+inline QString deviceKindText(CVNDeviceKind kind)
+{
+    return deviceKindText(static_cast<int>(kind));
+}

@@ -103,7 +103,8 @@ void CVNDeviceManager::customEvent(QEvent* event)
     if (event->type() != CVNDeviceEvent::EventType)
         return;
     auto* deviceEvent = static_cast<CVNDeviceEvent*>(event);
-    qDebug() << "CVNDeviceManager::customEvent" << "event" << deviceEvent->action();
+    qDebug() << "CVNDeviceManager::customEvent"
+             << "event" << deviceEvent->action();
     CVNDeviceParent* parent = deviceEvent->device();
     switch (deviceEvent->action()) {
     case CVNDeviceEvent::Started:
@@ -138,10 +139,13 @@ void CVNDeviceManager::insert(CVNDeviceParent* parent)
             dispose(parent);
         return;
     }
-    connect(parent, &CVNDeviceParent::channelFailed, this, [this, guarded = QPointer<CVNDeviceParent>(parent)] {
-        if (guarded)
-            invalidateDevice(guarded);
-    }, Qt::QueuedConnection);
+    connect(
+        parent, &CVNDeviceParent::channelFailed, this,
+        [this, guarded = QPointer<CVNDeviceParent>(parent)] {
+            if (guarded)
+                invalidateDevice(guarded);
+        },
+        Qt::QueuedConnection);
     emit deviceInserted(parent);
 }
 

@@ -36,14 +36,15 @@ void CVNDeviceManagerHandler::start()
             return;
         m_running = true;
     }
-    const QVector<CVNUsbInterfaceInfo> present = CVNDeviceRecognition::enumerationOrder(m_platform->enumerate());
+    const QVector<CVNUsbInterfaceInfo> present
+        = CVNDeviceRecognition::enumerationOrder(m_platform->enumerate());
     for (const CVNUsbInterfaceInfo& info : present)
         deviceArrived(info);
-    const bool watching = m_platform->startMonitoring(
-        [this](const CVNUsbInterfaceInfo& info) { deviceArrived(info); },
-        [this](const QString& path) { deviceRemoved(path); });
+    const bool watching
+        = m_platform->startMonitoring([this](const CVNUsbInterfaceInfo& info) { deviceArrived(info); },
+            [this](const QString& path) { deviceRemoved(path); });
     if (!watching)
-        qWarning() << "Fail to create device notification";
+        qWarning() << "Fail to create Windows Notification";
     post(nullptr, CVNDeviceEvent::Started);
 }
 
@@ -87,7 +88,7 @@ void CVNDeviceManagerHandler::deviceArrived(const CVNUsbInterfaceInfo& info)
     if (!parent && !info.isHid())
         parent = recognizeDfu(info, handle);
     if (!parent)
-        return;  // the handle closes as it goes
+        return; // the handle closes as it goes
     parent->setPath(path);
     // Made and probed here, used on the manager's thread.
     parent->moveToThread(m_manager->thread());
@@ -139,8 +140,8 @@ void CVNDeviceManagerHandler::removeParent(CVNDeviceParent* parent)
 
 void CVNDeviceManagerHandler::post(CVNDeviceParent* parent, int action)
 {
-    QCoreApplication::postEvent(m_manager,
-                                new CVNDeviceEvent(parent, static_cast<CVNDeviceEvent::Action>(action)));
+    QCoreApplication::postEvent(
+        m_manager, new CVNDeviceEvent(parent, static_cast<CVNDeviceEvent::Action>(action)));
 }
 
 CVNDeviceParent* CVNDeviceManagerHandler::makeParent(const CVNUsbInterfaceInfo& info) const
@@ -161,7 +162,7 @@ CVNDeviceParent* CVNDeviceManagerHandler::recognizeHid(const CVNUsbInterfaceInfo
     auto* hid = new CVNDeviceHid(parent, std::move(handle));
     if (!CVNHidProbe::run(*hid)) {
         qCDebug(lcDevice) << "rejected HID interface" << info.path;
-        delete parent;  // the child goes with it
+        delete parent; // the child goes with it
         return nullptr;
     }
     parent->addChild(hid);

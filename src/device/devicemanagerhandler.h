@@ -52,7 +52,7 @@ private:
 
     CVNDeviceManager* m_manager;
     CVNUsbPlatform* m_platform;
-    mutable std::mutex m_mutex;  // the parents below; one arrival or removal at a time
+    mutable std::mutex m_mutex; // the parents below; one arrival or removal at a time
     QList<CVNDeviceParent*> m_parents;
     bool m_running = false;
 };

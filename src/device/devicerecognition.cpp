@@ -6,7 +6,8 @@ bool CVNDeviceRecognition::isControllerPath(const QString& lowerCasePath)
 {
     quint16 vendor = 0;
     quint16 product = 0;
-    return parseVidPidFromPath(lowerCasePath, &vendor, &product) && vendor == ControllerVendorId && product >= 1;
+    return parseVidPidFromPath(lowerCasePath, &vendor, &product) && vendor == ControllerVendorId
+        && product >= 1;
 }
 
 bool CVNDeviceRecognition::hasControllerIdentity(const CVNUsbInterfaceInfo& info)
@@ -19,7 +20,8 @@ bool CVNDeviceRecognition::isHidCandidate(const CVNUsbInterfaceInfo& info)
     return info.isHid() && hasControllerIdentity(info) && info.usage == HidTopLevelUsage;
 }
 
-bool CVNDeviceRecognition::isBulkInterface(const CVNUsbInterfaceInfo& info, quint8* inEndpoint, quint8* outEndpoint)
+bool CVNDeviceRecognition::isBulkInterface(
+    const CVNUsbInterfaceInfo& info, quint8* inEndpoint, quint8* outEndpoint)
 {
     if (info.interfaceClass != BulkClass || info.interfaceSubClass != BulkSubClass
         || info.interfaceProtocol != BulkProtocol || info.endpoints.size() != 2)
@@ -39,7 +41,8 @@ bool CVNDeviceRecognition::isDfuInterface(const CVNUsbInterfaceInfo& info)
         && info.interfaceProtocol == DfuProtocol;
 }
 
-QVector<CVNUsbInterfaceInfo> CVNDeviceRecognition::enumerationOrder(const QVector<CVNUsbInterfaceInfo>& interfaces)
+QVector<CVNUsbInterfaceInfo> CVNDeviceRecognition::enumerationOrder(
+    const QVector<CVNUsbInterfaceInfo>& interfaces)
 {
     QVector<CVNUsbInterfaceInfo> ordered;
     ordered.reserve(interfaces.size());

@@ -13,7 +13,7 @@ class CVNDeviceRequest
 {
 public:
     enum Type : quint8 {
-        None = 0,  // empty request: nothing to send
+        None = 0, // empty request: nothing to send
         Get = 1,
         Set = 2,
         NoPayload = 3,

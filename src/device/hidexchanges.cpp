@@ -10,7 +10,8 @@
 const QString CVNHidExchanges::UnknownResult = QStringLiteral("Unknown result");
 const QString CVNHidExchanges::InvalidArgument = QStringLiteral("Invalid argument");
 
-namespace {
+namespace
+{
 
 QString argumentsText(const QVariantList& arguments)
 {
@@ -35,9 +36,12 @@ bool toInteger(const QVariant& value, int& out)
 QString CVNHidExchanges::valueText(const CVNDeviceRequest& request)
 {
     switch (request.type) {
-    case CVNDeviceRequest::Set: return request.value.toString();
-    case CVNDeviceRequest::Call: return argumentsText(request.arguments);
-    default: return QString();
+    case CVNDeviceRequest::Set:
+        return request.value.toString();
+    case CVNDeviceRequest::Call:
+        return argumentsText(request.arguments);
+    default:
+        return QString();
     }
 }
 
@@ -99,14 +103,20 @@ bool CVNHidExchanges::integersOf(const QVariant& value, int count, QVariantList&
 {
     QVariantList items;
     switch (value.userType()) {
-    case QMetaType::QPoint: items = {value.toPoint().x(), value.toPoint().y()}; break;
-    case QMetaType::QSize: items = {value.toSize().width(), value.toSize().height()}; break;
+    case QMetaType::QPoint:
+        items = { value.toPoint().x(), value.toPoint().y() };
+        break;
+    case QMetaType::QSize:
+        items = { value.toSize().width(), value.toSize().height() };
+        break;
     case QMetaType::QString: {
         for (const QString& part : value.toString().split(QLatin1Char(' '), Qt::SkipEmptyParts))
             items.append(part);
         break;
     }
-    default: items = value.toList(); break;
+    default:
+        items = value.toList();
+        break;
     }
     if (items.size() != count)
         return false;

@@ -12,8 +12,8 @@ class CVNDeviceHid;
 class CVNHidExchanges
 {
 public:
-    static const QString UnknownResult;     // pair/triple answer of the wrong shape
-    static const QString InvalidArgument;   // pair/triple value that is not integers
+    static const QString UnknownResult; // pair/triple answer of the wrong shape
+    static const QString InvalidArgument; // pair/triple value that is not integers
 
     static CVNDeviceRequest generic(CVNDeviceHid& device, const CVNDeviceRequest& request);
     // Generic, keeping only the first space-separated word of the answer.

@@ -5,7 +5,8 @@
 
 #include <QThread>
 
-namespace {
+namespace
+{
 
 QString query(CVNDeviceHid& device, const char* word)
 {

@@ -3,7 +3,8 @@
 #include "device/devicehid.h"
 #include "device/hidexchanges.h"
 
-namespace {
+namespace
+{
 
 bool containsNoCase(const QString& name, const char* part)
 {
@@ -47,21 +48,36 @@ bool CVNHidRouteTable::matches(Row row, const CVNDeviceRequest& request)
 {
     const QString& name = request.name;
     switch (row) {
-    case Touches: return name == QLatin1String("touches");
-    case Frame: return name == QLatin1String("frame");
-    case Gain: return name == QLatin1String("gain");
-    case EnableDisableCells: return name == QLatin1String("enable_disable_cells");
-    case Pair: return isOneOf(name, {"thbound", "tblobdis", "flogs", "fphys", "fsize"});
-    case EdgeSnapping: return name.startsWith(QLatin1String("tste"));
-    case BorderAdjust: return containsNoCase(name, "cba.");
-    case Settings: return containsNoCase(name, "settings.");
-    case GeometricCalibration: return name == QLatin1String("geometric_calibration");
-    case Triple: return isOneOf(name, {"cfo", "te2fnref"});
-    case FoilHealth: return containsNoCase(name, "foilh.");
-    case Function: return request.type == CVNDeviceRequest::Call;
-    case Boolean: return request.value.userType() == QMetaType::Bool;
-    case Generic: return true;
-    case RowCount: break;
+    case Touches:
+        return name == QLatin1String("touches");
+    case Frame:
+        return name == QLatin1String("frame");
+    case Gain:
+        return name == QLatin1String("gain");
+    case EnableDisableCells:
+        return name == QLatin1String("enable_disable_cells");
+    case Pair:
+        return isOneOf(name, { "thbound", "tblobdis", "flogs", "fphys", "fsize" });
+    case EdgeSnapping:
+        return name.startsWith(QLatin1String("tste"));
+    case BorderAdjust:
+        return containsNoCase(name, "cba.");
+    case Settings:
+        return containsNoCase(name, "settings.");
+    case GeometricCalibration:
+        return name == QLatin1String("geometric_calibration");
+    case Triple:
+        return isOneOf(name, { "cfo", "te2fnref" });
+    case FoilHealth:
+        return containsNoCase(name, "foilh.");
+    case Function:
+        return request.type == CVNDeviceRequest::Call;
+    case Boolean:
+        return request.value.userType() == QMetaType::Bool;
+    case Generic:
+        return true;
+    case RowCount:
+        break;
     }
     return false;
 }

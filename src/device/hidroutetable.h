@@ -20,20 +20,20 @@ class CVNHidRouteTable
 {
 public:
     enum Row {
-        Touches,               // equals "touches"
-        Frame,                 // equals "frame"
-        Gain,                  // equals "gain"
-        EnableDisableCells,    // equals "enable_disable_cells"
-        Pair,                  // "thbound", "tblobdis", "flogs", "fphys", "fsize"
-        EdgeSnapping,          // starts with "tste"
-        BorderAdjust,          // contains "cba." (any case)
-        Settings,              // contains "settings." (any case)
-        GeometricCalibration,  // equals "geometric_calibration"
-        Triple,                // "cfo", "te2fnref"
-        FoilHealth,            // contains "foilh." (any case)
-        Function,              // request type 4
-        Boolean,               // the value is a boolean
-        Generic,               // anything else
+        Touches, // equals "touches"
+        Frame, // equals "frame"
+        Gain, // equals "gain"
+        EnableDisableCells, // equals "enable_disable_cells"
+        Pair, // "thbound", "tblobdis", "flogs", "fphys", "fsize"
+        EdgeSnapping, // starts with "tste"
+        BorderAdjust, // contains "cba." (any case)
+        Settings, // contains "settings." (any case)
+        GeometricCalibration, // equals "geometric_calibration"
+        Triple, // "cfo", "te2fnref"
+        FoilHealth, // contains "foilh." (any case)
+        Function, // request type 4
+        Boolean, // the value is a boolean
+        Generic, // anything else
         RowCount
     };
 

@@ -2,7 +2,8 @@
 
 #include <QtEndian>
 
-namespace {
+namespace
+{
 
 void putLe16(QByteArray& bytes, int offset, quint16 value)
 {
@@ -39,12 +40,12 @@ QByteArray CVNTouchFrame::fromTouchReport(const QByteArray& input)
             frame[base + CountOffset] = static_cast<char>(base == 0 ? count : 0);
             putLe16(frame, base + TrailerOffset, 1);
         }
-        frame[slot] = static_cast<char>(record[1]);      // flags
-        frame[slot + 1] = static_cast<char>(record[0]);  // identifier
-        putLe16(frame, slot + 2, qFromLittleEndian<quint16>(record + 2));  // x
-        putLe16(frame, slot + 4, qFromLittleEndian<quint16>(record + 4));  // y
+        frame[slot] = static_cast<char>(record[1]); // flags
+        frame[slot + 1] = static_cast<char>(record[0]); // identifier
+        putLe16(frame, slot + 2, qFromLittleEndian<quint16>(record + 2)); // x
+        putLe16(frame, slot + 4, qFromLittleEndian<quint16>(record + 4)); // y
         putLe16(frame, slot + 6, 0x0101);
-        putLe16(frame, slot + 8, qFromLittleEndian<quint16>(record + 6));  // third value
+        putLe16(frame, slot + 8, qFromLittleEndian<quint16>(record + 6)); // third value
     }
     return frame;
 }

@@ -13,9 +13,8 @@
 
 enum class CVNUsbEndpointType { Control, Isochronous, Bulk, Interrupt };
 
-struct CVNUsbEndpoint
-{
-    quint8 address = 0;  // bit 7 set: IN
+struct CVNUsbEndpoint {
+    quint8 address = 0; // bit 7 set: IN
     CVNUsbEndpointType type = CVNUsbEndpointType::Bulk;
 
     bool isIn() const { return (address & 0x80) != 0; }
@@ -23,8 +22,7 @@ struct CVNUsbEndpoint
 };
 
 // Identity of one present USB interface.
-struct CVNUsbInterfaceInfo
-{
+struct CVNUsbInterfaceInfo {
     static constexpr quint8 HidClass = 3;
 
     // Unique per interface; carries "#vid_xxxx&pid_yyyy" in lower-case hex.
@@ -33,8 +31,8 @@ struct CVNUsbInterfaceInfo
     quint16 productId = 0;
     quint16 releaseNumber = 0;
     QString serial;
-    quint16 usagePage = 0;  // HID only
-    quint16 usage = 0;      // HID only
+    quint16 usagePage = 0; // HID only
+    quint16 usage = 0; // HID only
     quint8 interfaceClass = 0;
     quint8 interfaceSubClass = 0;
     quint8 interfaceProtocol = 0;
@@ -64,8 +62,9 @@ public:
     [[nodiscard]] virtual bool bulkRead(quint8 endpoint, int maxLength, int timeoutMs, QByteArray& data) = 0;
     // IN (bit 7 of requestType): data is resized to wLength before and to the
     // bytes read after; OUT: data is sent.
-    [[nodiscard]] virtual bool controlTransfer(quint8 requestType, quint8 request, quint16 value, quint16 index,
-                                               QByteArray& data, int timeoutMs) = 0;
+    [[nodiscard]] virtual bool controlTransfer(
+        quint8 requestType, quint8 request, quint16 value, quint16 index, QByteArray& data, int timeoutMs)
+        = 0;
     // Idempotent and safe from any thread; every later transfer fails.
     virtual void close() = 0;
 };

@@ -12,7 +12,8 @@
 
 #include <thread>
 
-namespace {
+namespace
+{
 
 constexpr int WaitMs = 10000;
 const QString Vasta = QStringLiteral("0200000001A3");
@@ -34,8 +35,7 @@ bool trafficHas(const SimProcess& sim, const QString& start)
     return false;
 }
 
-struct ManagerOverSim : ::testing::Test
-{
+struct ManagerOverSim : ::testing::Test {
     std::unique_ptr<SimProcess> sim;
     std::unique_ptr<CVNDeviceManager> manager;
     std::unique_ptr<QSignalSpy> inserted;
@@ -80,7 +80,8 @@ struct ManagerOverSim : ::testing::Test
         return parent ? qobject_cast<CVNDeviceHid*>(parent->child(CVNDeviceKind::Hid)) : nullptr;
     }
 
-    CVNDeviceRequest ask(const QString& serial, quint8 type, const QString& name, const QVariant& value = QVariant())
+    CVNDeviceRequest ask(
+        const QString& serial, quint8 type, const QString& name, const QVariant& value = QVariant())
     {
         CVNDeviceHid* hid = hidOf(serial);
         if (!hid)
@@ -103,7 +104,7 @@ TEST_F(ManagerOverSim, SimPlatformIsChosenByTheEnvironment)
 
 TEST_F(ManagerOverSim, PresentControllerIsInsertedAndRemovedOnUnplug)
 {
-    startWith({QStringLiteral("vasta:0200000001A3:2.005")});
+    startWith({ QStringLiteral("vasta:0200000001A3:2.005") });
     ASSERT_EQ(inserted->count(), 1);
     CVNDeviceParent* device = manager->device(Vasta);
     ASSERT_NE(device, nullptr);
@@ -115,7 +116,7 @@ TEST_F(ManagerOverSim, PresentControllerIsInsertedAndRemovedOnUnplug)
     EXPECT_TRUE(trafficHas(*sim, Vasta + QStringLiteral(" dbuild")));
     EXPECT_TRUE(trafficHas(*sim, Vasta + QStringLiteral(" dserial")));
 
-    ASSERT_TRUE(sim->control({QStringLiteral("unplug"), Vasta}));
+    ASSERT_TRUE(sim->control({ QStringLiteral("unplug"), Vasta }));
     ASSERT_TRUE(waitFor(*removed, 1));
     EXPECT_EQ(removed->at(0).at(0).value<CVNDeviceParent*>(), device);
     EXPECT_TRUE(manager->devices().isEmpty());
@@ -123,7 +124,7 @@ TEST_F(ManagerOverSim, PresentControllerIsInsertedAndRemovedOnUnplug)
 
 TEST_F(ManagerOverSim, CommandChannelThroughTheSocket)
 {
-    startWith({QStringLiteral("vasta:0200000001A3:2.005")});
+    startWith({ QStringLiteral("vasta:0200000001A3:2.005") });
     CVNDeviceRequest reply = ask(Vasta, CVNDeviceRequest::Set, QStringLiteral("gain"), 5);
     EXPECT_EQ(reply.type, CVNDeviceRequest::Set);
     EXPECT_EQ(reply.value.toString(), QStringLiteral("5"));
@@ -134,7 +135,7 @@ TEST_F(ManagerOverSim, CommandChannelThroughTheSocket)
     reply = ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("nosuchword"));
     EXPECT_EQ(reply.type, CVNDeviceRequest::Error);
     EXPECT_TRUE(reply.text.contains(QStringLiteral("error"), Qt::CaseInsensitive)) << qPrintable(reply.text);
-    EXPECT_TRUE(trafficHas(*sim, Vasta + QStringLiteral(" nosuchwo  ->")));  // cut to 8 characters
+    EXPECT_TRUE(trafficHas(*sim, Vasta + QStringLiteral(" nosuchwo  ->"))); // cut to 8 characters
 
     reply = ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("touches"));
     EXPECT_EQ(reply.value.toByteArray().size(), 256);
@@ -142,7 +143,8 @@ TEST_F(ManagerOverSim, CommandChannelThroughTheSocket)
 
 TEST_F(ManagerOverSim, ControllerAnsweringGainNineIsRejectedAndReset)
 {
-    startWith({QStringLiteral("lyn:0400000001B4:2.010,gain=9"), QStringLiteral("vasta:0200000001A3:2.005")});
+    startWith(
+        { QStringLiteral("lyn:0400000001B4:2.010,gain=9"), QStringLiteral("vasta:0200000001A3:2.005") });
     EXPECT_EQ(inserted->count(), 1);
     EXPECT_EQ(manager->device(Lyn), nullptr);
     EXPECT_NE(manager->device(Vasta), nullptr);
@@ -154,22 +156,22 @@ TEST_F(ManagerOverSim, HotPlugWhileRunning)
 {
     startWith({});
     EXPECT_EQ(inserted->count(), 0);
-    ASSERT_TRUE(sim->control({QStringLiteral("plug"), QStringLiteral("lyn:0400000001B4:2.010")}));
+    ASSERT_TRUE(sim->control({ QStringLiteral("plug"), QStringLiteral("lyn:0400000001B4:2.010") }));
     ASSERT_TRUE(waitFor(*inserted, 1));
     ASSERT_NE(manager->device(Lyn), nullptr);
     EXPECT_EQ(manager->device(Lyn)->productName(), QStringLiteral("Lyn"));
     EXPECT_EQ(manager->device(Lyn)->firmwareVersion(), QStringLiteral("2.010"));
 
-    ASSERT_TRUE(sim->control({QStringLiteral("unplug"), Lyn}));
+    ASSERT_TRUE(sim->control({ QStringLiteral("unplug"), Lyn }));
     ASSERT_TRUE(waitFor(*removed, 1));
-    ASSERT_TRUE(sim->control({QStringLiteral("plug"), QStringLiteral("lyn:0400000001B4:2.010")}));
+    ASSERT_TRUE(sim->control({ QStringLiteral("plug"), QStringLiteral("lyn:0400000001B4:2.010") }));
     ASSERT_TRUE(waitFor(*inserted, 2));
     EXPECT_EQ(manager->devices().size(), 1);
 }
 
 TEST_F(ManagerOverSim, ControllerFoundTwiceIsInsertedOnce)
 {
-    startWith({QStringLiteral("vasta:0200000001A3:2.005")});
+    startWith({ QStringLiteral("vasta:0200000001A3:2.005") });
     ASSERT_EQ(inserted->count(), 1);
     // The same interface offered again from another thread, as when a
     // notice races the enumeration.
@@ -188,23 +190,23 @@ TEST_F(ManagerOverSim, ControllerFoundTwiceIsInsertedOnce)
 
 TEST_F(ManagerOverSim, FailedTransferSeriesDropsTheDeviceAndServiceCarriesOn)
 {
-    startWith({QStringLiteral("vasta:0200000001A3:2.005")});
-    ASSERT_TRUE(sim->control({QStringLiteral("fail"), Vasta, QStringLiteral("10")}));
+    startWith({ QStringLiteral("vasta:0200000001A3:2.005") });
+    ASSERT_TRUE(sim->control({ QStringLiteral("fail"), Vasta, QStringLiteral("10") }));
     const CVNDeviceRequest reply = ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("gain"));
     EXPECT_FALSE(reply.value.isValid() && !reply.value.toString().isEmpty());
     ASSERT_TRUE(waitFor(*removed, 1));
     EXPECT_EQ(manager->device(Vasta), nullptr);
 
-    ASSERT_TRUE(sim->control({QStringLiteral("plug"), QStringLiteral("lyn:0400000001B4:2.010")}));
+    ASSERT_TRUE(sim->control({ QStringLiteral("plug"), QStringLiteral("lyn:0400000001B4:2.010") }));
     ASSERT_TRUE(waitFor(*inserted, 2));
     EXPECT_EQ(ask(Lyn, CVNDeviceRequest::Get, QStringLiteral("gain")).type, CVNDeviceRequest::Get);
 }
 
 TEST_F(ManagerOverSim, GarbageAndVanishingControllersNeverCrash)
 {
-    startWith({QStringLiteral("vasta:0200000001A3:2.005"), QStringLiteral("lyn:0400000001B4:2.010")});
+    startWith({ QStringLiteral("vasta:0200000001A3:2.005"), QStringLiteral("lyn:0400000001B4:2.010") });
     ASSERT_EQ(inserted->count(), 2);
-    ASSERT_TRUE(sim->control({QStringLiteral("garbage"), Vasta, QStringLiteral("4")}));
+    ASSERT_TRUE(sim->control({ QStringLiteral("garbage"), Vasta, QStringLiteral("4") }));
     // Noise is an answer like any other; once it ends the controller is sane again.
     int asked = 0;
     while (asked < 10 && ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("gain")).value.toString() != "3")
@@ -213,7 +215,7 @@ TEST_F(ManagerOverSim, GarbageAndVanishingControllersNeverCrash)
     EXPECT_LT(asked, 10);
     EXPECT_EQ(ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("dserial")).value.toString(), Vasta);
 
-    ASSERT_TRUE(sim->control({QStringLiteral("vanish"), Lyn}));
+    ASSERT_TRUE(sim->control({ QStringLiteral("vanish"), Lyn }));
     (void)ask(Lyn, CVNDeviceRequest::Get, QStringLiteral("gain"));
     ASSERT_TRUE(waitFor(*removed, 1));
     EXPECT_EQ(manager->device(Lyn), nullptr);
@@ -222,8 +224,8 @@ TEST_F(ManagerOverSim, GarbageAndVanishingControllersNeverCrash)
 
 TEST_F(ManagerOverSim, GarbageDuringProbeRejectsTheController)
 {
-    launch({QStringLiteral("vasta:0200000001A3:2.005"), QStringLiteral("lyn:0400000001B4:2.010")});
-    ASSERT_TRUE(sim->control({QStringLiteral("garbage"), Vasta, QStringLiteral("100")}));
+    launch({ QStringLiteral("vasta:0200000001A3:2.005"), QStringLiteral("lyn:0400000001B4:2.010") });
+    ASSERT_TRUE(sim->control({ QStringLiteral("garbage"), Vasta, QStringLiteral("100") }));
     startManager();
     EXPECT_EQ(manager->device(Vasta), nullptr);
     EXPECT_NE(manager->device(Lyn), nullptr);
@@ -232,13 +234,13 @@ TEST_F(ManagerOverSim, GarbageDuringProbeRejectsTheController)
 
 TEST_F(ManagerOverSim, StopRemovesEveryDevice)
 {
-    startWith({QStringLiteral("vasta:0200000001A3:2.005"), QStringLiteral("lyn:0400000001B4:2.010")});
+    startWith({ QStringLiteral("vasta:0200000001A3:2.005"), QStringLiteral("lyn:0400000001B4:2.010") });
     ASSERT_EQ(inserted->count(), 2);
     manager->stop();
     ASSERT_TRUE(waitFor(*removed, 2));
     EXPECT_TRUE(manager->devices().isEmpty());
     // Nothing is announced once stopped.
-    ASSERT_TRUE(sim->control({QStringLiteral("plug"), QStringLiteral("tarso55:2000000001C5:2.005")}));
+    ASSERT_TRUE(sim->control({ QStringLiteral("plug"), QStringLiteral("tarso55:2000000001C5:2.005") }));
     QCoreApplication::processEvents();
     EXPECT_EQ(inserted->count(), 2);
 }

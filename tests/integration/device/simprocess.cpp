@@ -5,7 +5,8 @@
 #include <QFile>
 #include <QThread>
 
-namespace {
+namespace
+{
 
 const QString SimBinary = QStringLiteral(CORVANE_BIN_DIR "/corvane-sim");
 constexpr int StartTimeoutMs = 10000;
@@ -15,7 +16,8 @@ constexpr int ControlTimeoutMs = 10000;
 
 SimProcess::SimProcess(const QStringList& deviceSpecs)
 {
-    QStringList arguments = {QStringLiteral("--socket"), socketPath(), QStringLiteral("--traffic"), trafficPath()};
+    QStringList arguments
+        = { QStringLiteral("--socket"), socketPath(), QStringLiteral("--traffic"), trafficPath() };
     for (const QString& spec : deviceSpecs)
         arguments << QStringLiteral("--device") << spec;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -46,7 +48,7 @@ SimProcess::~SimProcess()
 bool SimProcess::control(const QStringList& arguments)
 {
     QProcess process;
-    process.start(SimBinary, QStringList({QStringLiteral("--socket"), socketPath()}) + arguments);
+    process.start(SimBinary, QStringList({ QStringLiteral("--socket"), socketPath() }) + arguments);
     return process.waitForFinished(ControlTimeoutMs) && process.exitStatus() == QProcess::NormalExit
         && process.exitCode() == 0;
 }

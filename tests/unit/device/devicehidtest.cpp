@@ -6,10 +6,10 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-namespace {
-
-struct HidFixture : ::testing::Test
+namespace
 {
+
+struct HidFixture : ::testing::Test {
     std::shared_ptr<FakeController> controller = FakeController::standard();
     CVNDeviceParent* parent = new CVNDeviceParent(QStringLiteral("0200000001A3"), QStringLiteral("2.005"), 2);
     CVNDeviceHid* hid = new CVNDeviceHid(parent, std::make_unique<FakeHandle>(controller));
@@ -25,12 +25,12 @@ TEST_F(HidFixture, CommandIsOneSetAndOneGetSpacedApart)
     EXPECT_EQ(hid->sendCommand(QStringLiteral("gain"), QString(), true), QStringLiteral("3"));
     EXPECT_EQ(hid->sendCommand(QStringLiteral("gain"), QStringLiteral("5"), true), QStringLiteral("5"));
     EXPECT_EQ(controller->transfers, 4);
-    EXPECT_EQ(controller->commands, QStringList({"gain ", "gain 5"}));
+    EXPECT_EQ(controller->commands, QStringList({ "gain ", "gain 5" }));
     for (int i = 1; i < controller->transferTimesNs.size(); ++i)
         EXPECT_GE(controller->transferTimesNs.at(i) - controller->transferTimesNs.at(i - 1), 1000000) << i;
 
     EXPECT_TRUE(hid->sendCommand(QStringLiteral("dreset"), QString(), false).isEmpty());
-    EXPECT_EQ(controller->transfers, 5);  // no answer read
+    EXPECT_EQ(controller->transfers, 5); // no answer read
 }
 
 TEST_F(HidFixture, RawCommandCopiesTheAnswerBlock)
@@ -39,7 +39,7 @@ TEST_F(HidFixture, RawCommandCopiesTheAnswerBlock)
     QByteArray answer;
     ASSERT_TRUE(hid->sendCommandRaw(QStringLiteral("gain"), block, answer, true));
     ASSERT_EQ(answer.size(), 64);
-    EXPECT_EQ(answer.left(64), QByteArray(64, '\x01'));  // the register took the block
+    EXPECT_EQ(answer.left(64), QByteArray(64, '\x01')); // the register took the block
 }
 
 TEST_F(HidFixture, FailuresAreRetriedUpToTenAttempts)
@@ -71,18 +71,20 @@ TEST_F(HidFixture, TenthFailureClosesTheChannelForGood)
 TEST_F(HidFixture, ProbeAcceptsAController)
 {
     EXPECT_TRUE(CVNHidProbe::run(*hid));
-    EXPECT_EQ(controller->commands, QStringList({"gain ", "gain ", "gain ", "dbuild ", "dserial "}));
+    EXPECT_EQ(controller->commands, QStringList({ "gain ", "gain ", "gain ", "dbuild ", "dserial " }));
 }
 
 TEST_F(HidFixture, ProbeRejectsAndResets)
 {
-    struct Case { QByteArray word; QByteArray answer; };
+    struct Case {
+        QByteArray word;
+        QByteArray answer;
+    };
     const QList<Case> cases = {
-        {"gain", "9"},                       // gain too high
-        {"gain", "8"},
-        {"dbuild", QByteArray(39, 'a')},     // build id too short
-        {"dbuild", "3"},                     // same as gain
-        {"dserial", "0200000001A"},          // serial too short
+        { "gain", "9" }, // gain too high
+        { "gain", "8" }, { "dbuild", QByteArray(39, 'a') }, // build id too short
+        { "dbuild", "3" }, // same as gain
+        { "dserial", "0200000001A" }, // serial too short
     };
     for (const Case& c : cases) {
         controller->registers = FakeController::standard()->registers;

@@ -1,7 +1,7 @@
+#include "device/devicemanager.h"
 #include "device/devicebulk.h"
 #include "device/deviceevent.h"
 #include "device/devicehid.h"
-#include "device/devicemanager.h"
 #include "device/devicemanagerhandler.h"
 
 #include "fakeusb.h"
@@ -9,18 +9,18 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 constexpr int WaitMs = 5000;
 const QString Serial = QStringLiteral("0200000001A3");
 
-struct ManagerFixture : ::testing::Test
-{
+struct ManagerFixture : ::testing::Test {
     FakePlatform* platform = new FakePlatform;
     CVNDeviceManager manager;
-    QSignalSpy inserted{&manager, &CVNDeviceManager::deviceInserted};
-    QSignalSpy removed{&manager, &CVNDeviceManager::deviceRemoved};
-    QSignalSpy started{&manager, &CVNDeviceManager::started};
+    QSignalSpy inserted { &manager, &CVNDeviceManager::deviceInserted };
+    QSignalSpy removed { &manager, &CVNDeviceManager::deviceRemoved };
+    QSignalSpy started { &manager, &CVNDeviceManager::started };
 
     ManagerFixture() { manager.setPlatform(std::unique_ptr<CVNUsbPlatform>(platform)); }
 
@@ -45,7 +45,7 @@ TEST_F(ManagerFixture, StartInsertsPresentControllersThenSignalsStarted)
     platform->add(FakePlatform::hidInfo(Serial, 2, 0x0210), controller);
     platform->add(FakePlatform::hidInfo(QStringLiteral("0400000001B4"), 4), FakeController::standard());
     start();
-    EXPECT_EQ(inserted.count(), 2);  // delivered before started
+    EXPECT_EQ(inserted.count(), 2); // delivered before started
     CVNDeviceParent* device = manager.device(Serial);
     ASSERT_NE(device, nullptr);
     EXPECT_EQ(device->firmwareVersion(), QStringLiteral("2.010"));
@@ -66,7 +66,7 @@ TEST_F(ManagerFixture, ForeignAndUnopenablePathsAreIgnored)
     CVNUsbInterfaceInfo noProduct = FakePlatform::hidInfo(QStringLiteral("0400000001B4"), 0);
     platform->add(noProduct, FakeController::standard());
     CVNUsbInterfaceInfo usage = FakePlatform::hidInfo(QStringLiteral("0500000001B4"), 5);
-    usage.usage = 1;  // not the command interface
+    usage.usage = 1; // not the command interface
     platform->add(usage, FakeController::standard());
     start();
     EXPECT_EQ(inserted.count(), 0);
@@ -84,11 +84,11 @@ TEST_F(ManagerFixture, HotPlugAndRemovalByPath)
     QPointer<CVNDeviceParent> guard(device);
     QSignalSpy childRemoved(device->child(CVNDeviceKind::Hid), &CVNDevice::removed);
 
-    platform->unplug(info.path.toUpper());  // paths compare in lower case
+    platform->unplug(info.path.toUpper()); // paths compare in lower case
     ASSERT_TRUE(waitFor(removed, 1));
     EXPECT_EQ(removed.at(0).at(0).value<CVNDeviceParent*>(), device);
     EXPECT_EQ(manager.device(Serial), nullptr);
-    EXPECT_EQ(childRemoved.count(), 1);  // sessions watching the interface learn it
+    EXPECT_EQ(childRemoved.count(), 1); // sessions watching the interface learn it
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guard.isNull());
 }
@@ -115,7 +115,7 @@ TEST_F(ManagerFixture, HidOfAControllerWithKnownBulkIsIgnored)
     ASSERT_NE(device, nullptr);
     EXPECT_NE(device->child(CVNDeviceKind::Bulk), nullptr);
     EXPECT_EQ(device->child(CVNDeviceKind::Hid), nullptr);
-    EXPECT_TRUE(controller->commands.isEmpty());  // never probed
+    EXPECT_TRUE(controller->commands.isEmpty()); // never probed
 
     // A later HID arrival of the same controller is passed over too.
     CVNUsbInterfaceInfo again = FakePlatform::hidInfo(Serial);
@@ -134,7 +134,7 @@ TEST_F(ManagerFixture, DfuAndMalformedVendorInterfaces)
     dfu.interfaceProtocol = 2;
     dfu.endpoints.clear();
     CVNUsbInterfaceInfo twoIn = FakePlatform::bulkInfo(QStringLiteral("0400000001B4"), 4);
-    twoIn.endpoints[1].address = 0x82;  // both pipes IN: not the bulk channel
+    twoIn.endpoints[1].address = 0x82; // both pipes IN: not the bulk channel
     CVNUsbInterfaceInfo noSerial = FakePlatform::bulkInfo(QString(), 5);
     platform->add(dfu, FakeController::standard());
     platform->add(twoIn, FakeController::standard());
@@ -154,7 +154,7 @@ TEST_F(ManagerFixture, SameInterfaceAnnouncedTwiceIsInsertedOnce)
     platform->add(info, controller);
     start();
     const int probeCommands = controller->commands.size();
-    platform->plug(info, controller);  // the notice for an interface already enumerated
+    platform->plug(info, controller); // the notice for an interface already enumerated
     QCoreApplication::processEvents();
     EXPECT_EQ(inserted.count(), 1);
     EXPECT_EQ(removed.count(), 0);

@@ -45,12 +45,12 @@ TEST(DeviceIdentity, SerialCodeAndProductName)
 {
     EXPECT_EQ(serialCodeOf(QStringLiteral("0200000001A3")), 0x0200);
     EXPECT_EQ(serialCodeOf(QStringLiteral("0C0012ABCDEF")), 0x0C12);
-    EXPECT_EQ(serialCodeOf(QStringLiteral("02000000011")), 0);    // 11 characters
-    EXPECT_EQ(serialCodeOf(QStringLiteral("0200000001A3B")), 0);  // 13 characters
+    EXPECT_EQ(serialCodeOf(QStringLiteral("02000000011")), 0); // 11 characters
+    EXPECT_EQ(serialCodeOf(QStringLiteral("0200000001A3B")), 0); // 13 characters
     EXPECT_EQ(productNameOf(serialCodeOf(QStringLiteral("02000000011"))), QStringLiteral("Unknown"));
 
-    const QList<QPair<int, QString>> names = {{2, "Vasta"},  {4, "Lyn"},    {12, "TwinPoint"}, {32, "Tarso55"},
-                                              {34, "Ribo55"}, {36, "TK334"}, {38, "TK262"},     {3, "Unknown"}};
+    const QList<QPair<int, QString>> names = { { 2, "Vasta" }, { 4, "Lyn" }, { 12, "TwinPoint" },
+        { 32, "Tarso55" }, { 34, "Ribo55" }, { 36, "TK334" }, { 38, "TK262" }, { 3, "Unknown" } };
     for (const auto& entry : names)
         EXPECT_EQ(productNameOf(static_cast<quint16>(entry.first << 8)), entry.second) << entry.first;
 

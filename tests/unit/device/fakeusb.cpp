@@ -63,7 +63,9 @@ bool FakeHandle::getFeature(QByteArray& report)
 CVNUsbInterfaceInfo FakePlatform::hidInfo(const QString& serial, quint16 productId, quint16 release)
 {
     CVNUsbInterfaceInfo info;
-    info.path = QStringLiteral("fake#vid_3c2e&pid_%1#%2#hid").arg(productId, 4, 16, QLatin1Char('0')).arg(serial.toLower());
+    info.path = QStringLiteral("fake#vid_3c2e&pid_%1#%2#hid")
+                    .arg(productId, 4, 16, QLatin1Char('0'))
+                    .arg(serial.toLower());
     info.vendorId = 0x3C2E;
     info.productId = productId;
     info.releaseNumber = release;
@@ -80,7 +82,7 @@ CVNUsbInterfaceInfo FakePlatform::bulkInfo(const QString& serial, quint16 produc
     info.interfaceClass = 255;
     info.interfaceSubClass = 1;
     info.interfaceProtocol = 1;
-    info.endpoints = {{0x81, CVNUsbEndpointType::Bulk}, {0x01, CVNUsbEndpointType::Bulk}};
+    info.endpoints = { { 0x81, CVNUsbEndpointType::Bulk }, { 0x01, CVNUsbEndpointType::Bulk } };
     return info;
 }
 
@@ -123,7 +125,7 @@ void FakePlatform::stopMonitoring()
 void FakePlatform::add(const CVNUsbInterfaceInfo& info, std::shared_ptr<FakeController> controller)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_entries.append({info, std::move(controller)});
+    m_entries.append({ info, std::move(controller) });
 }
 
 void FakePlatform::plug(const CVNUsbInterfaceInfo& info, std::shared_ptr<FakeController> controller)

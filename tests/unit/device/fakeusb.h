@@ -16,13 +16,12 @@
 
 // The device side of the command protocol, kept independent of the
 // service's encoders on purpose.
-struct FakeController
-{
-    QHash<QByteArray, QByteArray> registers;  // word -> answer
-    QByteArray touchReport;                   // 161 bytes, or empty
+struct FakeController {
+    QHash<QByteArray, QByteArray> registers; // word -> answer
+    QByteArray touchReport; // 161 bytes, or empty
     QByteArray lastAnswer;
-    QStringList commands;  // "word value" as received
-    int failNext = 0;      // the next N transfers fail
+    QStringList commands; // "word value" as received
+    int failNext = 0; // the next N transfers fail
     int transfers = 0;
     QVector<qint64> transferTimesNs;
     QElapsedTimer clock;
@@ -30,14 +29,17 @@ struct FakeController
 
     FakeController() { clock.start(); }
     static std::shared_ptr<FakeController> standard(const QByteArray& gain = "3");
-    bool takeTransfer();  // false when this transfer fails
+    bool takeTransfer(); // false when this transfer fails
     void receive(const QByteArray& report);
 };
 
 class FakeHandle : public CVNUsbHandle
 {
 public:
-    explicit FakeHandle(std::shared_ptr<FakeController> controller) : m_controller(std::move(controller)) {}
+    explicit FakeHandle(std::shared_ptr<FakeController> controller)
+        : m_controller(std::move(controller))
+    {
+    }
     bool setFeature(const QByteArray& report) override;
     bool getFeature(QByteArray& report) override;
     bool getInputReport(QByteArray& report) override { return getFeature(report); }
@@ -49,19 +51,19 @@ public:
 
 private:
     std::shared_ptr<FakeController> m_controller;
-    std::atomic<bool> m_closed{false};
+    std::atomic<bool> m_closed { false };
 };
 
 class FakePlatform : public CVNUsbPlatform
 {
 public:
-    struct Entry
-    {
+    struct Entry {
         CVNUsbInterfaceInfo info;
         std::shared_ptr<FakeController> controller;
     };
 
-    static CVNUsbInterfaceInfo hidInfo(const QString& serial, quint16 productId = 2, quint16 release = 0x0205);
+    static CVNUsbInterfaceInfo hidInfo(
+        const QString& serial, quint16 productId = 2, quint16 release = 0x0205);
     static CVNUsbInterfaceInfo bulkInfo(const QString& serial, quint16 productId = 2);
 
     QString name() const override { return QStringLiteral("fake"); }

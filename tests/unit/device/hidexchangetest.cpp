@@ -1,15 +1,15 @@
-#include "device/devicehid.h"
 #include "device/hidexchange.h"
+#include "device/devicehid.h"
 #include "device/hidexchanges.h"
 
 #include "fakeusb.h"
 
 #include <gtest/gtest.h>
 
-namespace {
-
-struct ExchangeFixture : ::testing::Test
+namespace
 {
+
+struct ExchangeFixture : ::testing::Test {
     std::shared_ptr<FakeController> controller = FakeController::standard();
     CVNDeviceParent* parent = new CVNDeviceParent(QStringLiteral("0200000001A3"), QStringLiteral("2.005"), 2);
     CVNDeviceHid* hid = new CVNDeviceHid(parent, std::make_unique<FakeHandle>(controller));
@@ -39,7 +39,8 @@ struct ExchangeFixture : ::testing::Test
 TEST_F(ExchangeFixture, EmptyRequestsMakeNoExchange)
 {
     EXPECT_TRUE(executeHidRequest(*hid, CVNDeviceRequest()).isEmpty());
-    EXPECT_TRUE(executeHidRequest(*hid, CVNDeviceRequest(CVNDeviceRequest::None, QStringLiteral("th"), 3)).isEmpty());
+    EXPECT_TRUE(
+        executeHidRequest(*hid, CVNDeviceRequest(CVNDeviceRequest::None, QStringLiteral("th"), 3)).isEmpty());
     EXPECT_TRUE(executeHidRequest(*hid, CVNDeviceRequest(CVNDeviceRequest::Get, QString(), 3)).isEmpty());
     EXPECT_EQ(controller->transfers, 0);
 }
@@ -56,9 +57,9 @@ TEST_F(ExchangeFixture, GenericQuerySetAndCall)
     EXPECT_EQ(reply.value.toString(), QStringLiteral("1.5"));
     EXPECT_EQ(controller->commands.last(), QStringLiteral("th 1.5"));
 
-    controller->registers["recal"] = "idle";  // the fake echoes what it was given
+    controller->registers["recal"] = "idle"; // the fake echoes what it was given
     CVNDeviceRequest call = make(CVNDeviceRequest::Call, "recal");
-    call.arguments = {3, QStringLiteral("x")};
+    call.arguments = { 3, QStringLiteral("x") };
     reply = run(call);
     EXPECT_EQ(reply.type, CVNDeviceRequest::Call);
     EXPECT_EQ(reply.value.toString(), QStringLiteral("3 x"));
@@ -99,11 +100,11 @@ TEST_F(ExchangeFixture, PairAndTripleExchanges)
 {
     controller->registers["thbound"] = "10 20";
     CVNDeviceRequest reply = run(make(CVNDeviceRequest::Get, "thbound"));
-    EXPECT_EQ(reply.value.toList(), QVariantList({10, 20}));
+    EXPECT_EQ(reply.value.toList(), QVariantList({ 10, 20 }));
 
-    reply = run(make(CVNDeviceRequest::Set, "thbound", QVariantList{3, 4}));
+    reply = run(make(CVNDeviceRequest::Set, "thbound", QVariantList { 3, 4 }));
     EXPECT_EQ(controller->commands.last(), QStringLiteral("thbound 3 4"));
-    EXPECT_EQ(reply.value.toList(), QVariantList({3, 4}));
+    EXPECT_EQ(reply.value.toList(), QVariantList({ 3, 4 }));
 
     controller->registers["fsize"] = "17";
     reply = run(make(CVNDeviceRequest::Get, "fsize"));
@@ -111,13 +112,13 @@ TEST_F(ExchangeFixture, PairAndTripleExchanges)
     EXPECT_EQ(reply.text, QStringLiteral("Unknown result"));
 
     const int before = controller->transfers;
-    reply = run(make(CVNDeviceRequest::Set, "flogs", QVariantList{1, 2, 3}));
+    reply = run(make(CVNDeviceRequest::Set, "flogs", QVariantList { 1, 2, 3 }));
     EXPECT_EQ(reply.type, CVNDeviceRequest::Error);
-    EXPECT_EQ(controller->transfers, before);  // nothing sent for a malformed value
+    EXPECT_EQ(controller->transfers, before); // nothing sent for a malformed value
 
     controller->registers["cfo"] = "1  2 3";
     reply = run(make(CVNDeviceRequest::Get, "cfo"));
-    EXPECT_EQ(reply.value.toList(), QVariantList({1, 2, 3}));
+    EXPECT_EQ(reply.value.toList(), QVariantList({ 1, 2, 3 }));
     reply = run(make(CVNDeviceRequest::Set, "te2fnref", QStringLiteral("4 5 6")));
     EXPECT_EQ(controller->commands.last(), QStringLiteral("te2fnref 4 5 6"));
 }
@@ -126,8 +127,8 @@ TEST_F(ExchangeFixture, TouchesReadTheTouchReport)
 {
     controller->touchReport = QByteArray(161, '\0');
     controller->touchReport[0] = 13;
-    controller->touchReport[1] = 5;  // identifier
-    controller->touchReport[2] = 1;  // flags
+    controller->touchReport[1] = 5; // identifier
+    controller->touchReport[2] = 1; // flags
     const CVNDeviceRequest reply = run(make(CVNDeviceRequest::Get, "touches"));
     const QByteArray frame = reply.value.toByteArray();
     ASSERT_EQ(frame.size(), 256);
@@ -135,7 +136,7 @@ TEST_F(ExchangeFixture, TouchesReadTheTouchReport)
     EXPECT_EQ(frame.at(1), 1);
     EXPECT_EQ(frame.at(2), 5);
     EXPECT_EQ(frame.at(61), 1);
-    EXPECT_TRUE(controller->commands.isEmpty());  // no command report involved
+    EXPECT_TRUE(controller->commands.isEmpty()); // no command report involved
 }
 
 TEST(HidRouteTable, RowsAreTestedInOrder)
@@ -155,9 +156,12 @@ TEST(HidRouteTable, RowsAreTestedInOrder)
     // Composite rows without a handler fall through.
     EXPECT_EQ(route(1, "frame"), CVNHidRouteTable::Generic);
 
-    EXPECT_TRUE(CVNHidRouteTable::matches(CVNHidRouteTable::BorderAdjust, CVNDeviceRequest(1, "x.CBA.top", 1)));
-    EXPECT_TRUE(CVNHidRouteTable::matches(CVNHidRouteTable::Settings, CVNDeviceRequest(1, "Settings.load", 1)));
-    EXPECT_TRUE(CVNHidRouteTable::matches(CVNHidRouteTable::FoilHealth, CVNDeviceRequest(1, "FOILH.state", 1)));
+    EXPECT_TRUE(
+        CVNHidRouteTable::matches(CVNHidRouteTable::BorderAdjust, CVNDeviceRequest(1, "x.CBA.top", 1)));
+    EXPECT_TRUE(
+        CVNHidRouteTable::matches(CVNHidRouteTable::Settings, CVNDeviceRequest(1, "Settings.load", 1)));
+    EXPECT_TRUE(
+        CVNHidRouteTable::matches(CVNHidRouteTable::FoilHealth, CVNDeviceRequest(1, "FOILH.state", 1)));
     EXPECT_TRUE(CVNHidRouteTable::matches(CVNHidRouteTable::EdgeSnapping, CVNDeviceRequest(1, "tste_x", 1)));
     EXPECT_FALSE(CVNHidRouteTable::matches(CVNHidRouteTable::EdgeSnapping, CVNDeviceRequest(1, "TSTE_x", 1)));
     EXPECT_FALSE(CVNHidRouteTable::matches(CVNHidRouteTable::Gain, CVNDeviceRequest(1, "GAIN", 1)));

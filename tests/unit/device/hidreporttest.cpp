@@ -5,7 +5,8 @@
 
 TEST(HidCommandReport, LayoutCutsWordAndValueWithoutTerminator)
 {
-    const QByteArray report = CVNHidCommandReport::make(QStringLiteral("abcdefghij"), QString(64, QLatin1Char('v')));
+    const QByteArray report
+        = CVNHidCommandReport::make(QStringLiteral("abcdefghij"), QString(64, QLatin1Char('v')));
     ASSERT_EQ(report.size(), 73);
     EXPECT_EQ(static_cast<quint8>(report.at(0)), 21);
     EXPECT_EQ(report.mid(1, 8), QByteArray("abcdefgh"));
@@ -15,7 +16,8 @@ TEST(HidCommandReport, LayoutCutsWordAndValueWithoutTerminator)
     EXPECT_EQ(query.mid(1, 8), QByteArray("th\0\0\0\0\0\0", 8));
     EXPECT_EQ(query.mid(9), QByteArray(64, '\0'));
 
-    const QByteArray longValue = CVNHidCommandReport::make(QStringLiteral("th"), QString(80, QLatin1Char('x')));
+    const QByteArray longValue
+        = CVNHidCommandReport::make(QStringLiteral("th"), QString(80, QLatin1Char('x')));
     EXPECT_EQ(longValue.size(), 73);
     EXPECT_EQ(longValue.mid(9), QByteArray(64, 'x'));
 }
@@ -37,10 +39,11 @@ TEST(HidCommandReport, AnswerTextStopsAtZeroOrAfter64Characters)
     raw[63] = 9;
     report.replace(9, 64, raw);
     EXPECT_EQ(CVNHidCommandReport::answerBlock(report), raw);
-    EXPECT_EQ(CVNHidCommandReport::answerBlock(report.left(20)).size(), 64);  // short report, no overrun
+    EXPECT_EQ(CVNHidCommandReport::answerBlock(report.left(20)).size(), 64); // short report, no overrun
 }
 
-namespace {
+namespace
+{
 
 QByteArray touchReport(int contacts)
 {
@@ -48,13 +51,13 @@ QByteArray touchReport(int contacts)
     report[0] = 13;
     for (int i = 0; i < contacts; ++i) {
         char* record = report.data() + 1 + i * 8;
-        record[0] = static_cast<char>(40 + i);    // identifier
-        record[1] = 7;                            // flags
-        record[2] = static_cast<char>(0x10 + i);  // x
+        record[0] = static_cast<char>(40 + i); // identifier
+        record[1] = 7; // flags
+        record[2] = static_cast<char>(0x10 + i); // x
         record[3] = 0x02;
-        record[4] = static_cast<char>(0x20 + i);  // y
+        record[4] = static_cast<char>(0x20 + i); // y
         record[5] = 0x03;
-        record[6] = 0x55;                         // third value
+        record[6] = 0x55; // third value
         record[7] = 0x01;
     }
     return report;
@@ -98,10 +101,10 @@ TEST(TouchFrame, SevenContactsFillTwoReports)
 TEST(TouchFrame, EmptyShortAndFullReports)
 {
     QByteArray first = touchReport(3);
-    first[2] = 0;  // flags 0 in the first record ends the list at once
+    first[2] = 0; // flags 0 in the first record ends the list at once
     EXPECT_EQ(CVNTouchFrame::fromTouchReport(first), QByteArray(256, '\0'));
     EXPECT_EQ(CVNTouchFrame::fromTouchReport(QByteArray()), QByteArray(256, '\0'));
-    EXPECT_EQ(CVNTouchFrame::fromTouchReport(touchReport(7).left(10)).at(61), 1);  // truncated report
+    EXPECT_EQ(CVNTouchFrame::fromTouchReport(touchReport(7).left(10)).at(61), 1); // truncated report
 
     const QByteArray full = CVNTouchFrame::fromTouchReport(touchReport(20));
     EXPECT_EQ(static_cast<quint8>(full.at(61)), 20);

@@ -26,8 +26,8 @@ TEST(HidReportDescriptor, TopLevelUsageIsTheOneAtTheFirstCollection)
     EXPECT_EQ(usage.usage, 5);
 
     EXPECT_FALSE(parseTopLevelUsage(QByteArray(), usage));
-    EXPECT_FALSE(parseTopLevelUsage(QByteArray::fromHex("06 00"), usage));        // item cut short
-    EXPECT_FALSE(parseTopLevelUsage(QByteArray::fromHex("05 01 09 02"), usage));  // no collection
+    EXPECT_FALSE(parseTopLevelUsage(QByteArray::fromHex("06 00"), usage)); // item cut short
+    EXPECT_FALSE(parseTopLevelUsage(QByteArray::fromHex("05 01 09 02"), usage)); // no collection
     EXPECT_FALSE(parseTopLevelUsage(QByteArray::fromHex("fe"), usage));
 }
 
@@ -35,7 +35,8 @@ TEST(LinuxPaths, CarryTheIdsAndSplitBack)
 {
     quint16 vendor = 0;
     quint16 product = 0;
-    ASSERT_TRUE(parseVidPidFromPath(QStringLiteral("/dev/hidraw3#VID_3C2E&PID_0002#0200000001a3#hid"), &vendor, &product));
+    ASSERT_TRUE(parseVidPidFromPath(
+        QStringLiteral("/dev/hidraw3#VID_3C2E&PID_0002#0200000001a3#hid"), &vendor, &product));
     EXPECT_EQ(vendor, 0x3C2E);
     EXPECT_EQ(product, 2);
     EXPECT_FALSE(parseVidPidFromPath(QStringLiteral("/dev/hidraw3"), &vendor, &product));
@@ -44,14 +45,17 @@ TEST(LinuxPaths, CarryTheIdsAndSplitBack)
 
     QString node;
     int number = 0;
-    ASSERT_TRUE(CVNUdevInterfaceReader::splitPath(QStringLiteral("/dev/hidraw3#vid_3c2e&pid_0002#s#hid"), node, number));
+    ASSERT_TRUE(CVNUdevInterfaceReader::splitPath(
+        QStringLiteral("/dev/hidraw3#vid_3c2e&pid_0002#s#hid"), node, number));
     EXPECT_EQ(node, QStringLiteral("/dev/hidraw3"));
     EXPECT_EQ(number, -1);
-    ASSERT_TRUE(CVNUdevInterfaceReader::splitPath(QStringLiteral("/dev/bus/usb/001/004#vid_3c2e&pid_0002#s#if0a"), node, number));
+    ASSERT_TRUE(CVNUdevInterfaceReader::splitPath(
+        QStringLiteral("/dev/bus/usb/001/004#vid_3c2e&pid_0002#s#if0a"), node, number));
     EXPECT_EQ(node, QStringLiteral("/dev/bus/usb/001/004"));
     EXPECT_EQ(number, 10);
     EXPECT_FALSE(CVNUdevInterfaceReader::splitPath(QStringLiteral("/dev/hidraw3"), node, number));
-    EXPECT_FALSE(CVNUdevInterfaceReader::splitPath(QStringLiteral("/dev/x#vid_3c2e&pid_0002#s#ifzz"), node, number));
+    EXPECT_FALSE(
+        CVNUdevInterfaceReader::splitPath(QStringLiteral("/dev/x#vid_3c2e&pid_0002#s#ifzz"), node, number));
 }
 
 // Touches the machine's udev database only: there is no controller here, so
@@ -65,6 +69,6 @@ TEST(LinuxPlatform, RunsWithoutControllers)
     EXPECT_EQ(platform.open(QStringLiteral("/dev/bus/usb/999/999#vid_3c2e&pid_0002#s#if00")), nullptr);
     EXPECT_EQ(platform.open(QStringLiteral("garbage")), nullptr);
     if (platform.startMonitoring([](const CVNUsbInterfaceInfo&) {}, [](const QString&) {}))
-        platform.stopMonitoring();  // returns: the monitor thread wakes and ends
-    platform.stopMonitoring();     // twice is harmless
+        platform.stopMonitoring(); // returns: the monitor thread wakes and ends
+    platform.stopMonitoring(); // twice is harmless
 }

@@ -16,7 +16,8 @@
 #include <thread>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 // Answers each request line with script(line); an answer without a final
 // "\n" is sent as is, "<close>" closes the connection.
@@ -25,7 +26,8 @@ class ScriptedPeer
 public:
     using Script = std::function<QByteArray(const QByteArray& line)>;
 
-    explicit ScriptedPeer(Script script) : m_script(std::move(script))
+    explicit ScriptedPeer(Script script)
+        : m_script(std::move(script))
     {
         m_listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un address {};
@@ -90,8 +92,9 @@ private:
     std::vector<std::thread> m_connections;
 };
 
-const QByteArray HidFields = "path=sim#vid_3c2e&pid_0002#0200000001a3#hid kind=hid vid=3c2e pid=0002 rel=0205 "
-                             "serial=0200000001A3 usagepage=ff00 usage=0000 class=3 subclass=0 protocol=0 eps=81:int";
+const QByteArray HidFields
+    = "path=sim#vid_3c2e&pid_0002#0200000001a3#hid kind=hid vid=3c2e pid=0002 rel=0205 "
+      "serial=0200000001A3 usagepage=ff00 usage=0000 class=3 subclass=0 protocol=0 eps=81:int";
 
 } // namespace
 
@@ -110,7 +113,8 @@ TEST(SimInterfaceFields, ReadsEveryField)
     EXPECT_TRUE(info.endpoints.at(0).isIn());
     EXPECT_EQ(info.endpoints.at(0).type, CVNUsbEndpointType::Interrupt);
 
-    ASSERT_TRUE(CVNSimInterfaceFields::parse("path=p class=255 subclass=1 protocol=1 eps=81:bulk,01:bulk", info));
+    ASSERT_TRUE(
+        CVNSimInterfaceFields::parse("path=p class=255 subclass=1 protocol=1 eps=81:bulk,01:bulk", info));
     EXPECT_EQ(info.endpoints.size(), 2);
     EXPECT_FALSE(info.endpoints.at(1).isIn());
     ASSERT_TRUE(CVNSimInterfaceFields::parse("path=p eps=-", info));
@@ -120,10 +124,9 @@ TEST(SimInterfaceFields, ReadsEveryField)
 TEST(SimInterfaceFields, RejectsMalformedDescriptions)
 {
     CVNUsbInterfaceInfo info;
-    for (const QByteArray& bad : {QByteArray("vid=3c2e"), QByteArray("path=p vid=zz"), QByteArray("path=p vid=123456"),
-                                  QByteArray("path=p class=300"), QByteArray("path=p eps=81:foo"),
-                                  QByteArray("path=p eps=81"), QByteArray("path=p eps=1ff:bulk"),
-                                  QByteArray("path=p novalue")})
+    for (const QByteArray& bad : { QByteArray("vid=3c2e"), QByteArray("path=p vid=zz"),
+             QByteArray("path=p vid=123456"), QByteArray("path=p class=300"), QByteArray("path=p eps=81:foo"),
+             QByteArray("path=p eps=81"), QByteArray("path=p eps=1ff:bulk"), QByteArray("path=p novalue") })
         EXPECT_FALSE(CVNSimInterfaceFields::parse(bad, info)) << bad.constData();
 }
 
@@ -132,7 +135,8 @@ TEST(SimClient, EnumerationSkipsMalformedLines)
     ScriptedPeer peer([](const QByteArray& line) -> QByteArray {
         if (line != "list")
             return "error\n";
-        return "iface " + HidFields + "\niface path=x vid=zz\nsomething else\niface path=sim#vid_3c2e&pid_0004#b#hid\nend\n";
+        return "iface " + HidFields
+            + "\niface path=x vid=zz\nsomething else\niface path=sim#vid_3c2e&pid_0004#b#hid\nend\n";
     });
     CVNSimUsbPlatform platform(peer.socketPath());
     const QVector<CVNUsbInterfaceInfo> list = platform.enumerate();
@@ -146,20 +150,27 @@ TEST(SimClient, EnumerationSkipsMalformedLines)
 
 TEST(SimClient, TransfersCheckWhatThePeerAnswers)
 {
-    std::atomic<int> mode{0};
+    std::atomic<int> mode { 0 };
     ScriptedPeer peer([&](const QByteArray& line) -> QByteArray {
         if (line.startsWith("open "))
             return line.endsWith("#refused") ? "error no such interface\n" : "ok\n";
         if (line.startsWith("setfeature "))
             return "ok\n";
         switch (mode.load()) {
-        case 0: return "ok 15" + QByteArray(72, '0').replace(0, 4, "6869") + "\n";  // a proper answer
-        case 1: return "ok zz\n";                                                // not hexadecimal
-        case 2: return "ok " + QByteArray(80, 'a').toHex() + "\n";               // longer than asked
-        case 3: return "fail\n";
-        case 4: return "what\n";
-        case 5: return QByteArray(CVNSimLineSocket::MaxLineLength + 10, 'a');     // never ends
-        default: return "<close>";
+        case 0:
+            return "ok 15" + QByteArray(72, '0').replace(0, 4, "6869") + "\n"; // a proper answer
+        case 1:
+            return "ok zz\n"; // not hexadecimal
+        case 2:
+            return "ok " + QByteArray(80, 'a').toHex() + "\n"; // longer than asked
+        case 3:
+            return "fail\n";
+        case 4:
+            return "what\n";
+        case 5:
+            return QByteArray(CVNSimLineSocket::MaxLineLength + 10, 'a'); // never ends
+        default:
+            return "<close>";
         }
     });
     CVNSimUsbPlatform platform(peer.socketPath());
@@ -177,14 +188,14 @@ TEST(SimClient, TransfersCheckWhatThePeerAnswers)
         mode = m;
         EXPECT_FALSE(handle->getFeature(report)) << m;
     }
-    mode = 5;  // an endless line ends the connection: nothing more goes through
+    mode = 5; // an endless line ends the connection: nothing more goes through
     EXPECT_FALSE(handle->getFeature(report));
     mode = 0;
     EXPECT_FALSE(handle->getFeature(report));
 
     auto second = platform.open(QStringLiteral("sim#hid"));
     ASSERT_NE(second, nullptr);
-    mode = 6;  // the peer hangs up
+    mode = 6; // the peer hangs up
     EXPECT_FALSE(second->getFeature(report));
     EXPECT_FALSE(second->setFeature(report));
 }
@@ -216,7 +227,8 @@ TEST(SimClient, WatchDeliversNoticesUntilStopped)
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    platform.stopMonitoring();  // returns although the peer keeps the connection open
-    EXPECT_EQ(seen, QStringList({QStringLiteral("arrived sim#vid_3c2e&pid_0002#0200000001a3#hid"),
-                                 QStringLiteral("removed sim#gone")}));
+    platform.stopMonitoring(); // returns although the peer keeps the connection open
+    EXPECT_EQ(seen,
+        QStringList({ QStringLiteral("arrived sim#vid_3c2e&pid_0002#0200000001a3#hid"),
+            QStringLiteral("removed sim#gone") }));
 }

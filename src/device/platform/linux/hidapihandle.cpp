@@ -20,8 +20,8 @@ bool CVNHidapiHandle::setFeature(const QByteArray& report)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_device || report.isEmpty())
         return false;
-    const int sent = hid_send_feature_report(m_device, reinterpret_cast<const unsigned char*>(report.constData()),
-                                             static_cast<size_t>(report.size()));
+    const int sent = hid_send_feature_report(m_device,
+        reinterpret_cast<const unsigned char*>(report.constData()), static_cast<size_t>(report.size()));
     return sent == report.size();
 }
 
@@ -32,8 +32,8 @@ bool CVNHidapiHandle::getFeature(QByteArray& report)
         return false;
     QByteArray buffer(report.size(), '\0');
     buffer[0] = report.at(0);
-    const int got = hid_get_feature_report(m_device, reinterpret_cast<unsigned char*>(buffer.data()),
-                                           static_cast<size_t>(buffer.size()));
+    const int got = hid_get_feature_report(
+        m_device, reinterpret_cast<unsigned char*>(buffer.data()), static_cast<size_t>(buffer.size()));
     if (got <= 0 || got > buffer.size())
         return false;
     report = buffer;
@@ -47,8 +47,8 @@ bool CVNHidapiHandle::getInputReport(QByteArray& report)
         return false;
     QByteArray buffer(report.size(), '\0');
     buffer[0] = report.at(0);
-    const int got = hid_get_input_report(m_device, reinterpret_cast<unsigned char*>(buffer.data()),
-                                         static_cast<size_t>(buffer.size()));
+    const int got = hid_get_input_report(
+        m_device, reinterpret_cast<unsigned char*>(buffer.data()), static_cast<size_t>(buffer.size()));
     if (got <= 0 || got > buffer.size())
         return false;
     report = buffer;

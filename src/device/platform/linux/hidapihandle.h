@@ -25,7 +25,10 @@ public:
     void close() override;
 
 private:
-    explicit CVNHidapiHandle(hid_device_* device) : m_device(device) {}
+    explicit CVNHidapiHandle(hid_device_* device)
+        : m_device(device)
+    {
+    }
 
     hid_device_* m_device;
     std::mutex m_mutex;

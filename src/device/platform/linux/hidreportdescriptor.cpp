@@ -1,6 +1,7 @@
 #include "device/platform/linux/hidreportdescriptor.h"
 
-namespace {
+namespace
+{
 
 constexpr quint8 LongItemPrefix = 0xFE;
 constexpr quint8 TypeMain = 0;

@@ -4,8 +4,7 @@
 
 // The top-level usage of a HID report descriptor: the usage page and usage in
 // effect at its first collection.
-struct CVNHidTopLevelUsage
-{
+struct CVNHidTopLevelUsage {
     quint16 usagePage = 0;
     quint16 usage = 0;
 };

@@ -4,7 +4,8 @@
 
 #include <libusb.h>
 
-namespace {
+namespace
+{
 
 // Bus and address from /dev/bus/usb/BBB/DDD.
 bool busAndAddress(const QString& node, int& bus, int& address)
@@ -36,8 +37,8 @@ libusb_device_handle* openAt(libusb_context* context, int bus, int address)
 
 } // namespace
 
-std::unique_ptr<CVNLibusbHandle> CVNLibusbHandle::open(libusb_context* context, const QString& node,
-                                                       int interfaceNumber)
+std::unique_ptr<CVNLibusbHandle> CVNLibusbHandle::open(
+    libusb_context* context, const QString& node, int interfaceNumber)
 {
     int bus = 0;
     int address = 0;
@@ -66,8 +67,9 @@ qint64 CVNLibusbHandle::bulkWrite(quint8 endpoint, const QByteArray& data, int t
         return -1;
     int transferred = 0;
     QByteArray copy = data;
-    const int rc = libusb_bulk_transfer(m_handle, endpoint & 0x7F, reinterpret_cast<unsigned char*>(copy.data()),
-                                        copy.size(), &transferred, static_cast<unsigned int>(timeoutMs));
+    const int rc
+        = libusb_bulk_transfer(m_handle, endpoint & 0x7F, reinterpret_cast<unsigned char*>(copy.data()),
+            copy.size(), &transferred, static_cast<unsigned int>(timeoutMs));
     return rc == 0 ? transferred : -1;
 }
 
@@ -78,23 +80,24 @@ bool CVNLibusbHandle::bulkRead(quint8 endpoint, int maxLength, int timeoutMs, QB
         return false;
     QByteArray buffer(maxLength, '\0');
     int transferred = 0;
-    const int rc = libusb_bulk_transfer(m_handle, endpoint | 0x80, reinterpret_cast<unsigned char*>(buffer.data()),
-                                        maxLength, &transferred, static_cast<unsigned int>(timeoutMs));
+    const int rc
+        = libusb_bulk_transfer(m_handle, endpoint | 0x80, reinterpret_cast<unsigned char*>(buffer.data()),
+            maxLength, &transferred, static_cast<unsigned int>(timeoutMs));
     if (rc != 0)
         return false;
     data = buffer.left(transferred);
     return true;
 }
 
-bool CVNLibusbHandle::controlTransfer(quint8 requestType, quint8 request, quint16 value, quint16 index,
-                                      QByteArray& data, int timeoutMs)
+bool CVNLibusbHandle::controlTransfer(
+    quint8 requestType, quint8 request, quint16 value, quint16 index, QByteArray& data, int timeoutMs)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_handle || data.size() > 0xFFFF)
         return false;
     const int rc = libusb_control_transfer(m_handle, requestType, request, value, index,
-                                           reinterpret_cast<unsigned char*>(data.data()),
-                                           static_cast<quint16>(data.size()), static_cast<unsigned int>(timeoutMs));
+        reinterpret_cast<unsigned char*>(data.data()), static_cast<quint16>(data.size()),
+        static_cast<unsigned int>(timeoutMs));
     if (rc < 0)
         return false;
     if (requestType & 0x80)

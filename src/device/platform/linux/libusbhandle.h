@@ -15,7 +15,8 @@ class CVNLibusbHandle : public CVNUsbHandle
 public:
     // context must outlive the handle. nullptr when the device at the node
     // (/dev/bus/usb/BBB/DDD) cannot be opened or the interface not claimed.
-    static std::unique_ptr<CVNLibusbHandle> open(libusb_context* context, const QString& node, int interfaceNumber);
+    static std::unique_ptr<CVNLibusbHandle> open(
+        libusb_context* context, const QString& node, int interfaceNumber);
     ~CVNLibusbHandle() override;
 
     bool setFeature(const QByteArray&) override { return false; }
@@ -24,12 +25,15 @@ public:
     qint64 bulkWrite(quint8 endpoint, const QByteArray& data, int timeoutMs) override;
     bool bulkRead(quint8 endpoint, int maxLength, int timeoutMs, QByteArray& data) override;
     bool controlTransfer(quint8 requestType, quint8 request, quint16 value, quint16 index, QByteArray& data,
-                         int timeoutMs) override;
+        int timeoutMs) override;
     void close() override;
 
 private:
     CVNLibusbHandle(libusb_device_handle* handle, int interfaceNumber)
-        : m_handle(handle), m_interface(interfaceNumber) {}
+        : m_handle(handle)
+        , m_interface(interfaceNumber)
+    {
+    }
 
     libusb_device_handle* m_handle;
     int m_interface;

@@ -15,7 +15,8 @@
 #include <cerrno>
 #include <cstring>
 
-namespace {
+namespace
+{
 
 bool isHidraw(udev_device* device)
 {
@@ -72,7 +73,7 @@ QVector<CVNUsbInterfaceInfo> CVNLinuxUsbPlatform::enumerate()
         return interfaces;
     // Vendor interfaces first, then HID: a controller whose bulk interface is
     // known keeps it, and its HID interface is then passed over at once.
-    for (const char* subsystem : {"usb", "hidraw"}) {
+    for (const char* subsystem : { "usb", "hidraw" }) {
         udev_enumerate* enumerate = udev_enumerate_new(context);
         udev_enumerate_add_match_subsystem(enumerate, subsystem);
         udev_enumerate_scan_devices(enumerate);
@@ -121,8 +122,8 @@ bool CVNLinuxUsbPlatform::startMonitoring(ArrivalCallback arrival, RemovalCallba
         return false;
     }
     m_wakeFd = eventfd(0, EFD_CLOEXEC);
-    m_monitorThread = std::thread(&CVNLinuxUsbPlatform::monitorLoop, this, monitor, std::move(arrival),
-                                  std::move(removal));
+    m_monitorThread = std::thread(
+        &CVNLinuxUsbPlatform::monitorLoop, this, monitor, std::move(arrival), std::move(removal));
     return true;
 }
 
@@ -144,7 +145,7 @@ void CVNLinuxUsbPlatform::stopMonitoring()
 
 void CVNLinuxUsbPlatform::monitorLoop(udev_monitor* monitor, ArrivalCallback arrival, RemovalCallback removal)
 {
-    pollfd fds[2] = {{udev_monitor_get_fd(monitor), POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+    pollfd fds[2] = { { udev_monitor_get_fd(monitor), POLLIN, 0 }, { m_wakeFd, POLLIN, 0 } };
     for (;;) {
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR)

@@ -8,7 +8,8 @@
 
 #include <libudev.h>
 
-namespace {
+namespace
+{
 
 QString sysattr(udev_device* device, const char* name)
 {
@@ -55,7 +56,8 @@ QString pathSafe(const QString& serial)
 
 } // namespace
 
-QString CVNUdevInterfaceReader::makePath(const QString& node, const CVNUsbInterfaceInfo& info, const QString& suffix)
+QString CVNUdevInterfaceReader::makePath(
+    const QString& node, const CVNUsbInterfaceInfo& info, const QString& suffix)
 {
     return QStringLiteral("%1#vid_%2&pid_%3#%4#%5")
         .arg(node)
@@ -93,7 +95,8 @@ bool CVNUdevInterfaceReader::readHidraw(udev_device* hidraw, CVNUsbInterfaceInfo
     bool ok = false;
     info.interfaceSubClass = static_cast<quint8>(sysattr(usbInterface, "bInterfaceSubClass").toUInt(&ok, 16));
     info.interfaceProtocol = static_cast<quint8>(sysattr(usbInterface, "bInterfaceProtocol").toUInt(&ok, 16));
-    QFile descriptorFile(QString::fromUtf8(udev_device_get_syspath(hid)) + QStringLiteral("/report_descriptor"));
+    QFile descriptorFile(
+        QString::fromUtf8(udev_device_get_syspath(hid)) + QStringLiteral("/report_descriptor"));
     CVNHidTopLevelUsage usage;
     if (descriptorFile.open(QIODevice::ReadOnly)
         && parseTopLevelUsage(descriptorFile.read(MaxReportDescriptorSize), usage)) {
@@ -124,14 +127,16 @@ bool CVNUdevInterfaceReader::readUsbInterface(udev_device* interface, CVNUsbInte
     if (!ok || number > 0xFF)
         return false;
     info.endpoints = readEndpoints(QString::fromUtf8(udev_device_get_syspath(interface)));
-    info.path = makePath(QString::fromUtf8(node), info, QStringLiteral("if%1").arg(number, 2, 16, QLatin1Char('0')));
+    info.path = makePath(
+        QString::fromUtf8(node), info, QStringLiteral("if%1").arg(number, 2, 16, QLatin1Char('0')));
     return true;
 }
 
 QVector<CVNUsbEndpoint> CVNUdevInterfaceReader::readEndpoints(const QString& interfaceSysPath)
 {
     QVector<CVNUsbEndpoint> endpoints;
-    const QStringList entries = QDir(interfaceSysPath).entryList({QStringLiteral("ep_*")}, QDir::Dirs, QDir::Name);
+    const QStringList entries
+        = QDir(interfaceSysPath).entryList({ QStringLiteral("ep_*") }, QDir::Dirs, QDir::Name);
     for (const QString& entry : entries) {
         if (endpoints.size() >= MaxEndpoints)
             break;

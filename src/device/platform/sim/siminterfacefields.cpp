@@ -2,7 +2,8 @@
 
 #include <QList>
 
-namespace {
+namespace
+{
 
 bool hex16(const QByteArray& text, quint16& out)
 {

@@ -49,8 +49,8 @@ bool CVNSimLineSocket::writeLine(const QByteArray& line)
         return false;
     qsizetype offset = 0;
     while (offset < data.size()) {
-        const ssize_t sent = ::send(fd, data.constData() + offset, static_cast<size_t>(data.size() - offset),
-                                    MSG_NOSIGNAL);
+        const ssize_t sent
+            = ::send(fd, data.constData() + offset, static_cast<size_t>(data.size() - offset), MSG_NOSIGNAL);
         if (sent < 0 && errno == EINTR)
             continue;
         if (sent <= 0)

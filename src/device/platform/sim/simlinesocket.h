@@ -12,7 +12,7 @@
 class CVNSimLineSocket
 {
 public:
-    static constexpr int MaxLineLength = 1 << 20;  // same bound as the simulator
+    static constexpr int MaxLineLength = 1 << 20; // same bound as the simulator
     static constexpr int NoTimeout = 0;
 
     CVNSimLineSocket() = default;
@@ -34,8 +34,8 @@ public:
 private:
     void closeFd();
 
-    std::atomic<int> m_fd{-1};
-    std::atomic<bool> m_shutdown{false};
+    std::atomic<int> m_fd { -1 };
+    std::atomic<bool> m_shutdown { false };
     QByteArray m_buffer;
-    mutable std::mutex m_fdMutex;  // guards m_fd against close/shutdown races
+    mutable std::mutex m_fdMutex; // guards m_fd against close/shutdown races
 };

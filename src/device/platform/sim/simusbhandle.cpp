@@ -39,7 +39,8 @@ bool CVNSimUsbHandle::readReport(const char* verb, QByteArray& report)
         return false;
     const int id = static_cast<quint8>(report.at(0));
     QByteArray payload;
-    if (!request(QByteArray(verb) + ' ' + QByteArray::number(id) + ' ' + QByteArray::number(report.size()), payload))
+    if (!request(QByteArray(verb) + ' ' + QByteArray::number(id) + ' ' + QByteArray::number(report.size()),
+            payload))
         return false;
     const QByteArray bytes = QByteArray::fromHex(payload);
     // A malformed or oversized answer is a failed transfer, never a partial copy.
@@ -63,7 +64,8 @@ bool CVNSimUsbHandle::getInputReport(QByteArray& report)
 qint64 CVNSimUsbHandle::bulkWrite(quint8 endpoint, const QByteArray& data, int /*timeoutMs*/)
 {
     QByteArray payload;
-    if (!request("bulkwrite " + QByteArray::number(endpoint, 16).rightJustified(2, '0') + ' ' + data.toHex(), payload))
+    if (!request("bulkwrite " + QByteArray::number(endpoint, 16).rightJustified(2, '0') + ' ' + data.toHex(),
+            payload))
         return -1;
     bool ok = false;
     const qint64 written = payload.toLongLong(&ok);
@@ -86,14 +88,15 @@ bool CVNSimUsbHandle::bulkRead(quint8 endpoint, int maxLength, int timeoutMs, QB
     return true;
 }
 
-bool CVNSimUsbHandle::controlTransfer(quint8 requestType, quint8 request, quint16 value, quint16 index,
-                                      QByteArray& data, int /*timeoutMs*/)
+bool CVNSimUsbHandle::controlTransfer(
+    quint8 requestType, quint8 request, quint16 value, quint16 index, QByteArray& data, int /*timeoutMs*/)
 {
     const bool in = (requestType & 0x80) != 0;
     const int length = data.size();
     const QByteArray hex = in || data.isEmpty() ? QByteArray("-") : data.toHex();
-    const QByteArray line = "control " + QByteArray::number(requestType) + ' ' + QByteArray::number(request) + ' '
-        + QByteArray::number(value) + ' ' + QByteArray::number(index) + ' ' + QByteArray::number(length) + ' ' + hex;
+    const QByteArray line = "control " + QByteArray::number(requestType) + ' ' + QByteArray::number(request)
+        + ' ' + QByteArray::number(value) + ' ' + QByteArray::number(index) + ' ' + QByteArray::number(length)
+        + ' ' + hex;
     QByteArray payload;
     if (!this->request(line, payload))
         return false;

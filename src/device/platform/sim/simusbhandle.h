@@ -22,7 +22,7 @@ public:
     qint64 bulkWrite(quint8 endpoint, const QByteArray& data, int timeoutMs) override;
     bool bulkRead(quint8 endpoint, int maxLength, int timeoutMs, QByteArray& data) override;
     bool controlTransfer(quint8 requestType, quint8 request, quint16 value, quint16 index, QByteArray& data,
-                         int timeoutMs) override;
+        int timeoutMs) override;
     void close() override;
 
 private:
@@ -32,5 +32,5 @@ private:
     [[nodiscard]] bool readReport(const char* verb, QByteArray& report);
 
     CVNSimLineSocket m_socket;
-    std::mutex m_mutex;  // one exchange at a time on the connection
+    std::mutex m_mutex; // one exchange at a time on the connection
 };
