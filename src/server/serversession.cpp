@@ -5,6 +5,7 @@
 #include "cli/optionresult.h"
 #include "cli/pendingoption.h"
 #include "com/comconnection.h"
+#include "com/comconnectiontcpsocket.h"
 #include "device/device.h"
 #include "interface/deviceinterface.h"
 #include "interface/deviceinterfaceview.h"
@@ -29,6 +30,10 @@ CVNServerSession::CVNServerSession(CVNComConnection* connection, CVNApplicationS
 {
     m_outputStream.setString(&m_outputBuffer, QIODevice::ReadWrite);
     createEntities();
+    // Request/response turns: an answer must not wait for the client's
+    // delayed acknowledgement of the previous one.
+    if (auto* tcp = qobject_cast<CVNComConnectionTcpSocket*>(connection))
+        tcp->socket()->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 
     connect(connection, &CVNComConnection::aboutToClose, this, &CVNServerSession::aboutToClose);
     connect(connection, &CVNComConnection::disconnected, this, &CVNServerSession::disconnected);
