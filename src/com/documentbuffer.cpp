@@ -36,7 +36,7 @@ std::optional<QJsonDocument> CVNDocumentBuffer::takeNext()
     case CVNBinaryJson::FrontStatus::Complete:
         m_offset += front.size;
         if (pendingSize() == 0)
-            clear();
+            discardBytes();
         return front.document;
     case CVNBinaryJson::FrontStatus::Broken:
         fail(QStringLiteral("invalid or oversized binary JSON document"));
@@ -59,6 +59,12 @@ std::optional<QJsonDocument> CVNDocumentBuffer::takeLast()
 
 void CVNDocumentBuffer::clear()
 {
+    discardBytes();
+    m_error.clear();
+}
+
+void CVNDocumentBuffer::discardBytes()
+{
     m_data.clear();
     m_offset = 0;
 }
@@ -66,7 +72,7 @@ void CVNDocumentBuffer::clear()
 void CVNDocumentBuffer::fail(const QString& text)
 {
     m_error = text;
-    clear();
+    discardBytes();
 }
 
 void CVNDocumentBuffer::compact()

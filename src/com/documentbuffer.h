@@ -37,10 +37,13 @@ public:
 
     // Bytes held that are not yet taken as documents.
     qint64 pendingSize() const { return m_data.size() - m_offset; }
+    // Back to a fresh buffer, for a new stream: drops the bytes held and the
+    // broken state.
     void clear();
 
 private:
     void fail(const QString& text);
+    void discardBytes();
     void compact();
 
     QByteArray m_data;

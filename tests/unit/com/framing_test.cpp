@@ -178,4 +178,11 @@ TEST(DocumentBuffer, BufferBoundIsEnforced)
     EXPECT_FALSE(buffer.append(QByteArray(100, '\0')));
     EXPECT_TRUE(buffer.isBroken());
     EXPECT_EQ(buffer.pendingSize(), 0);
+
+    // Cleared for a new stream, it works again.
+    buffer.clear();
+    EXPECT_FALSE(buffer.isBroken());
+    const QJsonObject small{{"a", 1}};
+    ASSERT_TRUE(buffer.append(CVNBinaryJson::encodeDocument(small)));
+    EXPECT_EQ(buffer.takeNext()->object(), small);
 }
