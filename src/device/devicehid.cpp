@@ -29,6 +29,8 @@ template <typename Transfer> bool CVNDeviceHid::transferLocked(Transfer&& transf
     if (!isOpen() || !m_handle)
         return false;
     for (int attempt = 0; attempt < TransferAttempts; ++attempt) {
+        if (attempt > 0 && !isOpen())
+            return false; // closed meanwhile (removal): no point in trying on
         if (m_lastTransfer.elapsed() < TransferSpacingMs)
             QThread::msleep(TransferSpacingMs);
         m_lastTransfer.restart();
