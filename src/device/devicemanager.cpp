@@ -173,6 +173,8 @@ void CVNDeviceManager::dispose(CVNDeviceParent* parent)
 {
     if (m_handler)
         m_handler->forget(parent);
+    // Handles are released now, while the platform that made them still exists.
+    parent->close();
     if (m_destroying)
         delete parent;
     else
