@@ -1,5 +1,7 @@
 #include "simprocess.h"
 
+#include "device/platform/sim/simlinesocket.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -24,10 +26,12 @@ SimProcess::SimProcess(const QStringList& deviceSpecs)
     m_process.start(SimBinary, arguments);
     if (!m_process.waitForStarted(StartTimeoutMs))
         return;
-    // Ready once its socket answers.
+    // Ready once its socket accepts a connection: the file appears before
+    // the simulator listens on it.
     QDeadlineTimer deadline(StartTimeoutMs);
     while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
-        if (QFile::exists(socketPath())) {
+        CVNSimLineSocket probe;
+        if (probe.connectTo(socketPath(), ControlTimeoutMs)) {
             m_ready = true;
             return;
         }
