@@ -101,108 +101,139 @@ bool pump(Condition done)
     return true;
 }
 
-// Requests per second of each run, keyed by (framed, connections).
-std::map<std::pair<bool, int>, double> g_rates;
-
-void record(benchmark::State& state, bool framed, int connections, qint64 requests, qint64 nanoseconds)
+// One set of client connections with its echo server, driven one round
+// (a request on every connection, then every answer) at a time.
+class Clients
 {
-    state.SetItemsProcessed(requests);
-    if (nanoseconds > 0)
-        g_rates[{framed, connections}] = double(requests) * 1e9 / double(nanoseconds);
-}
+public:
+    Clients(bool framed, int count)
+        : m_server(framed)
+        , m_framed(framed)
+        , m_payload(CVNBinaryJson::encodeDocument(requestDocument()))
+        , m_request(requestDocument())
+        , m_received(size_t(count), 0)
+    {
+        for (int i = 0; i < count && m_ok; ++i)
+            m_ok = framed ? addFramed() : addRaw(i);
+    }
+    bool ok() const { return m_ok; }
 
-void BM_FramedRoundTrip(benchmark::State& state)
-{
-    const int count = int(state.range(0));
-    ServerThread server(true);
-    const QJsonObject request = requestDocument();
-    std::vector<std::unique_ptr<CVNComConnectionTcpSocket>> connections;
-    std::vector<std::unique_ptr<CVNDocumentChannel>> channels;
-    int answers = 0;
-    for (int i = 0; i < count; ++i) {
-        auto connection = std::make_unique<CVNComConnectionTcpSocket>(QHostAddress(QHostAddress::LocalHost), server.port());
-        connection->connectToHost(QHostAddress(QHostAddress::LocalHost), server.port());
+    // Nanoseconds of one round, or -1 when answers are missing.
+    qint64 round()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        m_answers = 0;
+        if (m_framed) {
+            for (auto& connection : m_connections)
+                connection->writeDocument(m_request);
+        } else {
+            for (auto& socket : m_sockets)
+                socket->write(m_payload);
+        }
+        const int expected = int(m_received.size());
+        return pump([&] { return m_answers == expected; }) ? timer.nsecsElapsed() : -1;
+    }
+
+private:
+    bool addFramed()
+    {
+        auto connection = std::make_unique<CVNComConnectionTcpSocket>(QHostAddress(QHostAddress::LocalHost), m_server.port());
+        connection->connectToHost(QHostAddress(QHostAddress::LocalHost), m_server.port());
         auto channel = std::make_unique<CVNDocumentChannel>(connection.get(), CVNDocumentChannel::Mode::LastDocument);
-        QObject::connect(channel.get(), &CVNDocumentChannel::documentReceived, [&answers] { ++answers; });
-        if (!connection->socket()->waitForConnected(5000)) {
-            state.SkipWithError("connect failed");
-            return;
-        }
+        QObject::connect(channel.get(), &CVNDocumentChannel::documentReceived, [this] { ++m_answers; });
+        if (!connection->socket()->waitForConnected(5000))
+            return false;
         connection->socket()->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        connections.push_back(std::move(connection));
-        channels.push_back(std::move(channel));
+        m_connections.push_back(std::move(connection));
+        m_channels.push_back(std::move(channel));
+        return true;
     }
-    qint64 requests = 0;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    for (auto _ : state) {
-        answers = 0;
-        for (auto& connection : connections)
-            connection->writeDocument(request);
-        if (!pump([&] { return answers == count; })) {
-            state.SkipWithError("answers missing");
-            return;
-        }
-        requests += count;
-    }
-    record(state, true, count, requests, elapsed.nsecsElapsed());
-}
 
-void BM_RawEcho(benchmark::State& state)
-{
-    const int count = int(state.range(0));
-    ServerThread server(false);
-    const QByteArray payload = CVNBinaryJson::encodeDocument(requestDocument());
-    std::vector<std::unique_ptr<QTcpSocket>> sockets;
-    std::vector<qint64> received(size_t(count), 0);
-    int answers = 0;
-    for (int i = 0; i < count; ++i) {
+    bool addRaw(int index)
+    {
         auto socket = std::make_unique<QTcpSocket>();
-        socket->connectToHost(QHostAddress(QHostAddress::LocalHost), server.port());
-        if (!socket->waitForConnected(5000)) {
-            state.SkipWithError("connect failed");
-            return;
-        }
+        socket->connectToHost(QHostAddress(QHostAddress::LocalHost), m_server.port());
+        if (!socket->waitForConnected(5000))
+            return false;
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         QTcpSocket* raw = socket.get();
-        QObject::connect(raw, &QTcpSocket::readyRead, [raw, i, &received, &answers, &payload] {
-            received[size_t(i)] += raw->readAll().size();
-            if (received[size_t(i)] >= payload.size()) {
-                received[size_t(i)] -= payload.size();
-                ++answers;
+        QObject::connect(raw, &QTcpSocket::readyRead, [this, raw, index] {
+            qint64& received = m_received[size_t(index)];
+            received += raw->readAll().size();
+            if (received >= m_payload.size()) {
+                received -= m_payload.size();
+                ++m_answers;
             }
         });
-        sockets.push_back(std::move(socket));
+        m_sockets.push_back(std::move(socket));
+        return true;
     }
-    qint64 requests = 0;
-    QElapsedTimer elapsed;
-    elapsed.start();
+
+    ServerThread m_server;
+    bool m_framed;
+    bool m_ok = true;
+    const QByteArray m_payload;
+    const QJsonObject m_request;
+    std::vector<qint64> m_received;
+    int m_answers = 0;
+    std::vector<std::unique_ptr<CVNComConnectionTcpSocket>> m_connections;
+    std::vector<std::unique_ptr<CVNDocumentChannel>> m_channels;
+    std::vector<std::unique_ptr<QTcpSocket>> m_sockets;
+};
+
+struct Rates {
+    double framed = 0;
+    double raw = 0;
+};
+std::map<int, Rates> g_rates;
+
+// Alternates a raw echo round and a framed round, so that both see the
+// same machine load; reports each one's requests per second and the ratio.
+void BM_RoundTrip(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    Clients raw(false, count);
+    Clients framed(true, count);
+    if (!raw.ok() || !framed.ok()) {
+        state.SkipWithError("connect failed");
+        return;
+    }
+    qint64 rawNs = 0;
+    qint64 framedNs = 0;
+    qint64 rounds = 0;
     for (auto _ : state) {
-        answers = 0;
-        for (auto& socket : sockets)
-            socket->write(payload);
-        if (!pump([&] { return answers == count; })) {
+        const qint64 r = raw.round();
+        const qint64 f = framed.round();
+        if (r < 0 || f < 0) {
             state.SkipWithError("answers missing");
             return;
         }
-        requests += count;
+        rawNs += r;
+        framedNs += f;
+        ++rounds;
     }
-    record(state, false, count, requests, elapsed.nsecsElapsed());
+    const double requests = double(rounds) * count;
+    Rates rates;
+    rates.raw = rawNs > 0 ? requests * 1e9 / double(rawNs) : 0;
+    rates.framed = framedNs > 0 ? requests * 1e9 / double(framedNs) : 0;
+    g_rates[count] = rates;
+    state.SetItemsProcessed(int64_t(requests) * 2);
+    state.counters["raw_rps"] = rates.raw;
+    state.counters["framed_rps"] = rates.framed;
+    state.counters["framed_pct"] = rates.raw > 0 ? 100.0 * rates.framed / rates.raw : 0;
 }
 
-BENCHMARK(BM_RawEcho)->Arg(1)->Arg(16)->UseRealTime()->MinTime(2.0);
-BENCHMARK(BM_FramedRoundTrip)->Arg(1)->Arg(16)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_RoundTrip)->ArgName("connections")->Arg(1)->Arg(16)->UseRealTime()->MinTime(3.0);
 
 void printRatios()
 {
-    std::printf("\nframed / raw requests per second (target >= 70 %%)\n");
-    for (int connections : {1, 16}) {
-        const auto raw = g_rates.find({false, connections});
-        const auto framed = g_rates.find({true, connections});
-        if (raw == g_rates.end() || framed == g_rates.end() || raw->second <= 0)
+    std::printf("\nframed / raw echo requests per second (target >= 70 %%)\n");
+    for (const auto& [connections, rates] : g_rates) {
+        if (rates.raw <= 0)
             continue;
-        std::printf("  %2d connection(s): framed %10.0f/s  raw %10.0f/s  ratio %5.1f %%\n", connections,
-                    framed->second, raw->second, 100.0 * framed->second / raw->second);
+        std::printf("  %2d connection(s): framed %10.0f/s  raw %10.0f/s  ratio %5.1f %%\n", connections, rates.framed,
+                    rates.raw, 100.0 * rates.framed / rates.raw);
     }
 }
 
