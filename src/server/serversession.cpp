@@ -314,6 +314,9 @@ void CVNServerSession::readyRead()
         sendDocument(handleDocument(*document));
     }
     m_handling = false;
+    // Out now rather than on the next event-loop turn: the client waits.
+    if (m_connection && m_connection->state() == QAbstractSocket::ConnectedState)
+        m_connection->flush();
     if (m_receiveBuffer.isBroken() && !m_closing) {
         qCWarning(lcServer) << "closing connection with a broken stream:" << m_receiveBuffer.errorText();
         close();
