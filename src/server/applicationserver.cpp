@@ -85,6 +85,8 @@ CVNApplicationServer::~CVNApplicationServer()
     m_connectionExecuter.reset();
     qDeleteAll(m_entities);
     m_entities.clear();
+    delete m_comManager;
+    m_comManager = nullptr;
     qDeleteAll(m_interfaces);
     m_interfaces.clear();
     deleteInvalidInterfaces();
@@ -300,26 +302,38 @@ void CVNApplicationServer::addInterface(CVNDevice* descriptor)
     settings.endGroup();
     settings.sync();
     m_interfaces.insert(descriptor, interface);
+    m_serials.insert(descriptor, descriptor->serialNumber());
+    // A descriptor can also go without a removal of its controller (a child
+    // replaced by a new one of the same kind): its interface goes with it.
+    connect(descriptor, &QObject::destroyed, this, [this, descriptor] {
+        if (m_interfaces.contains(descriptor))
+            retireInterface(descriptor, m_serials.value(descriptor));
+    });
 }
 
 void CVNApplicationServer::deviceRemoved(CVNDeviceParent* device)
 {
-    for (CVNDeviceDesc* descriptor : device->descriptors()) {
-        CVNDeviceInterface* interface = m_interfaces.take(descriptor);
-        if (!interface)
-            continue;
-        const bool wasLocked = m_locks.remove(descriptor) > 0;
-        for (CVNServerSession* session : qAsConst(m_sessions))
-            session->removeDevice(descriptor);
-        if (wasLocked && m_devicesList)
-            m_devicesList->notifyChanged();
-        // Deleted only after the current event: the removal may be reported
-        // from inside one of this interface's own exchanges.
-        m_invalidInterfaces.append(interface);
-        if (!m_deleteScheduled) {
-            m_deleteScheduled = true;
-            QMetaObject::invokeMethod(this, &CVNApplicationServer::deleteInvalidInterfaces, Qt::QueuedConnection);
-        }
+    for (CVNDeviceDesc* descriptor : device->descriptors())
+        retireInterface(descriptor, descriptor->serialNumber());
+}
+
+void CVNApplicationServer::retireInterface(CVNDevice* descriptor, const QString& serialNumber)
+{
+    CVNDeviceInterface* interface = m_interfaces.take(descriptor);
+    m_serials.remove(descriptor);
+    if (!interface)
+        return;
+    const bool wasLocked = m_locks.remove(descriptor) > 0;
+    for (CVNServerSession* session : qAsConst(m_sessions))
+        session->removeDevice(descriptor, serialNumber);
+    if (wasLocked && m_devicesList)
+        m_devicesList->notifyChanged();
+    // Deleted only after the current event: the removal may be reported
+    // from inside one of this interface's own exchanges.
+    m_invalidInterfaces.append(interface);
+    if (!m_deleteScheduled) {
+        m_deleteScheduled = true;
+        QMetaObject::invokeMethod(this, &CVNApplicationServer::deleteInvalidInterfaces, Qt::QueuedConnection);
     }
 }
 

@@ -110,6 +110,9 @@ private:
     void createEntities();
     void listen(int type);
     void addInterface(CVNDevice* descriptor);
+    // Takes a descriptor's interface out of service (deleted after the
+    // current event); the descriptor may already be going away.
+    void retireInterface(CVNDevice* descriptor, const QString& serialNumber);
 
     CVNComManager* m_comManager;
     CVNDeviceManager* m_deviceManager;
@@ -126,5 +129,6 @@ private:
     PropertyUrl* m_portalUrl = nullptr;
     QNetworkAccessManager* m_network;
     QHash<CVNDevice*, CVNServerSession*> m_locks;
+    QHash<CVNDevice*, QString> m_serials;  // serial of each descriptor with an interface
     bool m_deleteScheduled = false;
 };

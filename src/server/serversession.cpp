@@ -151,9 +151,14 @@ void CVNServerSession::addDevice(CVNDevice* descriptor)
 
 void CVNServerSession::removeDevice(CVNDevice* descriptor)
 {
-    const QString serial = descriptor->serialNumber();
+    removeDevice(descriptor, descriptor->serialNumber());
+}
+
+void CVNServerSession::removeDevice(CVNDevice* descriptor, const QString& serial)
+{
     const bool wasSelected = m_selected && m_selected->device() == descriptor;
-    if (m_devices.contains(serial)) {
+    CVNDeviceInterface* view = m_devices.value(serial);
+    if (view && view->device() == descriptor) {
         m_devices.remove(serial);
         m_grants.remove(serial);
     }
@@ -289,8 +294,12 @@ QJsonObject CVNServerSession::handleDocument(const QJsonDocument& document)
 
 void CVNServerSession::sendDocument(const QJsonObject& object)
 {
-    if (m_connection && m_connection->state() == QAbstractSocket::ConnectedState)
-        m_connection->writeDocument(object);
+    if (!m_connection || m_connection->state() != QAbstractSocket::ConnectedState)
+        return;
+    m_connection->writeDocument(object);
+    // Answers are flushed together after the read; anything else at once.
+    if (!m_handling)
+        m_connection->flush();
 }
 
 void CVNServerSession::readyRead()

@@ -58,6 +58,9 @@ public:
     void selectDefaultDevice();
     void addDevice(CVNDevice* descriptor);
     void removeDevice(CVNDevice* descriptor);
+    // The same for a descriptor that may already be going away: only its
+    // address is compared, the serial is given.
+    void removeDevice(CVNDevice* descriptor, const QString& serialNumber);
     bool canAccessView(const QString& serialNumber, const QString& viewName) const;
     // Switches the session's view of a device when canAccessView allows it.
     [[nodiscard]] bool setDeviceView(const QString& serialNumber, const QString& viewName);

@@ -166,6 +166,27 @@ TEST_F(ServiceOnSim, RequestDocumentRulesOnTheWire)
     EXPECT_EQ(other->action(act("gain"))["value"].toInt(), 3);
 }
 
+TEST_F(ServiceOnSim, ClientLeavingMidRequestCostsNothing)
+{
+    startWith({QStringLiteral("vasta:") + kVasta + QStringLiteral(":2.005")});
+    auto stayer = connectClient();
+    auto leaver = connectClient();
+    ASSERT_TRUE(stayer && leaver);
+    leaver->action(act("notifications", {{"register", QJsonArray{QJsonObject{{"key", "devices_list"}}}}}));
+    leaver->action(act("device_lock", {{"value", "lock"}}));
+
+    QByteArray burst;
+    for (int i = 0; i < 200; ++i)
+        burst += CVNBinaryJson::encodeDocument(QJsonObject{{"actions", QJsonObject{{"list", QJsonArray{act("gain", {{"id", i}})}}}}});
+    leaver->sendRaw(burst.left(burst.size() - 3));  // the last one incomplete
+    leaver->socket.abort();
+    leaver.reset();
+
+    EXPECT_TRUE(waitUntil([&] { return core->server()->sessions().size() == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return stayer->action(act("gain"))["value"].toInt() == 3; }));
+    EXPECT_EQ(stayer->action(act("devices_list"))["value"][0]["device_locked"].toString(), QStringLiteral("unlocked"));
+}
+
 TEST_F(ServiceOnSim, LocksBetweenTwoSessions)
 {
     startWith({QStringLiteral("vasta:") + kVasta + QStringLiteral(":2.005")});
