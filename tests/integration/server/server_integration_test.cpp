@@ -7,6 +7,8 @@
 #include "interface/deviceinterfaceview.h"
 #include "server/applicationserver.h"
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 using namespace ServerTest;
@@ -412,6 +414,15 @@ TEST_F(ServiceOnSim, CliAnswersOfTheServerOptions)
     answer = client->cli({TestClient::option("device-help")});
     EXPECT_EQ(outputOf(answer).at(1), QStringLiteral("\"Vasta %1 Hid\" basic options").arg(kVasta));
     EXPECT_EQ(outputOf(answer).size(), 2 + viewSize(kVasta, "basic") + 1);
+    // Sorted by command word, descriptions in the help column.
+    const QStringList help = outputOf(answer).mid(2, viewSize(kVasta, "basic"));
+    QStringList sorted = help;
+    sorted.sort();
+    EXPECT_EQ(help, sorted);
+    const QStringList gainLines = help.filter(QRegularExpression(QStringLiteral("^ --gain ")));
+    ASSERT_EQ(gainLines.size(), 1);
+    EXPECT_TRUE(gainLines.first().startsWith(QStringLiteral(" --gain [0..7]").leftJustified(40) + QStringLiteral("Analog gain")))
+        << gainLines.first().toStdString();
 
     // Device commands by command word; an unknown word stays pending.
     answer = client->cli({TestClient::option("gain", {"6"}), TestClient::option("gain")});

@@ -6,6 +6,7 @@
 #include "device/devicemanager.h"
 #include "interface/entitycontext.h"
 #include "server/applicationserver.h"
+#include "server/optionhelpdevice.h"
 #include "server/propertyportaltoken.h"
 #include "server/propertyurl.h"
 #include "server/serverlimits.h"
@@ -271,6 +272,34 @@ TEST(ServerTexts, NamesAndTimes)
     EXPECT_EQ(PropertyPortalToken::statusText(500), QStringLiteral("Unauthorized access"));
     EXPECT_TRUE(PropertyUrl::isUsableUrl(QStringLiteral("http://127.0.0.1:8080/api")));
     EXPECT_FALSE(PropertyUrl::isUsableUrl(QStringLiteral("portal")));
+}
+
+} // namespace
+
+namespace {
+
+// A property with a fixed text, for the help lines of device options.
+class TextProperty : public CVNProperty
+{
+public:
+    TextProperty(const QString& command, const QString& description)
+        : CVNProperty(QStringLiteral("p"), description, command, 3)
+    {
+    }
+    QString typeName() const override { return QStringLiteral("int"); }
+    QString execute(CVNEntityContext&) override { return QString(); }
+    QString argumentHint() const override { return QStringLiteral("0..7"); }
+    void setValue(const QJsonValue&) override {}
+    QJsonValue value() override { return 0; }
+};
+
+TEST(DeviceHelpLine, PaddedOrWrappedLikeOptionHelp)
+{
+    TextProperty gain(QStringLiteral("gain"), QStringLiteral("Gain."));
+    EXPECT_EQ(CVNOptionHelpDevice::entityLine(&gain), QStringLiteral(" --gain [0..7]").leftJustified(40) + "Gain.");
+    TextProperty longOne(QStringLiteral("a-command-word-long-enough-to-wrap"), QStringLiteral("Wrapped."));
+    EXPECT_EQ(CVNOptionHelpDevice::entityLine(&longOne),
+              QStringLiteral(" --a-command-word-long-enough-to-wrap [0..7] \n") + QStringLiteral("Wrapped.").rightJustified(92));
 }
 
 } // namespace
