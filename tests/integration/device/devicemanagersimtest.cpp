@@ -26,15 +26,6 @@ bool waitFor(QSignalSpy& spy, int count)
     return spy.count() == count;
 }
 
-bool trafficHas(const SimProcess& sim, const QString& start)
-{
-    for (const QString& line : sim.trafficLines()) {
-        if (line.startsWith(start))
-            return true;
-    }
-    return false;
-}
-
 struct ManagerOverSim : ::testing::Test {
     std::unique_ptr<SimProcess> sim;
     std::unique_ptr<CVNDeviceManager> manager;
@@ -113,8 +104,8 @@ TEST_F(ManagerOverSim, PresentControllerIsInsertedAndRemovedOnUnplug)
     EXPECT_EQ(device->productType(), 2);
     EXPECT_EQ(device->productName(), QStringLiteral("Vasta"));
     EXPECT_TRUE(device->path().contains(QStringLiteral("#vid_3c2e&pid_0002")));
-    EXPECT_TRUE(trafficHas(*sim, Vasta + QStringLiteral(" dbuild")));
-    EXPECT_TRUE(trafficHas(*sim, Vasta + QStringLiteral(" dserial")));
+    EXPECT_TRUE(sim->trafficHas(Vasta + QStringLiteral(" dbuild")));
+    EXPECT_TRUE(sim->trafficHas(Vasta + QStringLiteral(" dserial")));
 
     ASSERT_TRUE(sim->control({ QStringLiteral("unplug"), Vasta }));
     ASSERT_TRUE(waitFor(*removed, 1));
@@ -128,14 +119,14 @@ TEST_F(ManagerOverSim, CommandChannelThroughTheSocket)
     CVNDeviceRequest reply = ask(Vasta, CVNDeviceRequest::Set, QStringLiteral("gain"), 5);
     EXPECT_EQ(reply.type, CVNDeviceRequest::Set);
     EXPECT_EQ(reply.value.toString(), QStringLiteral("5"));
-    EXPECT_TRUE(trafficHas(*sim, Vasta + QStringLiteral(" gain 5 -> 5")));
+    EXPECT_TRUE(sim->trafficHas(Vasta + QStringLiteral(" gain 5 -> 5")));
     reply = ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("gain"));
     EXPECT_EQ(reply.value.toString(), QStringLiteral("5"));
 
     reply = ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("nosuchword"));
     EXPECT_EQ(reply.type, CVNDeviceRequest::Error);
     EXPECT_TRUE(reply.text.contains(QStringLiteral("error"), Qt::CaseInsensitive)) << qPrintable(reply.text);
-    EXPECT_TRUE(trafficHas(*sim, Vasta + QStringLiteral(" nosuchwo  ->"))); // cut to 8 characters
+    EXPECT_TRUE(sim->trafficHas(Vasta + QStringLiteral(" nosuchwo  ->"))); // cut to 8 characters
 
     reply = ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("touches"));
     EXPECT_EQ(reply.value.toByteArray().size(), 256);
@@ -148,8 +139,8 @@ TEST_F(ManagerOverSim, ControllerAnsweringGainNineIsRejectedAndReset)
     EXPECT_EQ(inserted->count(), 1);
     EXPECT_EQ(manager->device(Lyn), nullptr);
     EXPECT_NE(manager->device(Vasta), nullptr);
-    EXPECT_TRUE(trafficHas(*sim, Lyn + QStringLiteral(" dreset")));
-    EXPECT_FALSE(trafficHas(*sim, Vasta + QStringLiteral(" dreset")));
+    EXPECT_TRUE(sim->trafficHas(Lyn + QStringLiteral(" dreset")));
+    EXPECT_FALSE(sim->trafficHas(Vasta + QStringLiteral(" dreset")));
 }
 
 TEST_F(ManagerOverSim, HotPlugWhileRunning)

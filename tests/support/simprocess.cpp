@@ -1,37 +1,41 @@
 #include "simprocess.h"
 
-#include "device/platform/sim/simlinesocket.h"
-
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QLocalSocket>
 #include <QThread>
 
-namespace
-{
+namespace {
 
 const QString SimBinary = QStringLiteral(CORVANE_BIN_DIR "/corvane-sim");
 constexpr int StartTimeoutMs = 10000;
 constexpr int ControlTimeoutMs = 10000;
 
+// The socket file appears before the simulator listens on it: ready means
+// a connection is accepted.
+bool socketAccepts(const QString& path)
+{
+    QLocalSocket probe;
+    probe.connectToServer(path);
+    const bool connected = probe.waitForConnected(ControlTimeoutMs);
+    probe.abort();
+    return connected;
+}
+
 } // namespace
 
 SimProcess::SimProcess(const QStringList& deviceSpecs)
 {
-    QStringList arguments
-        = { QStringLiteral("--socket"), socketPath(), QStringLiteral("--traffic"), trafficPath() };
+    QStringList arguments = {QStringLiteral("--socket"), socketPath(), QStringLiteral("--traffic"), trafficPath()};
     for (const QString& spec : deviceSpecs)
         arguments << QStringLiteral("--device") << spec;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(SimBinary, arguments);
     if (!m_process.waitForStarted(StartTimeoutMs))
         return;
-    // Ready once its socket accepts a connection: the file appears before
-    // the simulator listens on it.
     QDeadlineTimer deadline(StartTimeoutMs);
     while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
-        CVNSimLineSocket probe;
-        if (probe.connectTo(socketPath(), ControlTimeoutMs)) {
+        if (QFile::exists(socketPath()) && socketAccepts(socketPath())) {
             m_ready = true;
             return;
         }
@@ -52,9 +56,21 @@ SimProcess::~SimProcess()
 bool SimProcess::control(const QStringList& arguments)
 {
     QProcess process;
-    process.start(SimBinary, QStringList({ QStringLiteral("--socket"), socketPath() }) + arguments);
+    process.start(SimBinary, QStringList({QStringLiteral("--socket"), socketPath()}) + arguments);
     return process.waitForFinished(ControlTimeoutMs) && process.exitStatus() == QProcess::NormalExit
         && process.exitCode() == 0;
+}
+
+QString SimProcess::registerValue(const QString& serial, const QString& word)
+{
+    QProcess process;
+    process.start(SimBinary, {QStringLiteral("--socket"), socketPath(), QStringLiteral("get"), serial, word});
+    if (!process.waitForFinished(ControlTimeoutMs))
+        return QString();
+    QString text = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    if (text.startsWith(QLatin1String("ok ")))
+        text = text.mid(3);
+    return text;
 }
 
 QStringList SimProcess::trafficLines() const
@@ -63,4 +79,13 @@ QStringList SimProcess::trafficLines() const
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+bool SimProcess::trafficHas(const QString& start) const
+{
+    for (const QString& line : trafficLines()) {
+        if (line.startsWith(start))
+            return true;
+    }
+    return false;
 }
