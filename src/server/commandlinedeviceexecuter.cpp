@@ -32,23 +32,26 @@ void CVNCommandLineDeviceExecuter::executeOne(int& result, CVNPendingOptionList&
         return;
     }
 
+    result = runDeviceCommand(*device, options, context.output());
+}
+
+int CVNCommandLineDeviceExecuter::runDeviceCommand(CVNDeviceInterface& device, CVNPendingOptionList& options,
+                                                   QTextStream& out)
+{
+    if (options.isEmpty())
+        return CVNOptionResult::Finished;
     CVNPendingOption& option = options.first();
     CVNEntityContext entityContext{option.values, option.fileOperations};
-    const QString text = device->executeCommand(option.name, entityContext);
+    const QString text = device.executeCommand(option.name, entityContext);
     if (!entityContext.fileTable.isEmpty()) {
         option.fileOperations = entityContext.fileTable;
-        result = CVNOptionResult::FileOperation;
-        return;
+        return CVNOptionResult::FileOperation;
     }
-    if (text.contains(QLatin1String("unknow command"), Qt::CaseInsensitive) || text == QLatin1String("error")) {
-        result = CVNOptionResult::NotFound;
-        return;
-    }
-    context.output() << option.name << ": " << text << "\n";
-    if (text.contains(QLatin1String("error"), Qt::CaseInsensitive)) {
-        result = CVNOptionResult::Error;
-        return;
-    }
+    if (text.contains(QLatin1String("unknow command"), Qt::CaseInsensitive) || text == QLatin1String("error"))
+        return CVNOptionResult::NotFound;
+    out << option.name << ": " << text << "\n";
+    if (text.contains(QLatin1String("error"), Qt::CaseInsensitive))
+        return CVNOptionResult::Error;
     options.takeFirst();
-    result = CVNOptionResult::Processed;
+    return CVNOptionResult::Processed;
 }

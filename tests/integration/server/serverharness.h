@@ -20,6 +20,13 @@
 class CVNApplicationServer;
 class CVNDeviceManager;
 
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace ServerTest {
 
 constexpr int kWaitMs = 10000;

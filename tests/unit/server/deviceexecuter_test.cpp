@@ -1,0 +1,118 @@
+// The device executer's rules for text commands of the selected device.
+#include "cli/optionresult.h"
+#include "cli/pendingoption.h"
+#include "interface/deviceinterface.h"
+#include "interface/entity.h"
+#include "server/commandlinedeviceexecuter.h"
+
+#include <QTextStream>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Answers a fixed text; with `asksFile` it records a file request the first
+// time, as file upload commands do.
+class ScriptedEntity : public CVNProperty
+{
+public:
+    ScriptedEntity(const QString& command, const QString& text, bool asksFile = false)
+        : CVNProperty(command, QString(), command, 3), m_text(text), m_asksFile(asksFile)
+    {
+    }
+    QString typeName() const override { return QStringLiteral("String"); }
+    QString execute(CVNEntityContext& context) override
+    {
+        lastArguments = context.arguments;
+        if (m_asksFile && context.fileTable.isEmpty()) {
+            context.fileTable.insert(QStringLiteral("/tmp/a.set"), CVNFileOperation());
+            return QString();
+        }
+        context.fileTable.clear();
+        return m_text;
+    }
+    QString argumentHint() const override { return QString(); }
+    void setValue(const QJsonValue&) override {}
+    QJsonValue value() override { return m_text; }
+
+    QStringList lastArguments;
+
+private:
+    QString m_text;
+    bool m_asksFile;
+};
+
+struct DeviceExecuterTest : ::testing::Test
+{
+    CVNDeviceInterface device{QStringLiteral("root"), nullptr};
+    QString printed;
+    QTextStream out{&printed};
+    ScriptedEntity* gain = new ScriptedEntity(QStringLiteral("gain"), QStringLiteral("3"));
+
+    void SetUp() override
+    {
+        device.addEntity(QStringLiteral("gain"), gain);
+        device.addEntity(QStringLiteral("bad"), new ScriptedEntity(QStringLiteral("bad"), QStringLiteral("Device ERROR 7")));
+        device.addEntity(QStringLiteral("plain"), new ScriptedEntity(QStringLiteral("plain"), QStringLiteral("error")));
+        device.addEntity(QStringLiteral("upload"), new ScriptedEntity(QStringLiteral("upload"), QStringLiteral("File uploaded"), true));
+    }
+
+    CVNPendingOptionList options(const QList<QPair<QString, QStringList>>& list)
+    {
+        CVNPendingOptionList result;
+        for (const auto& entry : list)
+            result.append(CVNPendingOption{CVNPendingOption::Long, entry.first, entry.second, {}});
+        return result;
+    }
+
+    int run(CVNPendingOptionList& list)
+    {
+        const int result = CVNCommandLineDeviceExecuter::runDeviceCommand(device, list, out);
+        out.flush();
+        return result;
+    }
+};
+
+TEST_F(DeviceExecuterTest, KnownWordIsPrintedAndTaken)
+{
+    CVNPendingOptionList list = options({{"gain", {"5"}}, {"next", {}}});
+    EXPECT_EQ(run(list), CVNOptionResult::Processed);
+    EXPECT_EQ(printed, QStringLiteral("gain: 3\n"));
+    EXPECT_EQ(gain->lastArguments, QStringList{"5"});
+    EXPECT_EQ(list.names(), QStringList{"next"});
+}
+
+TEST_F(DeviceExecuterTest, UnknownWordAndBareErrorStayPendingUnprinted)
+{
+    CVNPendingOptionList list = options({{"nosuch", {}}});
+    EXPECT_EQ(run(list), CVNOptionResult::NotFound);
+    list = options({{"plain", {}}});
+    EXPECT_EQ(run(list), CVNOptionResult::NotFound);
+    EXPECT_EQ(list.size(), 1);
+    EXPECT_TRUE(printed.isEmpty());
+}
+
+TEST_F(DeviceExecuterTest, ErrorTextIsPrintedAndStaysPending)
+{
+    CVNPendingOptionList list = options({{"bad", {}}});
+    EXPECT_EQ(run(list), CVNOptionResult::Error);
+    EXPECT_EQ(printed, QStringLiteral("bad: Device ERROR 7\n"));
+    EXPECT_EQ(list.size(), 1);
+}
+
+TEST_F(DeviceExecuterTest, FileRequestTravelsWithThePendingOption)
+{
+    CVNPendingOptionList list = options({{"upload", {"/tmp/a.set"}}});
+    EXPECT_EQ(run(list), CVNOptionResult::FileOperation);
+    ASSERT_EQ(list.size(), 1);
+    EXPECT_TRUE(list.first().fileOperations.contains(QStringLiteral("/tmp/a.set")));
+    EXPECT_EQ(list.first().values, QStringList{"/tmp/a.set"});
+    EXPECT_TRUE(printed.isEmpty());
+
+    // The client supplied the file: the command completes.
+    list.first().fileOperations[QStringLiteral("/tmp/a.set")] = CVNFileOperation{"data", "File read successful"};
+    EXPECT_EQ(run(list), CVNOptionResult::Processed);
+    EXPECT_EQ(printed, QStringLiteral("upload: File uploaded\n"));
+    EXPECT_TRUE(list.isEmpty());
+}
+
+} // namespace
