@@ -44,12 +44,12 @@ struct ServiceOnSim : ::testing::Test
         return root && root->view(view) ? root->view(view)->entityNames().size() : -1;
     }
 
-    std::unique_ptr<SimRunner> sim;
+    std::unique_ptr<SimProcess> sim;
     std::unique_ptr<ServiceCore> core;
 
     void startWith(const QStringList& specs)
     {
-        sim = std::make_unique<SimRunner>(specs);
+        sim = std::make_unique<SimProcess>(specs);
         ASSERT_TRUE(sim->isRunning());
         core = std::make_unique<ServiceCore>();
         ASSERT_TRUE(core->start(sim->socketPath(), specs.size()));

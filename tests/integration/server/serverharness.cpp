@@ -9,17 +9,12 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QSignalSpy>
 #include <QThread>
 #include <QUdpSocket>
 #include <QUrlQuery>
 
 namespace ServerTest {
-
-namespace {
-const QString kSimBinary = QStringLiteral(CORVANE_BIN_DIR "/corvane-sim");
-}
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
 {
@@ -31,73 +26,6 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
         QThread::msleep(1);
     }
     return true;
-}
-
-SimRunner::SimRunner(const QStringList& deviceSpecs)
-{
-    QStringList arguments{QStringLiteral("--socket"), socketPath(), QStringLiteral("--traffic"),
-                          m_dir.path() + QStringLiteral("/traffic.log")};
-    for (const QString& spec : deviceSpecs)
-        arguments << QStringLiteral("--device") << spec;
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(kSimBinary, arguments);
-    if (!m_process.waitForStarted(kWaitMs))
-        return;
-    QDeadlineTimer deadline(kWaitMs);
-    while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
-        if (QFile::exists(socketPath())) {
-            m_ready = true;
-            return;
-        }
-        QThread::msleep(5);
-    }
-}
-
-SimRunner::~SimRunner()
-{
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-}
-
-bool SimRunner::control(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(kSimBinary, QStringList{QStringLiteral("--socket"), socketPath()} + arguments);
-    return process.waitForFinished(kWaitMs) && process.exitStatus() == QProcess::NormalExit
-        && process.exitCode() == 0;
-}
-
-QString SimRunner::registerValue(const QString& serial, const QString& word)
-{
-    QProcess process;
-    process.start(kSimBinary, {QStringLiteral("--socket"), socketPath(), QStringLiteral("get"), serial, word});
-    if (!process.waitForFinished(kWaitMs))
-        return QString();
-    QString text = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-    if (text.startsWith(QLatin1String("ok ")))
-        text = text.mid(3);
-    return text;
-}
-
-QStringList SimRunner::trafficLines() const
-{
-    QFile file(m_dir.path() + QStringLiteral("/traffic.log"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-bool SimRunner::trafficHas(const QString& start) const
-{
-    for (const QString& line : trafficLines()) {
-        if (line.startsWith(start))
-            return true;
-    }
-    return false;
 }
 
 ServiceCore::ServiceCore() = default;

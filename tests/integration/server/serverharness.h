@@ -5,14 +5,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
-#include <QProcess>
 #include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 
 #include "com/connectiontype.h"
 #include "com/documentbuffer.h"
+#include "simprocess.h"
 
 #include <functional>
 #include <memory>
@@ -33,27 +32,6 @@ constexpr int kWaitMs = 10000;
 
 // Polls the event loop until the condition holds or the bound passes.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = kWaitMs);
-
-// A corvane-sim process with its socket and traffic log in a private folder.
-class SimRunner
-{
-public:
-    explicit SimRunner(const QStringList& deviceSpecs);
-    ~SimRunner();
-
-    bool isRunning() const { return m_ready; }
-    QString socketPath() const { return m_dir.path() + QStringLiteral("/sim.sock"); }
-    bool control(const QStringList& arguments);
-    QStringList trafficLines() const;
-    bool trafficHas(const QString& start) const;
-    // The register as the controller holds it, read without a transfer.
-    QString registerValue(const QString& serial, const QString& word);
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    bool m_ready = false;
-};
 
 // The service core in this process: the real device manager on the
 // simulator and the application server listening on loopback.
