@@ -24,6 +24,11 @@ QString DeviceProperty::execute(CVNEntityContext& context)
         if (!error.isEmpty())
             return error;
         commitWrite();
+        // A write the device refused answers with the device's words; the
+        // read that follows would otherwise report the old value as if the
+        // write had succeeded.
+        if (m_requestState == Idle && !m_lastError.isEmpty())
+            return m_lastError;
     }
     return readText();
 }

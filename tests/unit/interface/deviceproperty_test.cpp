@@ -141,6 +141,19 @@ TEST_F(DevicePropertyTest, DeviceErrorIsReadUntilAGoodReply)
     EXPECT_EQ(th->value(), QJsonValue(16));
 }
 
+TEST_F(DevicePropertyTest, RefusedWriteAnswersTheDeviceWordsAndRereads)
+{
+    auto* th = addInt("th");
+    iface.registers["th"] = "40";
+    EXPECT_EQ(iface.executeCommand("th", QStringList()), "40");
+    iface.refusals["th"] = "error: out of range";
+    // The read that follows a write must not hide the refusal.
+    EXPECT_EQ(iface.executeCommand("th", {"999"}), "error: out of range");
+    iface.refusals.clear();
+    // The refused value is not trusted: the next read asks the device.
+    EXPECT_EQ(th->value(), QJsonValue(40));
+}
+
 TEST_F(DevicePropertyTest, ClosedDeviceSendsNothing)
 {
     addInt("th");

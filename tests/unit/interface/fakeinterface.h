@@ -46,6 +46,11 @@ public:
     {
         log.append(request);
         CVNDeviceRequest reply = request.makeReply();
+        if (request.type == CVNDeviceRequest::Set && refusals.contains(request.name)) {
+            reply.type = CVNDeviceRequest::Error;
+            reply.text = refusals.value(request.name);
+            return {{request.id, reply}};
+        }
         QString& reg = registers[request.name];
         if (request.type == CVNDeviceRequest::Set)
             reg = textOf(request.value);
@@ -67,6 +72,10 @@ public:
             static_cast<FakeDevice*>(device())->m_open = false;
         return {{request.id, reply}};
     }
+
+    // Writes the controller refuses, by name: answered with this text, the
+    // register unchanged.
+    QHash<QString, QString> refusals;
 
     static QString textOf(const QVariant& value)
     {
