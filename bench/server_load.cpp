@@ -274,8 +274,8 @@ int main(int argc, char** argv)
 
     QProcess sim;
     QStringList arguments{QStringLiteral("--socket"), socketPath};
-    for (const QString& spec : kControllers)
-        arguments << QStringLiteral("--device") << spec;
+    for (const QString& setup : kControllers)
+        arguments << QStringLiteral("--device") << setup;
     sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     sim.start(QStringLiteral(CORVANE_BIN_DIR "/corvane-sim"), arguments);
     QElapsedTimer bound;

@@ -73,8 +73,8 @@ int runSimulator(QCoreApplication* app, const SimCommandLine& commandLine)
         std::fprintf(stderr, "corvane-sim: %s\n", qPrintable(error));
         return ExitFailure;
     }
-    for (const DeviceSpec& spec : commandLine.devices) {
-        if (!server.plug(spec, &error)) {
+    for (const ControllerSetup& setup : commandLine.devices) {
+        if (!server.plug(setup, &error)) {
             std::fprintf(stderr, "corvane-sim: %s\n", qPrintable(error));
             server.close();
             return ExitUsage;

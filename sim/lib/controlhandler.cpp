@@ -1,6 +1,6 @@
 #include "controlhandler.h"
 
-#include "devicespec.h"
+#include "controllersetup.h"
 #include "simlimits.h"
 #include "simserver.h"
 #include "virtualcontroller.h"
@@ -79,9 +79,9 @@ QStringList CVNControlHandler::plug(const QStringList& args)
 {
     if (args.size() != 1)
         return error(QStringLiteral("usage: plug PRODUCT:SERIAL:FIRMWARE[,word=value...]"));
-    DeviceSpec spec;
+    ControllerSetup setup;
     QString text;
-    if (!parseDeviceSpec(args[0], &spec, &text) || !m_server->plug(spec, &text))
+    if (!parseControllerSetup(args[0], &setup, &text) || !m_server->plug(setup, &text))
         return error(text);
     return Ok;
 }

@@ -1,6 +1,6 @@
 #include "registercatalog.h"
 
-#include "devicespec.h"
+#include "controllersetup.h"
 
 #include <QCryptographicHash>
 

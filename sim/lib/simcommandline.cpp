@@ -40,8 +40,8 @@ bool parseRequest(const QStringList& words, SimCommandLine* result, QString* err
         return false;
     }
     if (words.first() == QLatin1String("plug")) {
-        DeviceSpec spec;
-        if (!parseDeviceSpec(words[1], &spec, error))
+        ControllerSetup setup;
+        if (!parseControllerSetup(words[1], &setup, error))
             return false;
     }
     result->request = words.join(QLatin1Char(' '));
@@ -63,10 +63,10 @@ bool takeValue(const QStringList& args, int* i, QString* value, QString* error)
 QString usageText()
 {
     return QStringLiteral(
-        "usage: corvane-sim --socket PATH [--device SPEC]... [--traffic FILE]\n"
-        "       corvane-sim --socket PATH plug SPEC | unplug SERIAL | fail SERIAL N | garbage SERIAL N\n"
+        "usage: corvane-sim --socket PATH [--device SETUP]... [--traffic FILE]\n"
+        "       corvane-sim --socket PATH plug SETUP | unplug SERIAL | fail SERIAL N | garbage SERIAL N\n"
         "                                 | vanish SERIAL | set SERIAL WORD VALUE | get SERIAL WORD | list\n"
-        "SPEC: PRODUCT:SERIAL:FIRMWARE[,word=value...], PRODUCT vasta, lyn, twinpoint, tarso55 or a\n"
+        "SETUP: PRODUCT:SERIAL:FIRMWARE[,word=value...], PRODUCT vasta, lyn, twinpoint, tarso55 or a\n"
         "      decimal USB product id, SERIAL 12 characters, FIRMWARE like 2.005\n");
 }
 
@@ -85,10 +85,10 @@ bool parseCommandLine(const QStringList& args, SimCommandLine* commandLine, QStr
             if (!takeValue(args, &i, &result.trafficPath, error))
                 return false;
         } else if (arg == QLatin1String("--device")) {
-            DeviceSpec spec;
-            if (!takeValue(args, &i, &value, error) || !parseDeviceSpec(value, &spec, error))
+            ControllerSetup setup;
+            if (!takeValue(args, &i, &value, error) || !parseControllerSetup(value, &setup, error))
                 return false;
-            result.devices.append(spec);
+            result.devices.append(setup);
         } else if (arg.startsWith(QLatin1Char('-'))) {
             *error = QStringLiteral("unknown option %1").arg(arg);
             return false;

@@ -2,7 +2,7 @@
 // control request to a running one.
 #pragma once
 
-#include "devicespec.h"
+#include "controllersetup.h"
 
 #include <QList>
 #include <QStringList>
@@ -11,7 +11,7 @@ namespace corvanesim {
 
 struct SimCommandLine {
     QString socketPath;
-    QList<DeviceSpec> devices;  // --device, plugged at start
+    QList<ControllerSetup> devices;  // --device, plugged at start
     QString trafficPath;
     QString request;  // the control request line; empty: run the simulator
     bool help = false;

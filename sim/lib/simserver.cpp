@@ -95,14 +95,14 @@ void CVNSimServer::notifyWatchers(const QString& line)
     }
 }
 
-bool CVNSimServer::plug(const DeviceSpec& spec, QString* error)
+bool CVNSimServer::plug(const ControllerSetup& setup, QString* error)
 {
-    const QString key = spec.serial.toLower();
+    const QString key = setup.serial.toLower();
     if (m_controllers.contains(key)) {
-        *error = QStringLiteral("a controller with serial %1 is already plugged").arg(spec.serial);
+        *error = QStringLiteral("a controller with serial %1 is already plugged").arg(setup.serial);
         return false;
     }
-    std::shared_ptr<CVNVirtualController> controller = CVNVirtualController::create(spec, error);
+    std::shared_ptr<CVNVirtualController> controller = CVNVirtualController::create(setup, error);
     if (!controller)
         return false;
     controller->setTrafficSink([this](const QString& line) {
@@ -112,7 +112,7 @@ bool CVNSimServer::plug(const DeviceSpec& spec, QString* error)
     m_controllers.insert(key, controller);
     for (const UsbInterface& i : controller->interfaces())
         notifyWatchers(QStringLiteral("arrived ") + i.fields());
-    emit plugged(spec.serial);
+    emit plugged(setup.serial);
     return true;
 }
 

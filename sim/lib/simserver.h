@@ -2,7 +2,7 @@
 // controllers, announcing arrivals and removals, and serving transfers.
 #pragma once
 
-#include "devicespec.h"
+#include "controllersetup.h"
 #include "usbinterface.h"
 
 #include <QList>
@@ -32,7 +32,7 @@ public:
 
     void setTrafficLog(CVNTrafficLog* log) { m_traffic = log; }
 
-    [[nodiscard]] bool plug(const DeviceSpec& spec, QString* error);
+    [[nodiscard]] bool plug(const ControllerSetup& setup, QString* error);
     [[nodiscard]] bool unplug(const QString& serial, QString* error);
     CVNVirtualController* controller(const QString& serial) const;
     CVNVirtualController* controllerForPath(const QString& path) const;

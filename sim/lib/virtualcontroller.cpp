@@ -40,25 +40,25 @@ QByteArray garbage(int reportId, int length)
 
 }  // namespace
 
-CVNVirtualController::CVNVirtualController(const DeviceSpec& spec)
-    : m_spec(spec),
-      m_registers(registerCatalog(spec.productId, spec.release, spec.serial), liveSources(&m_started, &m_timeline)),
+CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
+    : m_setup(setup),
+      m_registers(registerCatalog(setup.productId, setup.release, setup.serial), liveSources(&m_started, &m_timeline)),
       m_hid(&m_registers, &m_timeline, [this] { return m_started.elapsed(); })
 {
     m_started.start();
     m_hid.setTrafficSink([this](const QString& word, const QString& value, const QString& answer) {
         if (m_traffic)
-            m_traffic(QStringLiteral("%1 %2 %3 -> %4").arg(m_spec.serial, printable(word), printable(value), printable(answer)));
+            m_traffic(QStringLiteral("%1 %2 %3 -> %4").arg(m_setup.serial, printable(word), printable(value), printable(answer)));
     });
     m_hid.setCommandHook([this](const QString& word, const QString& value, const QString& answer) {
         return controllerCommand(word, value, answer);
     });
 }
 
-std::unique_ptr<CVNVirtualController> CVNVirtualController::create(const DeviceSpec& spec, QString* error)
+std::unique_ptr<CVNVirtualController> CVNVirtualController::create(const ControllerSetup& setup, QString* error)
 {
-    std::unique_ptr<CVNVirtualController> controller(new CVNVirtualController(spec));
-    for (const auto& preset : spec.presets) {
+    std::unique_ptr<CVNVirtualController> controller(new CVNVirtualController(setup));
+    for (const auto& preset : setup.presets) {
         if (!controller->m_registers.preset(preset.first, preset.second, error))
             return nullptr;
     }
@@ -67,7 +67,7 @@ std::unique_ptr<CVNVirtualController> CVNVirtualController::create(const DeviceS
 
 QList<UsbInterface> CVNVirtualController::interfaces() const
 {
-    return {hidInterface(m_spec.productId, m_spec.release, m_spec.serial)};
+    return {hidInterface(m_setup.productId, m_setup.release, m_setup.serial)};
 }
 
 bool CVNVirtualController::hasInterface(const QString& path) const

@@ -2,7 +2,7 @@
 // timeline and faults, and the transfers its interfaces accept.
 #pragma once
 
-#include "devicespec.h"
+#include "controllersetup.h"
 #include "faultplan.h"
 #include "hidcontroller.h"
 #include "registertable.h"
@@ -21,11 +21,11 @@ class CVNVirtualController {
 public:
     using TrafficSink = std::function<void(const QString& line)>;
 
-    // Fails when a preset of the spec names an unknown word.
-    [[nodiscard]] static std::unique_ptr<CVNVirtualController> create(const DeviceSpec& spec, QString* error);
+    // Fails when a preset of the setup names an unknown word.
+    [[nodiscard]] static std::unique_ptr<CVNVirtualController> create(const ControllerSetup& setup, QString* error);
 
-    const DeviceSpec& spec() const { return m_spec; }
-    QString serial() const { return m_spec.serial; }
+    const ControllerSetup& setup() const { return m_setup; }
+    QString serial() const { return m_setup.serial; }
     QList<UsbInterface> interfaces() const;
     bool hasInterface(const QString& path) const;
 
@@ -41,12 +41,12 @@ public:
     TransferResult getInput(int reportId, int length);
 
 private:
-    explicit CVNVirtualController(const DeviceSpec& spec);
+    explicit CVNVirtualController(const ControllerSetup& setup);
     // Applies the pending fault; returns false when the transfer is not performed.
     bool faulted(bool returnsData, int reportId, int length, TransferResult* result);
     QString controllerCommand(const QString& word, const QString& value, const QString& answer);
 
-    DeviceSpec m_spec;
+    ControllerSetup m_setup;
     QElapsedTimer m_started;
     CVNTouchTimeline m_timeline;
     CVNRegisterTable m_registers;

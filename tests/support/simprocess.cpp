@@ -24,11 +24,11 @@ bool socketAccepts(const QString& path)
 
 } // namespace
 
-SimProcess::SimProcess(const QStringList& deviceSpecs)
+SimProcess::SimProcess(const QStringList& deviceSetups)
 {
     QStringList arguments = {QStringLiteral("--socket"), socketPath(), QStringLiteral("--traffic"), trafficPath()};
-    for (const QString& spec : deviceSpecs)
-        arguments << QStringLiteral("--device") << spec;
+    for (const QString& setup : deviceSetups)
+        arguments << QStringLiteral("--device") << setup;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(SimBinary, arguments);
     if (!m_process.waitForStarted(StartTimeoutMs))

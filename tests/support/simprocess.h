@@ -9,13 +9,13 @@
 class SimProcess
 {
 public:
-    explicit SimProcess(const QStringList& deviceSpecs);
+    explicit SimProcess(const QStringList& deviceSetups);
     ~SimProcess();
 
     bool isRunning() const { return m_ready; }
     QString socketPath() const { return m_dir.path() + QStringLiteral("/sim.sock"); }
     QString trafficPath() const { return m_dir.path() + QStringLiteral("/traffic.log"); }
-    // A control command of the running simulator ("plug SPEC", "unplug SERIAL", ...).
+    // A control command of the running simulator ("plug SETUP", "unplug SERIAL", ...).
     bool control(const QStringList& arguments);
     // A register as the controller holds it, read without a transfer.
     QString registerValue(const QString& serial, const QString& word);

@@ -32,15 +32,15 @@ struct ManagerOverSim : ::testing::Test {
     std::unique_ptr<QSignalSpy> inserted;
     std::unique_ptr<QSignalSpy> removed;
 
-    void startWith(const QStringList& specs)
+    void startWith(const QStringList& setups)
     {
-        launch(specs);
+        launch(setups);
         startManager();
     }
 
-    void launch(const QStringList& specs)
+    void launch(const QStringList& setups)
     {
-        sim = std::make_unique<SimProcess>(specs);
+        sim = std::make_unique<SimProcess>(setups);
         ASSERT_TRUE(sim->isRunning());
     }
 

@@ -31,9 +31,9 @@ const QString Lyn = QStringLiteral("0400000001B4");
 class InterfaceOverSim : public ::testing::Test
 {
 protected:
-    void start(const QString& spec, const QString& serial)
+    void start(const QString& setup, const QString& serial)
     {
-        sim = std::make_unique<SimProcess>(QStringList{spec});
+        sim = std::make_unique<SimProcess>(QStringList{setup});
         ASSERT_TRUE(sim->isRunning());
         qputenv("CORVANE_SIM_SOCKET", sim->socketPath().toLocal8Bit());
         manager = std::make_unique<CVNDeviceManager>();

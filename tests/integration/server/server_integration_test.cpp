@@ -47,12 +47,12 @@ struct ServiceOnSim : ::testing::Test
     std::unique_ptr<SimProcess> sim;
     std::unique_ptr<ServiceCore> core;
 
-    void startWith(const QStringList& specs)
+    void startWith(const QStringList& setups)
     {
-        sim = std::make_unique<SimProcess>(specs);
+        sim = std::make_unique<SimProcess>(setups);
         ASSERT_TRUE(sim->isRunning());
         core = std::make_unique<ServiceCore>();
-        ASSERT_TRUE(core->start(sim->socketPath(), specs.size()));
+        ASSERT_TRUE(core->start(sim->socketPath(), setups.size()));
     }
 
     std::unique_ptr<TestClient> connectClient()

@@ -1,7 +1,7 @@
 // The simulated controllers must know every plain word that the shipped
 // interface descriptions name, hold values inside the described domains and
 // refuse writes to read-only words, so the service can be proven against them.
-#include "devicespec.h"
+#include "controllersetup.h"
 #include "registercatalog.h"
 #include "registertable.h"
 

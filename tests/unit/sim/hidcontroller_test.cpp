@@ -19,11 +19,11 @@ QByteArray commandReport(const QByteArray& word, const QByteArray& value = {})
     return report;
 }
 
-std::unique_ptr<CVNVirtualController> makeController(const char* spec = "vasta:0200000001A3:2.005")
+std::unique_ptr<CVNVirtualController> makeController(const char* setup = "vasta:0200000001A3:2.005")
 {
-    DeviceSpec parsed;
+    ControllerSetup parsed;
     QString error;
-    EXPECT_TRUE(parseDeviceSpec(QLatin1String(spec), &parsed, &error));
+    EXPECT_TRUE(parseControllerSetup(QLatin1String(setup), &parsed, &error));
     return CVNVirtualController::create(parsed, &error);
 }
 
@@ -130,15 +130,15 @@ TEST(HidController, ResetRestartsTheFirmwareAndRefusesDfuForNow)
     EXPECT_TRUE(fieldText(exchange(c.get(), "dreset", "dfu").mid(9)).contains(QLatin1String("error")));
 }
 
-TEST(HidController, PresetsOfTheSpecAreHeldAndUnknownOnesRejected)
+TEST(HidController, PresetsOfTheSetupAreHeldAndUnknownOnesRejected)
 {
     auto c = makeController("vasta:0200000001A3:2.005,gain=9");
     ASSERT_TRUE(c);
     EXPECT_EQ(fieldText(exchange(c.get(), "gain").mid(9)), QStringLiteral("9"));
-    DeviceSpec spec;
+    ControllerSetup setup;
     QString error;
-    ASSERT_TRUE(parseDeviceSpec(QStringLiteral("vasta:0200000001A3:2.005,nosuch=1"), &spec, &error));
-    EXPECT_FALSE(CVNVirtualController::create(spec, &error));
+    ASSERT_TRUE(parseControllerSetup(QStringLiteral("vasta:0200000001A3:2.005,nosuch=1"), &setup, &error));
+    EXPECT_FALSE(CVNVirtualController::create(setup, &error));
     EXPECT_TRUE(error.contains(QLatin1String("nosuch")));
 }
 

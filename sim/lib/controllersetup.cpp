@@ -1,4 +1,4 @@
-#include "devicespec.h"
+#include "controllersetup.h"
 
 #include "simlimits.h"
 
@@ -20,7 +20,7 @@ constexpr ProductName ProductNames[] = {
     {"tarso55", 32},
 };
 
-// Serials travel in space-separated protocol lines and inside SPEC texts.
+// Serials travel in space-separated protocol lines and inside SETUP texts.
 bool isSerialCharacter(QChar c)
 {
     return c.unicode() > 0x20 && c.unicode() < 0x7F && c != QLatin1Char(':') && c != QLatin1Char(',')
@@ -99,7 +99,7 @@ QString firmwareText(quint16 release)
     return QStringLiteral("%1.%2").arg(release >> 8, 0, 16).arg(release & 0xFF, 3, 16, QLatin1Char('0'));
 }
 
-bool parseDeviceSpec(const QString& text, DeviceSpec* spec, QString* error)
+bool parseControllerSetup(const QString& text, ControllerSetup* setup, QString* error)
 {
     const QStringList parts = text.split(QLatin1Char(','));
     const QStringList head = parts.first().split(QLatin1Char(':'));
@@ -107,7 +107,7 @@ bool parseDeviceSpec(const QString& text, DeviceSpec* spec, QString* error)
         *error = QStringLiteral("device \"%1\" is not PRODUCT:SERIAL:FIRMWARE[,word=value...]").arg(text);
         return false;
     }
-    DeviceSpec result;
+    ControllerSetup result;
     if (!parseProduct(head[0], &result.productId)) {
         *error = QStringLiteral("unknown product \"%1\" (vasta, lyn, twinpoint, tarso55 or a decimal product id)")
                      .arg(head[0]);
@@ -131,7 +131,7 @@ bool parseDeviceSpec(const QString& text, DeviceSpec* spec, QString* error)
             return false;
         result.presets.append(preset);
     }
-    *spec = result;
+    *setup = result;
     return true;
 }
 

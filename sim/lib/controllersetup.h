@@ -8,15 +8,15 @@
 
 namespace corvanesim {
 
-struct DeviceSpec {
+struct ControllerSetup {
     quint16 productId = 0;
     QString serial;
     quint16 release = 0;  // bcdDevice: major in the high byte, minor in the low byte
     QList<QPair<QString, QString>> presets;  // register word -> value, in given order
 };
 
-// Parses a SPEC; on failure returns false and a message naming the fault.
-[[nodiscard]] bool parseDeviceSpec(const QString& text, DeviceSpec* spec, QString* error);
+// Parses a SETUP; on failure returns false and a message naming the fault.
+[[nodiscard]] bool parseControllerSetup(const QString& text, ControllerSetup* setup, QString* error);
 
 // "2.005" -> 0x0205; the minor part is three hex digits, the major part one or two.
 [[nodiscard]] bool parseFirmware(const QString& text, quint16* release);

@@ -1,4 +1,4 @@
-#include "devicespec.h"
+#include "controllersetup.h"
 #include "simcommandline.h"
 
 #include "qstringprinter.h"
@@ -7,20 +7,20 @@
 
 using namespace corvanesim;
 
-TEST(DeviceSpec, ParsesNamedProductSerialFirmwareAndPresets)
+TEST(ControllerSetup, ParsesNamedProductSerialFirmwareAndPresets)
 {
-    DeviceSpec spec;
+    ControllerSetup setup;
     QString error;
-    ASSERT_TRUE(parseDeviceSpec(QStringLiteral("vasta:0200000001A3:2.005,gain=9,dmode=raw"), &spec, &error)) << error.toStdString();
-    EXPECT_EQ(spec.productId, 2);
-    EXPECT_EQ(spec.serial, QStringLiteral("0200000001A3"));
-    EXPECT_EQ(spec.release, 0x0205);
-    ASSERT_EQ(spec.presets.size(), 2);
-    EXPECT_EQ(spec.presets[0], qMakePair(QStringLiteral("gain"), QStringLiteral("9")));
-    EXPECT_EQ(spec.presets[1].first, QStringLiteral("dmode"));
+    ASSERT_TRUE(parseControllerSetup(QStringLiteral("vasta:0200000001A3:2.005,gain=9,dmode=raw"), &setup, &error)) << error.toStdString();
+    EXPECT_EQ(setup.productId, 2);
+    EXPECT_EQ(setup.serial, QStringLiteral("0200000001A3"));
+    EXPECT_EQ(setup.release, 0x0205);
+    ASSERT_EQ(setup.presets.size(), 2);
+    EXPECT_EQ(setup.presets[0], qMakePair(QStringLiteral("gain"), QStringLiteral("9")));
+    EXPECT_EQ(setup.presets[1].first, QStringLiteral("dmode"));
 }
 
-TEST(DeviceSpec, ProductNamesAndDecimalIds)
+TEST(ControllerSetup, ProductNamesAndDecimalIds)
 {
     const QList<QPair<QString, int>> cases = {
         {"vasta", 2}, {"LYN", 4}, {"TwinPoint", 12}, {"tarso55", 32}, {"7", 7}, {"65535", 65535}, {"0", 0}};
@@ -36,7 +36,7 @@ TEST(DeviceSpec, ProductNamesAndDecimalIds)
     EXPECT_FALSE(parseProduct(QString(), &id));
 }
 
-TEST(DeviceSpec, FirmwareIsMajorDotThreeHexDigits)
+TEST(ControllerSetup, FirmwareIsMajorDotThreeHexDigits)
 {
     quint16 release = 0;
     ASSERT_TRUE(parseFirmware(QStringLiteral("2.005"), &release));
@@ -54,7 +54,7 @@ TEST(DeviceSpec, FirmwareIsMajorDotThreeHexDigits)
     EXPECT_EQ(firmwareText(0x0AFF), QStringLiteral("a.0ff"));
 }
 
-TEST(DeviceSpec, MalformedSpecsAreRejectedWithAMessage)
+TEST(ControllerSetup, MalformedSetupsAreRejectedWithAMessage)
 {
     const char* bad[] = {
         "vasta:0200000001A3",  // no firmware
@@ -70,9 +70,9 @@ TEST(DeviceSpec, MalformedSpecsAreRejectedWithAMessage)
         "",
     };
     for (const char* text : bad) {
-        DeviceSpec spec;
+        ControllerSetup setup;
         QString error;
-        EXPECT_FALSE(parseDeviceSpec(QLatin1String(text), &spec, &error)) << text;
+        EXPECT_FALSE(parseControllerSetup(QLatin1String(text), &setup, &error)) << text;
         EXPECT_FALSE(error.isEmpty()) << text;
     }
 }
