@@ -124,6 +124,7 @@ void CVNServiceClient::consumeOptions()
         return;
     if (result == CVNOptionResult::NotFound && m_client) {
         m_client->consumeOptions(result, m_pending);
+        takeClientResult(result);
         if (result == CVNOptionResult::Wait)
             return;
         if (result == CVNOptionResult::Processed) {
@@ -137,6 +138,7 @@ void CVNServiceClient::consumeOptions()
 
 void CVNServiceClient::clientOptionsFinished(int result)
 {
+    takeClientResult(result);
     if (result == CVNOptionResult::Processed
         || (result == CVNOptionResult::NotFound && !m_pending.isEmpty()
             && m_executer.hasOption(m_pending.first().name)))
@@ -150,6 +152,15 @@ void CVNServiceClient::clientOptionsFinished(int result)
 void CVNServiceClient::resumeAfterAnswer()
 {
     scheduleConsume();
+}
+
+// A command that failed on the way to or inside the service (time-out, lost
+// connection, an error answer) ends the process with a non-zero code, so
+// that scripts can tell; the service commands keep their own codes.
+void CVNServiceClient::takeClientResult(int result)
+{
+    if (result == CVNOptionResult::Error && m_exitCode == 0)
+        m_exitCode = CVNOptionResult::Error;
 }
 
 void CVNServiceClient::requeue(const QString& name)

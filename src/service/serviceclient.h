@@ -66,6 +66,7 @@ private:
 
     void clientOptionsFinished(int result);
     void resumeAfterAnswer();
+    void takeClientResult(int result);
     void requeue(const QString& name);
     void scheduleConsume();
     void quit();
