@@ -15,6 +15,7 @@ namespace
 {
 
 constexpr int kMalformedExit = 254; // -2 as a process exit status
+constexpr int kErrorExit = 4; // the option result Error
 
 QString notExecuted(const QString& names)
 {
@@ -214,6 +215,7 @@ TEST_F(EndToEnd, ServiceLostMidCommandThenNoServiceAtAll)
             << qPrintable(lostRun.output);
         EXPECT_FALSE(lostRun.output.contains(QStringLiteral("th: ")));
         EXPECT_TRUE(lostRun.finished);
+        EXPECT_EQ(lostRun.exitCode, kErrorExit);
     }
 
     // Nobody answers now: the help waits for its service in vain, a command
@@ -231,6 +233,31 @@ TEST_F(EndToEnd, ServiceLostMidCommandThenNoServiceAtAll)
     EXPECT_EQ(commandRun.output, QStringLiteral("Service timeout\n") + notExecuted(QStringLiteral("device-list")));
     EXPECT_TRUE(helpRun.finished);
     EXPECT_TRUE(commandRun.finished);
+    EXPECT_EQ(commandRun.exitCode, kErrorExit);
     if (!inTransfer)
         GTEST_SKIP() << "cannot see on this system when the service is inside a device transfer";
+}
+
+// A failed command ends the tool with a non-zero exit code, so that
+// scripts can tell it from success.
+TEST_F(EndToEnd, FailedCommandsEndWithAnErrorExitCode)
+{
+    const QList<QStringList> failing = {
+        { QStringLiteral("--discover-network"), QStringLiteral("maybe") },
+        { QStringLiteral("--allow-network"), QStringLiteral("TRUE") },
+        { QStringLiteral("--device"), QStringLiteral("0200000001A4") },
+        { QStringLiteral("--device"), RunningService::kVasta, QStringLiteral("--device-help"),
+            QStringLiteral("nosuchview") },
+    };
+    for (const QStringList& arguments : failing)
+        EXPECT_EQ(tool(arguments).exitCode, kErrorExit) << qPrintable(arguments.join(QLatin1Char(' ')));
+}
+
+// Known fault, disabled until fixed: some service messages end without a
+// newline and run into the next option's output.
+TEST_F(EndToEnd, DISABLED_EveryMessageEndsItsLine)
+{
+    EXPECT_EQ(tool({ QStringLiteral("--device-cache"), QStringLiteral("--th") }).output,
+        QStringLiteral("device 0200000001A3: cache cleared\nth: ")
+            + service.sim().registerValue(RunningService::kVasta, QStringLiteral("th")) + QLatin1Char('\n'));
 }
