@@ -25,7 +25,10 @@ QString notExecuted(const QString& names)
 class EndToEnd : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(service.start()) << "the service did not come up with both controllers"; }
+    void SetUp() override
+    {
+        ASSERT_TRUE(service.start()) << "the service did not come up with both controllers";
+    }
     void TearDown() override
     {
         if (!serviceKilled)
@@ -50,11 +53,13 @@ TEST_F(EndToEnd, CommandLineModes)
     // No arguments is the help, which merges the service's own modules.
     const ToolRun help = tool({});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.output.startsWith(QStringLiteral("This is the CorvaneService (Corvane Service application, "
-                                                      "the centralized application to communicate with Corvane "
-                                                      "devices).\nUsage: CorvaneService commands OPTIONS...\n")))
+    EXPECT_TRUE(
+        help.output.startsWith(QStringLiteral("This is the CorvaneService (Corvane Service application, "
+                                              "the centralized application to communicate with Corvane "
+                                              "devices).\nUsage: CorvaneService commands OPTIONS...\n")))
         << qPrintable(help.output);
-    for (const char* option : { "--install", "--help", "--host", "--device-list", "--allow-network", "--list-clients" })
+    for (const char* option :
+        { "--install", "--help", "--host", "--device-list", "--allow-network", "--list-clients" })
         EXPECT_TRUE(help.output.contains(QLatin1String(option))) << option;
     EXPECT_EQ(tool({ QStringLiteral("--help") }).output, help.output);
 
@@ -70,7 +75,8 @@ TEST_F(EndToEnd, CommandLineModes)
     // A good option runs; the unknown one after it is reported, not run.
     const ToolRun leftover = tool({ QStringLiteral("--device-list"), QStringLiteral("--no-such-option") });
     EXPECT_TRUE(leftover.output.contains(RunningService::kVasta)) << qPrintable(leftover.output);
-    EXPECT_TRUE(leftover.output.endsWith(notExecuted(QStringLiteral("no-such-option")))) << qPrintable(leftover.output);
+    EXPECT_TRUE(leftover.output.endsWith(notExecuted(QStringLiteral("no-such-option"))))
+        << qPrintable(leftover.output);
     EXPECT_EQ(leftover.exitCode, 0);
 }
 
@@ -92,14 +98,16 @@ TEST_F(EndToEnd, DeviceListSelectionAndHelp)
     EXPECT_EQ(tool({ QStringLiteral("--device"), QStringLiteral("0200000001A4") }).output,
         QStringLiteral("d: 0200000001A4 not found\n"));
     // Each run is a new session, which starts on the lowest serial number.
-    EXPECT_EQ(tool({ QStringLiteral("--device") }).output, QStringLiteral("The selected device is: 0200000001A3\n"));
+    EXPECT_EQ(tool({ QStringLiteral("--device") }).output,
+        QStringLiteral("The selected device is: 0200000001A3\n"));
     EXPECT_TRUE(tool({ QStringLiteral("--device-help") })
                     .output.startsWith(QStringLiteral("g:\n\"Vasta 0200000001A3 Hid\" basic options\n")));
     EXPECT_TRUE(tool({ QStringLiteral("-d"), QStringLiteral("1"), QStringLiteral("-g") })
                     .output.startsWith(QStringLiteral("The device: 0C00000002B7 is selected\n"
                                                       "g:\n\"TwinPoint 0C00000002B7 Hid\" basic options\n")));
 
-    const ToolRun help = tool({ QStringLiteral("--device"), RunningService::kVasta, QStringLiteral("--device-help") });
+    const ToolRun help
+        = tool({ QStringLiteral("--device"), RunningService::kVasta, QStringLiteral("--device-help") });
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.output.startsWith(QStringLiteral("The selected device is: 0200000001A3 selected\n"
                                                       "g:\n\"Vasta 0200000001A3 Hid\" basic options\n")))
@@ -110,7 +118,7 @@ TEST_F(EndToEnd, DeviceListSelectionAndHelp)
     EXPECT_LT(help.output.indexOf(QStringLiteral(" --gain ")), help.output.indexOf(QStringLiteral(" --th ")));
 
     EXPECT_EQ(tool({ QStringLiteral("--device"), RunningService::kVasta, QStringLiteral("--device-help"),
-                  QStringLiteral("nosuchview") })
+                       QStringLiteral("nosuchview") })
                   .output,
         QStringLiteral("The selected device is: 0200000001A3 selected\nview not found\n"));
 }
@@ -128,16 +136,20 @@ TEST_F(EndToEnd, DeviceCommandsReadAndWriteTheController)
     const ToolRun write = tool(vasta + QStringList { QStringLiteral("--th"), QStringLiteral("45") });
     EXPECT_EQ(write.output, selected + QStringLiteral("th: 45\n"));
     EXPECT_EQ(write.exitCode, 0);
-    EXPECT_EQ(service.sim().registerValue(RunningService::kVasta, QStringLiteral("th")), QStringLiteral("45"));
+    EXPECT_EQ(
+        service.sim().registerValue(RunningService::kVasta, QStringLiteral("th")), QStringLiteral("45"));
     // A new session reads it back; the other controller is untouched.
-    EXPECT_EQ(tool(vasta + QStringList { QStringLiteral("--th") }).output, selected + QStringLiteral("th: 45\n"));
-    EXPECT_NE(service.sim().registerValue(RunningService::kTwinPoint, QStringLiteral("th")), QStringLiteral("45"));
+    EXPECT_EQ(
+        tool(vasta + QStringList { QStringLiteral("--th") }).output, selected + QStringLiteral("th: 45\n"));
+    EXPECT_NE(
+        service.sim().registerValue(RunningService::kTwinPoint, QStringLiteral("th")), QStringLiteral("45"));
 
     // A value set on the controller behind the service's back shows after
     // the cache is cleared.
     ASSERT_TRUE(service.sim().control(
         { QStringLiteral("set"), RunningService::kVasta, QStringLiteral("th"), QStringLiteral("47") }));
-    const ToolRun refreshed = tool(vasta + QStringList { QStringLiteral("--device-cache"), QStringLiteral("--th") });
+    const ToolRun refreshed
+        = tool(vasta + QStringList { QStringLiteral("--device-cache"), QStringLiteral("--th") });
     EXPECT_TRUE(refreshed.output.startsWith(selected + QStringLiteral("device 0200000001A3: cache cleared")))
         << qPrintable(refreshed.output);
     EXPECT_TRUE(refreshed.output.endsWith(QStringLiteral("th: 47\n"))) << qPrintable(refreshed.output);
@@ -150,7 +162,8 @@ TEST_F(EndToEnd, DeviceCommandsReadAndWriteTheController)
     EXPECT_EQ(tool({ QStringLiteral("--th") }).output, QStringLiteral("th: 47\n"));
     const QString twinPointTh = service.sim().registerValue(RunningService::kTwinPoint, QStringLiteral("th"));
     EXPECT_EQ(tool({ QStringLiteral("-d"), RunningService::kTwinPoint, QStringLiteral("--th") }).output,
-        QStringLiteral("The selected device is: 0C00000002B7 selected\nth: ") + twinPointTh + QLatin1Char('\n'));
+        QStringLiteral("The selected device is: 0C00000002B7 selected\nth: ") + twinPointTh
+            + QLatin1Char('\n'));
 }
 
 TEST_F(EndToEnd, ConnectionOptions)
@@ -164,7 +177,8 @@ TEST_F(EndToEnd, ConnectionOptions)
         << qPrintable(clients.output);
     EXPECT_EQ(clients.exitCode, 0);
 
-    const ToolRun ping = tool({ QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--ping") });
+    const ToolRun ping
+        = tool({ QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--ping") });
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^Connected to service: 127\\.0\\.0\\.1:\\d+\\n"
                                                   "Host 127\\.0\\.0\\.1 is alive\\. Time=\\d+ms\\n$"))
                     .match(ping.output)
@@ -183,7 +197,8 @@ TEST_F(EndToEnd, ConnectionOptions)
     EXPECT_EQ(tool({ QStringLiteral("--allow-network"), QStringLiteral("true") }).output, network);
     // Still found locally while listening on every address, and stored.
     EXPECT_EQ(tool({ QStringLiteral("--allow-network") }).output, network);
-    QSettings stored(service.configHome() + QStringLiteral("/Corvane/CorvaneService.conf"), QSettings::IniFormat);
+    QSettings stored(
+        service.configHome() + QStringLiteral("/Corvane/CorvaneService.conf"), QSettings::IniFormat);
     EXPECT_EQ(stored.value(QStringLiteral("ApplicationServer/communication/listen-type")).toInt(), 4);
 
     const QString restartNotice = localOnly + QStringLiteral(" Please restart the service to take effect.\n");
@@ -202,7 +217,8 @@ TEST_F(EndToEnd, ServiceLostMidCommandThenNoServiceAtAll)
     ASSERT_NE(simulator, 0);
     ASSERT_EQ(::kill(pid_t(simulator), SIGSTOP), 0);
     QProcess lost;
-    service.startTool(lost, { QStringLiteral("--device"), RunningService::kVasta, QStringLiteral("--th"), QStringLiteral("44") });
+    service.startTool(lost,
+        { QStringLiteral("--device"), RunningService::kVasta, QStringLiteral("--th"), QStringLiteral("44") });
     const bool inTransfer = service.waitUntilInDeviceTransfer(15000);
     ::kill(pid_t(service.pid()), SIGKILL);
     serviceKilled = true;
@@ -230,7 +246,8 @@ TEST_F(EndToEnd, ServiceLostMidCommandThenNoServiceAtAll)
     EXPECT_TRUE(helpRun.output.startsWith(QStringLiteral("No service found\nThis is the CorvaneService (")))
         << qPrintable(helpRun.output);
     EXPECT_TRUE(helpRun.output.contains(QStringLiteral("--install")));
-    EXPECT_EQ(commandRun.output, QStringLiteral("Service timeout\n") + notExecuted(QStringLiteral("device-list")));
+    EXPECT_EQ(
+        commandRun.output, QStringLiteral("Service timeout\n") + notExecuted(QStringLiteral("device-list")));
     EXPECT_TRUE(helpRun.finished);
     EXPECT_TRUE(commandRun.finished);
     EXPECT_EQ(commandRun.exitCode, kErrorExit);

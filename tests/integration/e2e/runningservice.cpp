@@ -24,7 +24,7 @@ const QString RunningService::kTwinPoint = QStringLiteral("0C00000002B7");
 
 RunningService::RunningService()
     : m_sim({ QStringLiteral("vasta:") + kVasta + QStringLiteral(":2.005"),
-          QStringLiteral("twinpoint:") + kTwinPoint + QStringLiteral(":2.005") })
+        QStringLiteral("twinpoint:") + kTwinPoint + QStringLiteral(":2.005") })
 {
 }
 
