@@ -19,9 +19,9 @@ void CVNOptionCacheDevice::execute(int& result, const QStringList& values, CVNCo
     CVNDeviceInterface* selected = session ? session->findDevice(QString()) : nullptr;
     if (selected && selected->device()) {
         selected->refreshAll();
-        context.output() << "device " << selected->device()->serialNumber() << ": cache cleared";
+        context.output() << "device " << selected->device()->serialNumber() << ": cache cleared\n";
     } else {
-        context.output() << "device not found";
+        context.output() << "device not found\n";
     }
     result = CVNOptionResult::Processed;
 }

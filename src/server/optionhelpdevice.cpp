@@ -52,7 +52,7 @@ void CVNOptionHelpDevice::execute(int& result, const QStringList& values, CVNCom
     CVNDeviceInterface* selected = session ? session->findDevice(QString()) : nullptr;
     CVNDevice* device = selected ? selected->device() : nullptr;
     if (!device) {
-        out << "device not found";
+        out << "device not found\n";
         result = CVNOptionResult::Error;
         return;
     }
@@ -61,7 +61,7 @@ void CVNOptionHelpDevice::execute(int& result, const QStringList& values, CVNCom
     CVNDeviceInterface* view = root->view(viewName);
     // A view this session may not use is not shown either.
     if (!view || !session->canAccessView(device->serialNumber(), viewName)) {
-        out << "view not found";
+        out << "view not found\n";
         result = CVNOptionResult::Error;
         return;
     }

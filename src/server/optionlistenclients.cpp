@@ -25,7 +25,7 @@ void CVNOptionListenClients::execute(int& result, const QStringList& values, CVN
 {
     QTextStream& out = context.output();
     if (values.isEmpty()) {
-        out << (m_server->listenType() == QHostAddress::Any ? kNetwork : kLocal);
+        out << (m_server->listenType() == QHostAddress::Any ? kNetwork : kLocal) << "\n";
         result = CVNOptionResult::Processed;
         return;
     }
@@ -40,10 +40,10 @@ void CVNOptionListenClients::execute(int& result, const QStringList& values, CVN
         if (m_server->listenType() == QHostAddress::Any)
             m_server->setListenType(QHostAddress::LocalHost);
     } else {
-        out << "Invalid arguments";
+        out << "Invalid arguments\n";
         result = CVNOptionResult::Error;
         return;
     }
-    out << (m_server->listenType() == QHostAddress::Any ? kNetwork : kLocal + kRestart);
+    out << (m_server->listenType() == QHostAddress::Any ? kNetwork : kLocal + kRestart) << "\n";
     result = CVNOptionResult::Processed;
 }

@@ -30,7 +30,7 @@ void CVNOptionSelectDevice::execute(int& result, const QStringList& values, CVNC
             context.output() << "The selected device is: " << selected->device()->serialNumber() << "\n";
             result = CVNOptionResult::Processed;
         } else {
-            context.output() << "There is no device to select";
+            context.output() << "There is no device to select\n";
             result = CVNOptionResult::Error;
         }
         return;
@@ -52,7 +52,7 @@ int CVNOptionSelectDevice::selectBySerial(CVNServerSession& session, const QStri
         session.selectDevice(view);
         out << serial << " selected\n";
     } else {
-        out << "impossible to select device " << serial;
+        out << "impossible to select device " << serial << "\n";
     }
     return CVNOptionResult::Processed;
 }
@@ -75,7 +75,7 @@ int CVNOptionSelectDevice::selectByOrder(CVNServerSession& session, const QStrin
     }
     CVNDeviceInterface* view = session.findDevice(serial);
     if (!view) {
-        out << names().first() << ": " << "device is locked";
+        out << names().first() << ": " << "device is locked\n";
         return CVNOptionResult::Processed;
     }
     session.selectDevice(view);
