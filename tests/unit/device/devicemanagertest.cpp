@@ -1,8 +1,6 @@
 #include "device/devicemanager.h"
-#include "device/devicebulk.h"
 #include "device/deviceevent.h"
 #include "device/devicehid.h"
-#include "device/devicemanagerhandler.h"
 
 #include "fakeusb.h"
 
@@ -12,22 +10,22 @@
 namespace
 {
 
-constexpr int WaitMs = 5000;
 const QString Serial = QStringLiteral("0200000001A3");
+const QString Lyn = QStringLiteral("0400000001B4");
 
 struct ManagerFixture : ::testing::Test {
     FakePlatform* platform = new FakePlatform;
     CVNDeviceManager manager;
     QSignalSpy inserted { &manager, &CVNDeviceManager::deviceInserted };
     QSignalSpy removed { &manager, &CVNDeviceManager::deviceRemoved };
-    QSignalSpy started { &manager, &CVNDeviceManager::started };
 
     ManagerFixture() { manager.setPlatform(std::unique_ptr<CVNUsbPlatform>(platform)); }
 
     void start()
     {
+        QSignalSpy started(&manager, &CVNDeviceManager::started);
         manager.start();
-        ASSERT_TRUE(started.wait(WaitMs));
+        ASSERT_TRUE(started.wait(5000));
     }
     static bool waitFor(QSignalSpy& spy, int count)
     {
@@ -39,38 +37,41 @@ struct ManagerFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(ManagerFixture, StartInsertsPresentControllersThenSignalsStarted)
+TEST_F(ManagerFixture, StartInsertsUsableControllersBeforeStarted)
 {
-    auto controller = FakeController::standard();
-    platform->add(FakePlatform::hidInfo(Serial, 2, 0x0210), controller);
-    platform->add(FakePlatform::hidInfo(QStringLiteral("0400000001B4"), 4), FakeController::standard());
+    platform->add(FakePlatform::hidInfo(Serial, 2, 0x0210), FakeController::standard());
+    CVNUsbInterfaceInfo dfu = FakePlatform::bulkInfo(Lyn, 4);
+    dfu.path.replace(QStringLiteral("#bulk"), QStringLiteral("#dfu"));
+    dfu.interfaceClass = 254;
+    dfu.interfaceProtocol = 2;
+    dfu.endpoints.clear();
+    platform->add(dfu, FakeController::standard());
+
+    // Interfaces that are not a controller's, or not usable, are passed over.
+    CVNUsbInterfaceInfo foreign = FakePlatform::hidInfo(QStringLiteral("0600000001B4"), 6);
+    foreign.path.replace(QStringLiteral("vid_3c2e"), QStringLiteral("vid_1234"));
+    foreign.vendorId = 0x1234;
+    CVNUsbInterfaceInfo usage = FakePlatform::hidInfo(QStringLiteral("0500000001B4"), 5);
+    usage.usage = 1; // not the command interface
+    CVNUsbInterfaceInfo twoIn = FakePlatform::bulkInfo(QStringLiteral("0800000001B4"), 8);
+    twoIn.endpoints[1].address = 0x82; // both pipes IN: not the bulk channel
+    for (const CVNUsbInterfaceInfo& info : { foreign, usage, twoIn,
+             FakePlatform::hidInfo(QStringLiteral("0700000001B4"), 0), FakePlatform::bulkInfo(QString(), 9) })
+        platform->add(info, FakeController::standard());
+
     start();
     EXPECT_EQ(inserted.count(), 2); // delivered before started
+    EXPECT_EQ(manager.devices().size(), 2);
     CVNDeviceParent* device = manager.device(Serial);
     ASSERT_NE(device, nullptr);
     EXPECT_EQ(device->firmwareVersion(), QStringLiteral("2.010"));
-    EXPECT_EQ(device->productType(), 2);
     EXPECT_EQ(device->productName(), QStringLiteral("Vasta"));
     EXPECT_EQ(device->path(), FakePlatform::hidInfo(Serial).path);
     EXPECT_EQ(device->thread(), manager.thread());
-    ASSERT_NE(device->child(CVNDeviceKind::Hid), nullptr);
-    EXPECT_EQ(manager.devices().size(), 2);
-}
-
-TEST_F(ManagerFixture, ForeignAndUnopenablePathsAreIgnored)
-{
-    CVNUsbInterfaceInfo foreign = FakePlatform::hidInfo(Serial);
-    foreign.path = QStringLiteral("fake#vid_1234&pid_0002#x#hid");
-    foreign.vendorId = 0x1234;
-    platform->add(foreign, FakeController::standard());
-    CVNUsbInterfaceInfo noProduct = FakePlatform::hidInfo(QStringLiteral("0400000001B4"), 0);
-    platform->add(noProduct, FakeController::standard());
-    CVNUsbInterfaceInfo usage = FakePlatform::hidInfo(QStringLiteral("0500000001B4"), 5);
-    usage.usage = 1; // not the command interface
-    platform->add(usage, FakeController::standard());
-    start();
-    EXPECT_EQ(inserted.count(), 0);
-    EXPECT_TRUE(manager.devices().isEmpty());
+    EXPECT_NE(device->child(CVNDeviceKind::Hid), nullptr);
+    ASSERT_NE(manager.device(Lyn), nullptr);
+    EXPECT_NE(manager.device(Lyn)->child(CVNDeviceKind::Dfu), nullptr);
+    EXPECT_EQ(manager.device(Lyn)->firmwareVersion(), QStringLiteral("2.005"));
 }
 
 TEST_F(ManagerFixture, HotPlugAndRemovalByPath)
@@ -91,15 +92,6 @@ TEST_F(ManagerFixture, HotPlugAndRemovalByPath)
     EXPECT_EQ(childRemoved.count(), 1); // sessions watching the interface learn it
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guard.isNull());
-}
-
-TEST_F(ManagerFixture, RejectedControllerIsResetAndNotInserted)
-{
-    auto controller = FakeController::standard("9");
-    platform->add(FakePlatform::hidInfo(Serial), controller);
-    start();
-    EXPECT_EQ(inserted.count(), 0);
-    EXPECT_EQ(controller->commands.last(), QStringLiteral("dreset "));
 }
 
 TEST_F(ManagerFixture, HidOfAControllerWithKnownBulkIsIgnored)
@@ -126,28 +118,7 @@ TEST_F(ManagerFixture, HidOfAControllerWithKnownBulkIsIgnored)
     EXPECT_TRUE(controller->commands.isEmpty());
 }
 
-TEST_F(ManagerFixture, DfuAndMalformedVendorInterfaces)
-{
-    CVNUsbInterfaceInfo dfu = FakePlatform::bulkInfo(Serial);
-    dfu.path.replace(QStringLiteral("#bulk"), QStringLiteral("#dfu"));
-    dfu.interfaceClass = 254;
-    dfu.interfaceProtocol = 2;
-    dfu.endpoints.clear();
-    CVNUsbInterfaceInfo twoIn = FakePlatform::bulkInfo(QStringLiteral("0400000001B4"), 4);
-    twoIn.endpoints[1].address = 0x82; // both pipes IN: not the bulk channel
-    CVNUsbInterfaceInfo noSerial = FakePlatform::bulkInfo(QString(), 5);
-    platform->add(dfu, FakeController::standard());
-    platform->add(twoIn, FakeController::standard());
-    platform->add(noSerial, FakeController::standard());
-    start();
-    EXPECT_EQ(inserted.count(), 1);
-    CVNDeviceParent* device = manager.device(Serial);
-    ASSERT_NE(device, nullptr);
-    EXPECT_NE(device->child(CVNDeviceKind::Dfu), nullptr);
-    EXPECT_EQ(device->firmwareVersion(), QStringLiteral("2.005"));
-}
-
-TEST_F(ManagerFixture, SameInterfaceAnnouncedTwiceIsInsertedOnce)
+TEST_F(ManagerFixture, SameControllerIsInsertedOnce)
 {
     const CVNUsbInterfaceInfo info = FakePlatform::hidInfo(Serial);
     auto controller = FakeController::standard();
@@ -159,25 +130,18 @@ TEST_F(ManagerFixture, SameInterfaceAnnouncedTwiceIsInsertedOnce)
     EXPECT_EQ(inserted.count(), 1);
     EXPECT_EQ(removed.count(), 0);
     EXPECT_EQ(controller->commands.size(), probeCommands);
-}
 
-TEST_F(ManagerFixture, SecondObjectForAPresentSerialIsNotInserted)
-{
-    auto* first = new CVNDeviceParent(Serial, QStringLiteral("2.005"), 2);
-    auto* second = new CVNDeviceParent(Serial, QStringLiteral("2.005"), 2);
-    QPointer<CVNDeviceParent> secondGuard(second);
-    QCoreApplication::postEvent(&manager, new CVNDeviceEvent(first, CVNDeviceEvent::Insert));
-    QCoreApplication::postEvent(&manager, new CVNDeviceEvent(second, CVNDeviceEvent::Insert));
-    QCoreApplication::sendPostedEvents(&manager, CVNDeviceEvent::EventType);
-    EXPECT_EQ(inserted.count(), 1);
-    EXPECT_EQ(manager.device(Serial), first);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(secondGuard.isNull());
-
-    // A remove for an object that is not the stored one leaves the map alone.
+    // A second object for the present serial is dropped; a remove for an
+    // object that is not the stored one leaves the map alone.
+    CVNDeviceParent* first = manager.device(Serial);
+    QPointer<CVNDeviceParent> second(new CVNDeviceParent(Serial, QStringLiteral("2.005"), 2));
     auto* stale = new CVNDeviceParent(Serial, QStringLiteral("2.005"), 2);
+    QCoreApplication::postEvent(&manager, new CVNDeviceEvent(second, CVNDeviceEvent::Insert));
     QCoreApplication::postEvent(&manager, new CVNDeviceEvent(stale, CVNDeviceEvent::Remove));
     QCoreApplication::sendPostedEvents(&manager, CVNDeviceEvent::EventType);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(second.isNull());
+    EXPECT_EQ(inserted.count(), 1);
     EXPECT_EQ(removed.count(), 0);
     EXPECT_EQ(manager.device(Serial), first);
 }
@@ -195,28 +159,12 @@ TEST_F(ManagerFixture, FailedChannelIsDroppedAndTheManagerCarriesOn)
     EXPECT_TRUE(hid->sendCommand(QStringLiteral("gain"), QString(), true).isEmpty());
     ASSERT_TRUE(waitFor(removed, 1));
     EXPECT_EQ(manager.device(Serial), nullptr);
-
-    // Invalidating what is already gone changes nothing.
-    manager.invalidateDevice(device);
+    manager.invalidateDevice(device); // what is already gone changes nothing
     EXPECT_EQ(removed.count(), 1);
 
-    platform->plug(FakePlatform::hidInfo(QStringLiteral("0400000001B4"), 4), FakeController::standard());
-    EXPECT_TRUE(waitFor(inserted, 2));
-}
-
-TEST_F(ManagerFixture, InvalidateAndStop)
-{
-    platform->add(FakePlatform::hidInfo(Serial), FakeController::standard());
-    platform->add(FakePlatform::hidInfo(QStringLiteral("0400000001B4"), 4), FakeController::standard());
-    start();
-    CVNDeviceParent* device = manager.device(Serial);
-    ASSERT_NE(device, nullptr);
-    manager.invalidateDevice(device);
-    EXPECT_EQ(removed.count(), 1);
-    EXPECT_EQ(manager.devices().size(), 1);
-
-    manager.stop();
-    ASSERT_TRUE(waitFor(removed, 2));
+    platform->plug(FakePlatform::hidInfo(Lyn, 4), FakeController::standard());
+    ASSERT_TRUE(waitFor(inserted, 2));
+    manager.invalidateDevice(manager.device(Lyn));
+    EXPECT_EQ(removed.count(), 2);
     EXPECT_TRUE(manager.devices().isEmpty());
-    EXPECT_FALSE(manager.handler()->isRunning());
 }
