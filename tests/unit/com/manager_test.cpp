@@ -14,21 +14,13 @@ using comtest::waitUntil;
 
 namespace {
 
-// A service-type manager on loopback with its own discovery port.
-std::unique_ptr<CVNComManager> startedService()
+// A manager on loopback; discovery port 0 lets the system choose one.
+std::unique_ptr<CVNComManager> started(ConnectionType type, quint16 discoveryPort = 0)
 {
-    auto service = std::make_unique<CVNComManager>(Service);
-    service->setDiscoveryPort(0);
-    service->start(QHostAddress::LocalHost);
-    return service;
-}
-
-std::unique_ptr<CVNComManager> startedClient(quint16 discoveryPort, ConnectionType type = VeilCLI)
-{
-    auto client = std::make_unique<CVNComManager>(type);
-    client->setDiscoveryPort(discoveryPort);
-    client->start(QHostAddress::LocalHost);
-    return client;
+    auto manager = std::make_unique<CVNComManager>(type);
+    manager->setDiscoveryPort(discoveryPort);
+    manager->start(QHostAddress::LocalHost);
+    return manager;
 }
 
 // A UDP socket on loopback that plays another node.
@@ -61,29 +53,14 @@ struct Listener {
 
 } // namespace
 
-TEST(ComManager, NodeIdIsBuiltAtStartAndUniquePerInstance)
-{
-    CVNComManager a(VeilCLI);
-    CVNComManager b(VeilCLI);
-    EXPECT_TRUE(a.nodeId().isEmpty());
-    a.setDiscoveryPort(1);
-    b.setDiscoveryPort(1);
-    a.start(QHostAddress::LocalHost);
-    b.start(QHostAddress::LocalHost);
-    EXPECT_TRUE(a.nodeId().startsWith("CorvaneVeilCLI"));
-    EXPECT_NE(a.nodeId(), b.nodeId());
-    EXPECT_EQ(a.listenAddress(), QHostAddress::LocalHost);
-    // A client never listens on TCP.
-    EXPECT_FALSE(a.server().isListening());
-    EXPECT_EQ(a.peerManager().broadcastTargets(), QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)});
-}
-
 TEST(ComManager, ServiceAndClientConnectAndMatchConnectionInfo)
 {
-    auto service = startedService();
+    auto service = started(Service);
     ASSERT_TRUE(service->server().isListening());
     ASSERT_NE(service->peerManager().boundPort(), 0);
-    auto client = startedClient(service->peerManager().boundPort());
+    auto client = started(VeilCLI, service->peerManager().boundPort());
+    EXPECT_FALSE(client->server().isListening());  // a client never listens on TCP
+    EXPECT_TRUE(client->nodeId().startsWith("CorvaneVeilCLI"));
 
     ASSERT_TRUE(waitUntil([&] {
         return service->connections().size() == 1 && service->connections().first()->peerType() == VeilCLI;
@@ -112,7 +89,7 @@ TEST(ComManager, ServiceAndClientConnectAndMatchConnectionInfo)
 TEST(ComManager, ClientRepeatsItsBroadcastPassOnTheTimerAndAfterRestart)
 {
     Probe probe;
-    auto client = startedClient(probe.socket.localPort());
+    auto client = started(VeilCLI, probe.socket.localPort());
     ASSERT_TRUE(probe.waitForDatagrams(1));  // the pass at start
     ASSERT_TRUE(probe.waitForDatagrams(2));  // the first timer tick
     EXPECT_EQ(probe.received.at(1), client->peerManager().discoveryDatagram());
@@ -129,8 +106,8 @@ TEST(ComManager, ClientRepeatsItsBroadcastPassOnTheTimerAndAfterRestart)
 
 TEST(ComManager, ClientOpensNoSecondConnectionToAKnownService)
 {
-    auto service = startedService();
-    auto client = startedClient(service->peerManager().boundPort());
+    auto service = started(Service);
+    auto client = started(VeilCLI, service->peerManager().boundPort());
     ASSERT_TRUE(waitUntil([&] { return client->connections().size() == 1; }));
 
     Probe probe;
@@ -151,8 +128,9 @@ TEST(ComManager, ClientOpensNoSecondConnectionToAKnownService)
 
 TEST(ComManager, ServiceIgnoresServicesAndItsOwnDatagrams)
 {
-    auto service = startedService();
-    auto otherService = startedService();
+    auto service = started(Service);
+    auto otherService = started(Service);
+    EXPECT_NE(otherService->nodeId(), service->nodeId());  // unique per instance, not per type
     Probe probe;
     const quint16 port = service->peerManager().boundPort();
     probe.send(otherService->peerManager().discoveryDatagram(), port);
@@ -170,8 +148,8 @@ TEST(ComManager, ServiceIgnoresServicesAndItsOwnDatagrams)
 TEST(ComManager, ClientsIgnoreClientsAndDatagramsWithTheirOwnId)
 {
     Probe probe;  // stands in for the discovery port: receives the client's broadcasts
-    auto client = startedClient(probe.socket.localPort());
-    auto otherClient = startedClient(probe.socket.localPort(), DesktopLink);
+    auto client = started(VeilCLI, probe.socket.localPort());
+    auto otherClient = started(DesktopLink, probe.socket.localPort());
     ASSERT_TRUE(probe.waitForDatagrams(2));
 
     Listener wrong;
@@ -194,7 +172,7 @@ TEST(ComManager, ClientsIgnoreClientsAndDatagramsWithTheirOwnId)
 TEST(ComManager, ConnectionToAVanishedServiceIsRemovedAndRetried)
 {
     Probe probe;
-    auto client = startedClient(probe.socket.localPort());
+    auto client = started(VeilCLI, probe.socket.localPort());
     QTcpServer gone;
     ASSERT_TRUE(gone.listen(QHostAddress(QHostAddress::LocalHost), 0));
     const quint16 port = gone.serverPort();
@@ -219,7 +197,7 @@ TEST(ComManager, ConnectionToAVanishedServiceIsRemovedAndRetried)
 
 TEST(ComManager, GarbagePeerIsClosedWhileOthersAreAnswered)
 {
-    auto service = startedService();
+    auto service = started(Service);
     comtest::EchoResponder responder(service.get());
     const quint16 port = service->server().serverPort();
 
@@ -263,7 +241,7 @@ TEST(ComManager, GarbagePeerIsClosedWhileOthersAreAnswered)
 
 TEST(ComManager, ServiceAnswersEveryDocumentInOrder)
 {
-    auto service = startedService();
+    auto service = started(Service);
     comtest::EchoResponder responder(service.get());
     QTcpSocket socket;
     socket.connectToHost(QHostAddress(QHostAddress::LocalHost), service->server().serverPort());
@@ -298,8 +276,8 @@ TEST(ComManager, ServiceAnswersEveryDocumentInOrder)
 
 TEST(ComManager, StopKeepsConnectionsAndRestartUsesTheNewAddress)
 {
-    auto service = startedService();
-    auto client = startedClient(service->peerManager().boundPort());
+    auto service = started(Service);
+    auto client = started(VeilCLI, service->peerManager().boundPort());
     ASSERT_TRUE(waitUntil([&] { return service->connections().size() == 1; }));
     const QString firstId = service->nodeId();
 
@@ -315,7 +293,7 @@ TEST(ComManager, StopKeepsConnectionsAndRestartUsesTheNewAddress)
     EXPECT_NE(service->nodeId(), firstId);
 
     // A second client still reaches the restarted service through loopback.
-    auto second = startedClient(service->peerManager().boundPort(), CloudLink);
+    auto second = started(CloudLink, service->peerManager().boundPort());
     ASSERT_TRUE(waitUntil([&] {
         return service->connections().size() == 2 && service->connections().at(1)->peerType() == CloudLink;
     }));
@@ -324,7 +302,7 @@ TEST(ComManager, StopKeepsConnectionsAndRestartUsesTheNewAddress)
 
 TEST(ComManager, ClosedConnectionsAreRemovedOnce)
 {
-    auto service = startedService();
+    auto service = started(Service);
     QList<CVNComConnection*> added, removed;
     QObject::connect(service.get(), &CVNComManager::addedConnection, [&](CVNComConnection* c) { added.append(c); });
     QObject::connect(service.get(), &CVNComManager::removedConnection, [&](CVNComConnection* c) { removed.append(c); });

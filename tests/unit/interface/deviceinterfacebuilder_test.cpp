@@ -2,18 +2,15 @@
 // broken ones), views, links, refresh and persistence of an interface.
 #include "fakeinterface.h"
 
-#include "interface/accessmode.h"
 #include "interface/deviceentitybuilder.h"
 #include "interface/deviceinterfacebuilder.h"
 #include "interface/deviceinterfaceview.h"
-#include "interface/deviceproperty.h"
 #include "interface/devicepropertynumber.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -28,12 +25,20 @@ QJsonObject entity(const QString& name, const QString& type, const QJsonObject& 
     return object;
 }
 
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    QFile file(dir.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return file.fileName();
+}
+
 QJsonObject view(const QString& name, const QStringList& names)
 {
     return QJsonObject{{"name", name}, {"entities", QJsonArray::fromStringList(names)}};
 }
 
-class BuilderTest : public ::testing::Test
+class BuilderTest : public InterfaceTest
 {
 protected:
     void SetUp() override { settings().clear(); }
@@ -55,7 +60,6 @@ protected:
         return description;
     }
 
-    FakeDevice device;
 };
 
 TEST_F(BuilderTest, ResourceChoice)
@@ -91,13 +95,10 @@ TEST_F(BuilderTest, IndexIsRebuiltUnlessPinned)
 
     // A plain value pins the index: keys may then name files outside.
     QTemporaryDir dir;
-    const QString path = dir.filePath("custom.json");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QJsonDocument(QJsonObject{{"entities", QJsonArray{entity("th", "int")}},
-                                         {"views", QJsonArray{view("basic", {"th"})}}})
-                   .toJson());
-    file.close();
+    const QString path = writeFile(dir, "custom.json",
+                                   QJsonDocument(QJsonObject{{"entities", QJsonArray{entity("th", "int")}},
+                                                             {"views", QJsonArray{view("basic", {"th"})}}})
+                                       .toJson());
     store.setValue("DeviceInterfaceBuilder", 1);
     store.setValue("DeviceInterfaceBuilder/2-2_005-hid", path);
     store.sync();
@@ -107,28 +108,13 @@ TEST_F(BuilderTest, IndexIsRebuiltUnlessPinned)
     EXPECT_EQ(built->entityNames(), QStringList{"th"});
 }
 
-TEST_F(BuilderTest, RegistryHoldsThisBuildsTypesInOrder)
-{
-    DeviceInterfaceBuilder builder;
-    EXPECT_EQ(builder.registeredTypes(),
-              QStringList({"bool", "int", "int32", "float", "double", "Matrix3x3", "String", "string", "(int, int)",
-                           "(int, int, int)", "Enum", "EnumList", "Function", "function", "ByteArray", "Alias"}));
-    EXPECT_NE(builder.builder("int"), builder.builder("int32"));
-    EXPECT_EQ(builder.builder("int32")->typeName(), "int");
-    EXPECT_EQ(builder.builder("Frame"), nullptr);
-    EXPECT_FALSE(DeviceInterfaceBuilder::registerBuilderType<DeviceFunctionBuilder>("NoSuchType"));
-}
-
 TEST_F(BuilderTest, BadDescriptionsNeverCrash)
 {
     DeviceInterfaceBuilder builder;
     QTemporaryDir dir;
-    QFile file(dir.filePath("broken.json"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("{ \"entities\": [ {\"name\": ");
-    file.close();
     QJsonObject description{{"x", 1}};
-    ASSERT_TRUE(DeviceInterfaceBuilder::readDescription(file.fileName(), &description));
+    ASSERT_TRUE(DeviceInterfaceBuilder::readDescription(writeFile(dir, "broken.json", "{ \"entities\": [ {\"name\": "),
+                                                        &description));
     EXPECT_TRUE(description.isEmpty());
     FakeInterface empty(&device);
     EXPECT_FALSE(builder.populate(&empty, description));
@@ -143,10 +129,10 @@ TEST_F(BuilderTest, BadDescriptionsNeverCrash)
 
     QJsonObject withBasic = odd;
     withBasic.insert("views", QJsonArray{view("basic", {"th", "x", "frame", "th", "gain"}), "not an object"});
-    FakeInterface iface(&device);
     ASSERT_TRUE(builder.populate(&iface, withBasic));
     EXPECT_EQ(static_cast<CVNProperty*>(iface.entity("th"))->accessMode(), AccessMode::ReadWrite);
-    EXPECT_EQ(iface.entity("gain")->typeName(), "int");
+    EXPECT_EQ(iface.entity("gain")->typeName(), "int");  // "int32" builds an int
+    EXPECT_EQ(builder.builder("function")->typeName(), builder.builder("Function")->typeName());
     EXPECT_FALSE(iface.hasEntity("x"));
     EXPECT_FALSE(iface.hasEntity("frame"));
     EXPECT_EQ(iface.view("basic")->entityNames(), QStringList({"th", "gain"}));
@@ -157,12 +143,6 @@ TEST_F(BuilderTest, BadDescriptionsNeverCrash)
 
 TEST_F(BuilderTest, ViewsLinksAndReplacement)
 {
-    struct Extra : DevicePropertyInt
-    {
-        using DevicePropertyInt::DevicePropertyInt;
-        void setSymbolExtra(const QString& role, const QString& value) override { seen << role + "=" + value; }
-        QStringList seen;
-    };
     const QJsonObject description{
         {"entities",
          QJsonArray{entity("dversion", "Function"), entity("dreset", "Function"),
@@ -172,7 +152,6 @@ TEST_F(BuilderTest, ViewsLinksAndReplacement)
                                                                                      {{"values", QJsonArray{"a", "b"}}})}},
         {"views", QJsonArray{view("basic", {"dversion", "thn", "tune_vasta"}), view("basic", {"th"})}}};
     DeviceInterfaceBuilder builder;
-    FakeInterface iface(&device);
     ASSERT_TRUE(builder.populate(&iface, description));
     EXPECT_EQ(iface.entity("dversion")->typeName(), "String");
     EXPECT_EQ(iface.entityByCommand("dversion")->typeName(), "String");
@@ -201,8 +180,8 @@ TEST_F(BuilderTest, ShippedDescriptionsBuildEveryPlainEntity)
     for (const Expect& e : {Expect{"2-2_005-hid", 34, 32}, Expect{"c-2_005-hid", 32, 25},
                             Expect{"4-2_003-hid", 34, 31}, Expect{"2-1_009-hid", 2, 2}}) {
         const QJsonObject description = shipped(e.key);
-        FakeInterface iface(&device);
-        ASSERT_TRUE(builder.populate(&iface, description)) << e.key;
+        FakeInterface built(&device);
+        ASSERT_TRUE(builder.populate(&built, description)) << e.key;
         int plain = 0;
         for (const QJsonValue& value : description.value("entities").toArray()) {
             const QJsonObject object = value.toObject();
@@ -210,33 +189,27 @@ TEST_F(BuilderTest, ShippedDescriptionsBuildEveryPlainEntity)
                 continue;
             ++plain;
             const QString name = object.value("name").toString();
-            Entity* built = iface.entity(name);
-            ASSERT_NE(built, nullptr) << e.key << " " << name.toStdString();
-            if (built->typeName() == "Function" && object.value("type").toString().toLower() != "function")
+            Entity* entity = built.entity(name);
+            ASSERT_NE(entity, nullptr) << e.key << " " << name.toStdString();
+            if (entity->typeName() == "Function" && object.value("type").toString().toLower() != "function")
                 continue;  // declared twice; the later declaration wins
-            EXPECT_EQ(built->command(), object.value("command").toString()) << name.toStdString();
-            if (built->kind() == Entity::PropertyKind && object.contains("access_mode"))
-                EXPECT_EQ(AccessMode::toText(static_cast<CVNProperty*>(built)->accessMode()),
+            EXPECT_EQ(entity->command(), object.value("command").toString()) << name.toStdString();
+            if (entity->kind() == Entity::PropertyKind && object.contains("access_mode"))
+                EXPECT_EQ(AccessMode::toText(static_cast<CVNProperty*>(entity)->accessMode()),
                           object.value("access_mode").toString())
                     << name.toStdString();
         }
         EXPECT_GT(plain, 0);
         // Views name composites that this build does not hold yet.
-        EXPECT_LE(iface.view("basic")->entities().size(), e.basic) << e.key;
-        EXPECT_LE(iface.view("corvane_link")->entities().size(), e.link) << e.key;
-        EXPECT_NE(iface.view("advanced"), nullptr);
+        EXPECT_LE(built.view("basic")->entities().size(), e.basic) << e.key;
+        EXPECT_LE(built.view("corvane_link")->entities().size(), e.link) << e.key;
+        EXPECT_NE(built.view("advanced"), nullptr);
     }
 
-    FakeInterface vasta(&device);
-    ASSERT_TRUE(builder.populate(&vasta, shipped("2-2_005-hid")));
-    EXPECT_EQ(vasta.entity("gain")->describe().value("domain").toString(), "[0..7]");
-    EXPECT_EQ(vasta.entity("foilh")->typeName(), "Enum");
-    EXPECT_EQ(vasta.entity("cenable")->typeName(), "bool");
-    EXPECT_EQ(vasta.entity("thbound")->typeName(), "(int, int)");
-    EXPECT_EQ(vasta.entity("cfo")->typeName(), "(int, int, int)");
-    EXPECT_EQ(vasta.entity("infinity")->typeName(), "int");
-    EXPECT_EQ(vasta.entity("dversion")->typeName(), "String");
-    auto* th = static_cast<DeviceProperty*>(vasta.entity("th"));
+    ASSERT_TRUE(builder.populate(&iface, shipped("2-2_005-hid")));
+    EXPECT_EQ(iface.entity("gain")->describe().value("domain").toString(), "[0..7]");
+    EXPECT_EQ(iface.entity("infinity")->typeName(), "int");  // an alias of an int
+    auto* th = static_cast<DeviceProperty*>(iface.entity("th"));
     EXPECT_TRUE(th->dependents().contains("thn"));
     EXPECT_TRUE(th->dependents().contains("thni"));
     EXPECT_TRUE(th->dependencies().contains("thbound"));
@@ -259,7 +232,6 @@ TEST_F(BuilderTest, BuildDispatchesOnKind)
 TEST_F(BuilderTest, RefreshAllReadsCompositesLast)
 {
     DeviceInterfaceBuilder builder;
-    FakeInterface iface(&device);
     const QJsonObject description{
         {"entities", QJsonArray{entity("shield_lyn", "int"), entity("th", "int"), entity("blob_rejection", "int"),
                                 entity("dreset", "Function")}},
@@ -287,32 +259,26 @@ public:
     int loaded = -1;
 };
 
-class Host : public SettingsContext
+struct Host : SettingsContext
 {
-public:
-    explicit Host(CVNDeviceInterface* iface) : m_iface(iface) {}
+    explicit Host(CVNDeviceInterface* iface) : iface(iface) {}
     void store() override
     {
         ++stores;
         QSettings s("Corvane", "CorvaneService");
         s.beginGroup("HostGroup");
-        m_iface->saveSettings(s);
+        iface->saveSettings(s);
     }
+    CVNDeviceInterface* iface;
     int stores = 0;
-
-private:
-    CVNDeviceInterface* m_iface;
 };
 
 TEST_F(BuilderTest, StoreSavesOneEntityThroughTheHost)
 {
-    FakeInterface iface(&device);
-    auto* a = new StoringProperty(&iface, "a", QString(), "a", AccessMode::ReadWrite);
-    auto* b = new StoringProperty(&iface, "b", QString(), "b", AccessMode::ReadWrite);
-    iface.addEntity("a", a);
-    iface.addEntity("b", b);
-    iface.executeCommand("a", {"4"});
-    iface.executeCommand("b", {"5"});
+    auto* a = make<StoringProperty>("a");
+    auto* b = make<StoringProperty>("b");
+    run("a", {"4"});
+    run("b", {"5"});
 
     a->store();  // no host: the interface saves into "ApplicationServer" itself
     QSettings store = settings();

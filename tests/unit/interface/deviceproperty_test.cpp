@@ -2,102 +2,65 @@
 // and the function contract.
 #include "fakeinterface.h"
 
-#include "interface/accessmode.h"
-#include "interface/devicefunction.h"
-#include "interface/devicefunctionnull.h"
-#include "interface/devicepropertynull.h"
 #include "interface/devicepropertynumber.h"
 #include "interface/devicepropertystring.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QSignalSpy>
-#include <gtest/gtest.h>
 
 namespace {
 
-class Recorder : public CVNPropertyObserver
-{
-public:
-    void propertyChanged(CVNProperty* property) override { changed.append(property->name()); }
-    void propertyDestroyed(CVNProperty* property) override { destroyed.append(property->name()); }
-    QStringList changed;
-    QStringList destroyed;
-};
+using DevicePropertyTest = InterfaceTest;
 
-class DevicePropertyTest : public ::testing::Test
+void link(DeviceProperty* dependent, DeviceProperty* dependency)
 {
-protected:
-    DevicePropertyInt* addInt(const QString& name, int mode = AccessMode::ReadWrite)
-    {
-        auto* property = new DevicePropertyInt(&iface, name, QString(), name, mode);
-        iface.addEntity(name, property);
-        return property;
-    }
-    static void link(DeviceProperty* dependent, DeviceProperty* dependency)
-    {
-        dependent->addDependency(dependency);
-        dependency->addDependent(dependent);
-    }
-
-    FakeDevice device;
-    FakeInterface iface{&device};
-};
+    dependent->addDependency(dependency);
+    dependency->addDependent(dependent);
+}
 
 TEST_F(DevicePropertyTest, ReadWriteIsCachedMutableIsNot)
 {
-    auto* th = addInt("th");
+    auto* th = make<DevicePropertyInt>("th");
     iface.registers["th"] = "12";
-    EXPECT_EQ(iface.executeCommand("th", QStringList()), "12");
+    EXPECT_EQ(run("th"), "12");
     EXPECT_EQ(th->value(), QJsonValue(12));
     EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "th"), 1);
 
-    auto* count = addInt("tcicount", AccessMode::fromText("read_mutable"));
+    auto* count = make<DevicePropertyInt>("tcicount", AccessMode::fromText("read_mutable"));
     iface.registers["tcicount"] = "1";
-    EXPECT_EQ(iface.executeCommand("tcicount", QStringList()), "1");
+    EXPECT_EQ(run("tcicount"), "1");
     iface.registers["tcicount"] = "2";
     EXPECT_EQ(count->value(), QJsonValue(2));
     EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "tcicount"), 2);
 }
 
-TEST_F(DevicePropertyTest, WritesThatFailChangeNothing)
+TEST_F(DevicePropertyTest, ReadOnlyWritesAndBadValuesSendNothing)
 {
-    auto* gainmax = addInt("gainmax", AccessMode::Read);
-    EXPECT_EQ(iface.executeCommand("gainmax", {"3"}), "Property is not writable");
+    auto* gainmax = make<DevicePropertyInt>("gainmax", AccessMode::Read);
+    EXPECT_EQ(run("gainmax", {"3"}), "Property is not writable");
     gainmax->setValue(QJsonValue(3));
-    EXPECT_TRUE(iface.log.isEmpty());
-
-    auto* th = addInt("th");
+    auto* th = make<DevicePropertyInt>("th");
     th->setValue(QJsonValue(QStringLiteral("not a number")));
     th->setValue(QJsonValue(QJsonArray{1}));
     EXPECT_TRUE(iface.log.isEmpty());
     th->setValue(QJsonValue(4.4));
     EXPECT_EQ(iface.registers["th"], "4");
-}
 
-TEST_F(DevicePropertyTest, MakeRequestFollowsTheState)
-{
-    auto* readOnly = addInt("dmp", AccessMode::Read);
-    readOnly->setRequestState(DeviceProperty::ActionRequested);
-    EXPECT_EQ(readOnly->makeRequest().type, CVNDeviceRequest::Get);
-    readOnly->setRequestState(DeviceProperty::ReplyReceived);
-    EXPECT_EQ(readOnly->makeRequest().type, CVNDeviceRequest::None);
-
-    auto* th = addInt("th");
-    th->setRequestState(DeviceProperty::ActionRequested);
-    const CVNDeviceRequest set = th->makeRequest();
-    EXPECT_EQ(set.type, CVNDeviceRequest::Set);
-    EXPECT_EQ(set.name, "th");
-    EXPECT_EQ(set.value.toInt(), 0);
+    // Asked to act, a read-only property reads; once answered, it asks nothing.
+    gainmax->setRequestState(DeviceProperty::ActionRequested);
+    EXPECT_EQ(gainmax->makeRequest().type, CVNDeviceRequest::Get);
+    gainmax->setRequestState(DeviceProperty::ReplyReceived);
+    EXPECT_EQ(gainmax->makeRequest().type, CVNDeviceRequest::None);
 }
 
 TEST_F(DevicePropertyTest, WriteRereadsDependentsTransitively)
 {
-    auto* th = addInt("th");
-    auto* thn = addInt("thn");
-    auto* thni = addInt("thni");
-    auto* far = addInt("far");
-    auto* other = addInt("other");
+    auto* th = make<DevicePropertyInt>("th");
+    auto* thn = make<DevicePropertyInt>("thn");
+    auto* thni = make<DevicePropertyInt>("thni");
+    auto* far = make<DevicePropertyInt>("far");
+    make<DevicePropertyInt>("other");
     for (DeviceProperty* a : {th, thn, thni})
         for (DeviceProperty* b : {th, thn, thni})
             if (a != b)
@@ -107,7 +70,7 @@ TEST_F(DevicePropertyTest, WriteRereadsDependentsTransitively)
     thni->addObserver(&recorder);
     iface.registers["thni"] = "9";
 
-    EXPECT_EQ(iface.executeCommand("th", {"20"}), "20");
+    EXPECT_EQ(run("th", {"20"}), "20");
     EXPECT_EQ(iface.countOf(CVNDeviceRequest::Set, "th"), 1);
     EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "thn"), 1);
     EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "thni"), 1);
@@ -116,18 +79,15 @@ TEST_F(DevicePropertyTest, WriteRereadsDependentsTransitively)
     EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "other"), 0);
     EXPECT_EQ(recorder.changed, QStringList{"thni"});
     EXPECT_EQ(thni->value(), QJsonValue(9));
-    (void)other;
     thni->removeObserver(&recorder);
 }
 
 TEST_F(DevicePropertyTest, DeviceErrorIsReadUntilAGoodReply)
 {
-    auto* th = addInt("th");
+    auto* th = make<DevicePropertyInt>("th");
     iface.registers["th"] = "15";
-    EXPECT_EQ(iface.executeCommand("th", QStringList()), "15");
-    iface.registers["th"] = "ERROR 12";
-    th->setRequestState(DeviceProperty::Idle);
-    EXPECT_EQ(iface.executeCommand("th", QStringList()), "ERROR 12");
+    EXPECT_EQ(run("th"), "15");
+    EXPECT_EQ(reread(th, "ERROR 12"), "ERROR 12");
     EXPECT_EQ(th->requestState(), DeviceProperty::Idle);
     iface.registers["th"] = "16";
     // value() asks again (state 0) and the good reply clears the error.
@@ -143,44 +103,28 @@ TEST_F(DevicePropertyTest, DeviceErrorIsReadUntilAGoodReply)
 
 TEST_F(DevicePropertyTest, RefusedWriteAnswersTheDeviceWordsAndRereads)
 {
-    auto* th = addInt("th");
+    auto* th = make<DevicePropertyInt>("th");
     iface.registers["th"] = "40";
-    EXPECT_EQ(iface.executeCommand("th", QStringList()), "40");
+    EXPECT_EQ(run("th"), "40");
     iface.refusals["th"] = "error: out of range";
     // The read that follows a write must not hide the refusal.
-    EXPECT_EQ(iface.executeCommand("th", {"999"}), "error: out of range");
+    EXPECT_EQ(run("th", {"999"}), "error: out of range");
     iface.refusals.clear();
     // The refused value is not trusted: the next read asks the device.
     EXPECT_EQ(th->value(), QJsonValue(40));
 }
 
-TEST_F(DevicePropertyTest, ClosedDeviceSendsNothing)
+TEST_F(DevicePropertyTest, ClosedDeviceSendsNothingAndClosingIsReported)
 {
-    addInt("th");
-    device.m_open = false;
-    EXPECT_EQ(iface.executeCommand("th", {"5"}), "5");
-    EXPECT_TRUE(iface.log.isEmpty());
-}
-
-TEST_F(DevicePropertyTest, DeviceNoLongerOpenIsReported)
-{
-    auto* th = addInt("th");
+    auto* th = make<DevicePropertyInt>("th");
     QSignalSpy spy(&iface, &CVNDeviceInterface::deviceInvalidated);
     iface.closeOnExchange = true;
     (void)th->value();
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.first().first().value<CVNDevice*>(), &device);
-}
-
-TEST_F(DevicePropertyTest, RequestIdsCount)
-{
-    addInt("a");
-    addInt("b");
-    (void)iface.entity("a")->kind();
-    static_cast<CVNProperty*>(iface.entity("a"))->value();
-    static_cast<CVNProperty*>(iface.entity("b"))->value();
-    ASSERT_EQ(iface.log.size(), 2);
-    EXPECT_EQ(iface.log[0].id + 1, iface.log[1].id);
+    iface.log.clear();
+    EXPECT_EQ(run("th", {"5"}), "5");
+    EXPECT_TRUE(iface.log.isEmpty());
 }
 
 TEST_F(DevicePropertyTest, DescribeAndObservers)
@@ -201,50 +145,22 @@ TEST_F(DevicePropertyTest, DescribeAndObservers)
     EXPECT_EQ(recorder.destroyed, QStringList{"temp"});
 }
 
-TEST_F(DevicePropertyTest, Placeholders)
-{
-    DevicePropertyNull property(&iface);
-    CVNEntityContext context;
-    context.arguments = QStringList{"1"};
-    EXPECT_EQ(property.execute(context), "null_device");
-    EXPECT_EQ(property.name(), "null_device");
-    EXPECT_TRUE(property.value().isNull());
-    EXPECT_EQ(property.makeRequest().type, CVNDeviceRequest::None);
-
-    DeviceFunctionNull function(&iface);
-    EXPECT_EQ(function.execute(context), "null_device");
-    EXPECT_EQ(function.command(), "null_command");
-    EXPECT_EQ(function.result(), QJsonValue(QJsonObject{{"value", "null_function"}}));
-    EXPECT_TRUE(iface.log.isEmpty());
-}
-
-class DeviceFunctionTest : public DevicePropertyTest
-{
-protected:
-    DeviceFunction* addFunction(const QString& name, const QString& argumentText)
-    {
-        auto* function = new DeviceFunction(&iface, name, name, QString(), argumentText);
-        iface.addEntity(name, function);
-        return function;
-    }
-};
-
-TEST_F(DeviceFunctionTest, PlainCallAndError)
+TEST_F(DevicePropertyTest, FunctionPlainCallAndError)
 {
     auto* dreset = addFunction("dreset", "[dfu]");
-    EXPECT_EQ(iface.executeCommand("dreset", {"dfu"}), "done dfu");
+    EXPECT_EQ(run("dreset", {"dfu"}), "done dfu");
     EXPECT_EQ(iface.log.last().type, CVNDeviceRequest::Call);
     EXPECT_EQ(iface.log.last().arguments, QVariantList{"dfu"});
     EXPECT_EQ(dreset->result(), QJsonValue("done dfu"));
 
     iface.registers["dreset"] = "Error: busy";
-    EXPECT_EQ(iface.executeCommand("dreset", QStringList()), "Error: busy");
+    EXPECT_EQ(run("dreset"), "Error: busy");
     dreset->call(QJsonArray{1, "x"});
     EXPECT_EQ(iface.log.last().arguments, (QVariantList{1.0, "x"}));
-    EXPECT_EQ(iface.executeCommand("nothing", QStringList()), "unknow command");
+    EXPECT_EQ(run("nothing"), "unknow command");
 }
 
-TEST_F(DeviceFunctionTest, FileUpload)
+TEST_F(DevicePropertyTest, FunctionFileUpload)
 {
     auto* upload = addFunction("image_upload", "FILE path");
     ASSERT_TRUE(upload->isFileUpload());
@@ -267,7 +183,7 @@ TEST_F(DeviceFunctionTest, FileUpload)
     EXPECT_EQ(iface.log.last().arguments, QVariantList{QByteArray("xyz")});
 }
 
-TEST_F(DeviceFunctionTest, FileDownload)
+TEST_F(DevicePropertyTest, FunctionFileDownload)
 {
     auto* download = addFunction("image_download", "file");
     CVNEntityContext context;

@@ -1,11 +1,25 @@
 #pragma once
 
 #include "device/device.h"
+#include "interface/accessmode.h"
+#include "interface/devicefunction.h"
 #include "interface/deviceinterface.h"
+#include "interface/deviceproperty.h"
 
 #include <QHash>
 #include <QList>
 #include <QVariant>
+#include <gtest/gtest.h>
+
+// Records the names of the properties that changed or went away.
+class Recorder : public CVNPropertyObserver
+{
+public:
+    void propertyChanged(CVNProperty* property) override { changed.append(property->name()); }
+    void propertyDestroyed(CVNProperty* property) override { destroyed.append(property->name()); }
+    QStringList changed;
+    QStringList destroyed;
+};
 
 // A controller without hardware: open or not, with fixed identity.
 class FakeDevice : public CVNDevice
@@ -14,9 +28,7 @@ class FakeDevice : public CVNDevice
 public:
     explicit FakeDevice(CVNDeviceKind kind = CVNDeviceKind::Hid, quint16 productType = 2,
                         const QString& firmware = QStringLiteral("2.005"))
-        : m_kind(kind), m_productType(productType), m_firmware(firmware)
-    {
-    }
+        : m_kind(kind), m_productType(productType), m_firmware(firmware) {}
     bool isOpen() const override { return m_open; }
     CVNDeviceKind kind() const override { return m_kind; }
     QString serialNumber() const override { return QStringLiteral("0200000001A3"); }
@@ -73,21 +85,14 @@ public:
         return {{request.id, reply}};
     }
 
-    // Writes the controller refuses, by name: answered with this text, the
-    // register unchanged.
-    QHash<QString, QString> refusals;
-
     static QString textOf(const QVariant& value)
     {
         if (value.type() == QVariant::Bool)
             return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-        if (value.type() == QVariant::List) {
-            QStringList words;
-            for (const QVariant& element : value.toList())
-                words.append(element.toString());
-            return words.join(QLatin1Char(' '));
-        }
-        return value.toString();
+        QStringList words;
+        for (const QVariant& element : value.toList())
+            words.append(element.toString());
+        return value.type() == QVariant::List ? words.join(QLatin1Char(' ')) : value.toString();
     }
 
     int countOf(quint8 type, const QString& name) const
@@ -99,6 +104,38 @@ public:
     }
 
     QHash<QString, QString> registers;
+    // Writes the controller refuses, by name: answered with this text, the register unchanged.
+    QHash<QString, QString> refusals;
     QList<CVNDeviceRequest> log;
     bool closeOnExchange = false;
+};
+
+// A fake interface with helpers to add entities and run commands.
+class InterfaceTest : public ::testing::Test
+{
+protected:
+    template <typename T>
+    T* make(const QString& name, int mode = AccessMode::ReadWrite)
+    {
+        auto* property = new T(&iface, name, QStringLiteral("d"), name, mode);
+        iface.addEntity(name, property);
+        return property;
+    }
+    DeviceFunction* addFunction(const QString& name, const QString& argumentText)
+    {
+        auto* function = new DeviceFunction(&iface, name, name, QString(), argumentText);
+        iface.addEntity(name, function);
+        return function;
+    }
+    QString run(const QString& command, const QStringList& words = {}) { return iface.executeCommand(command, words); }
+    // Answers the next read from the register instead of the cache.
+    QString reread(DeviceProperty* property, const QString& registerText)
+    {
+        iface.registers[property->name()] = registerText;
+        property->setRequestState(DeviceProperty::Idle);
+        return run(property->name());
+    }
+
+    FakeDevice device;
+    FakeInterface iface{&device};
 };
