@@ -28,6 +28,4 @@ struct CheckedDescription {
 // Number of listed names of a view that the description defines, counted once.
 [[nodiscard]] int builtViewSize(const CheckedDescription& description, const QString& view);
 
-[[nodiscard]] bool isFunctionType(const QString& type);
-
 }  // namespace descriptions

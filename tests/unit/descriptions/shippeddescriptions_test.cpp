@@ -1,16 +1,45 @@
 // The shipped descriptions: strict validity, the counts of the resource
 // table, the view lists, the reproduced quirks, and the resource file.
-#include "shipped.h"
+#include "descriptioncheck.h"
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace descriptions;
 
 namespace {
+
+struct ShippedRow {
+    const char* resource;
+    int entities;  // distinct names
+    int basic;
+    int corvaneLink;
+};
+
+const QList<ShippedRow> kShipped{
+    {"2-1_009-hid", 2, 2, 2},   {"2-2_000-hid", 2, 2, 2},   {"2-2_004-hid", 76, 36, 32}, {"2-2_005-hid", 75, 34, 32},
+    {"4-2_001-hid", 2, 2, 2},   {"4-2_003-hid", 72, 34, 31}, {"4-2_004-hid", 76, 34, 31}, {"4-2_005-hid", 76, 35, 31},
+    {"c-2_000-hid", 2, 2, 2},   {"c-2_002-hid", 62, 35, 25}, {"c-2_004-hid", 65, 32, 25}, {"c-2_005-hid", 66, 32, 25},
+    {"20-1_000-hid", 2, 2, 2},  {"3-dfu", 1, 1, 1},          {"5-dfu", 1, 1, 1},          {"d-dfu", 1, 1, 1},
+    {"dfu", 1, 1, 1},
+};
+
+const QString kFolder = QStringLiteral(CORVANE_SOURCE_DIR "/resources/devices-interfaces-resources/");
+
+QByteArray shippedJson(const QString& resource)
+{
+    QFile file(kFolder + resource + ".json");
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Lyn 2.003 keeps the tuning sequence in its view without offering it.
+CheckedDescription loadShipped(const QString& resource)
+{
+    return checkDescription(shippedJson(resource),
+                            resource == "4-2_003-hid" ? QSet<QString>{"tune_vasta"} : QSet<QString>{});
+}
 
 const QStringList kVastaBasic{
     "th", "gain", "thn", "thni", "tcstrong", "bmode", "tblobrej", "tidlee", "shield_vasta",
@@ -28,15 +57,11 @@ const QStringList kTwinPointLink{
     "grid_test", "shield_twin_point", "ssave", "tcenable", "tctlrc", "thni", "ttsmooth", "tmax",
     "touches", "tuio"};
 
-QStringList replaced(QStringList list, const QString& from, const QString& to)
+// The list with a name replaced and some names dropped.
+QStringList adapted(QStringList list, const QString& shield, const QStringList& dropped)
 {
-    list.replaceInStrings(QRegularExpression("^" + from + "$"), to);
-    return list;
-}
-
-QStringList without(QStringList list, const QStringList& names)
-{
-    for (const QString& name : names)
+    list.replaceInStrings(QRegularExpression("^shield_vasta$"), shield);
+    for (const QString& name : dropped)
         list.removeAll(name);
     return list;
 }
@@ -48,33 +73,15 @@ std::string joined(const QStringList& list)
 
 }  // namespace
 
-TEST(ShippedDescriptions, EveryFileIsStrictlyValid)
+TEST(ShippedDescriptions, EveryFileIsStrictlyValidWithTheTableCounts)
 {
-    for (const ShippedRow& row : shippedTable()) {
+    for (const ShippedRow& row : kShipped) {
         const CheckedDescription d = loadShipped(row.resource);
         EXPECT_TRUE(d.problems.isEmpty()) << row.resource << ": " << joined(d.problems);
-    }
-}
-
-TEST(ShippedDescriptions, CountsMatchTheResourceTable)
-{
-    for (const ShippedRow& row : shippedTable()) {
-        const CheckedDescription d = loadShipped(row.resource);
         EXPECT_EQ(d.names.size(), row.entities) << row.resource;
         EXPECT_EQ(builtViewSize(d, "basic"), row.basic) << row.resource;
         EXPECT_EQ(builtViewSize(d, "corvane_link"), row.corvaneLink) << row.resource;
     }
-}
-
-TEST(ShippedDescriptions, FolderHoldsExactlyTheTable)
-{
-    QStringList expected;
-    for (const ShippedRow& row : shippedTable())
-        expected << QString(row.resource) + ".json";
-    QStringList present = QDir(descriptionFolder()).entryList({"*.json"}, QDir::Files);
-    expected.sort();
-    present.sort();
-    EXPECT_EQ(present, expected) << joined(present);
 }
 
 TEST(ShippedDescriptions, ViewsOfFirmware2005AreTheProductLists)
@@ -86,11 +93,9 @@ TEST(ShippedDescriptions, ViewsOfFirmware2005AreTheProductLists)
     };
     const QList<Expected> cases{
         {"2-2_005-hid", kVastaBasic, kVastaLink},
-        {"4-2_005-hid", without(replaced(kVastaBasic, "shield_vasta", "shield_lyn"), {"tuio"}) + QStringList{"thbound", "fmode"},
-         without(replaced(kVastaLink, "shield_vasta", "shield_lyn"), {"infinity"})},
-        {"c-2_005-hid",
-         without(replaced(kVastaBasic, "shield_vasta", "shield_twin_point"), {"tblobrej", "blob_rejection", "tuio"})
-             + QStringList{"thbound"},
+        {"4-2_005-hid", adapted(kVastaBasic, "shield_lyn", {"tuio"}) + QStringList{"thbound", "fmode"},
+         adapted(kVastaLink, "shield_lyn", {"infinity"})},
+        {"c-2_005-hid", adapted(kVastaBasic, "shield_twin_point", {"tblobrej", "blob_rejection", "tuio"}) + QStringList{"thbound"},
          kTwinPointLink},
     };
     for (const Expected& e : cases) {
@@ -100,33 +105,19 @@ TEST(ShippedDescriptions, ViewsOfFirmware2005AreTheProductLists)
     }
 }
 
-TEST(ShippedDescriptions, OlderFirmwareViewsStayCloseToTheProductLists)
+TEST(ShippedDescriptions, VersionIsDeclaredAsFunctionThenReadOnlyString)
 {
-    for (const ShippedRow& row : shippedTable()) {
+    for (const ShippedRow& row : kShipped) {
         if (row.entities <= 2)
             continue;
         const CheckedDescription d = loadShipped(row.resource);
-        const QString shield = shieldOf(row.product);
-        EXPECT_TRUE(d.views.value("basic").contains(shield)) << row.resource;
-        EXPECT_TRUE(d.views.value("corvane_link").contains(shield)) << row.resource;
-        for (const QString& name : d.views.value("corvane_link")) {
-            const bool known = kVastaLink.contains(name) || name == shield;
-            EXPECT_TRUE(known) << row.resource << " corvane_link has " << name.toStdString();
-        }
-    }
-}
-
-TEST(ShippedDescriptions, VersionIsDeclaredAsFunctionThenReadOnlyString)
-{
-    for (const QString& resource : fullDescriptions()) {
-        const CheckedDescription d = loadShipped(resource);
-        EXPECT_EQ(d.declarations.value("dversion"), 2) << resource.toStdString();
-        EXPECT_EQ(d.entities.value("dversion").value("type").toString(), "String") << resource.toStdString();
-        EXPECT_EQ(d.entities.value("dversion").value("access_mode").toString(), "read") << resource.toStdString();
-        const bool lyn = resource.startsWith("4-");
-        EXPECT_EQ(d.declarations.value("fpsnr"), lyn ? 2 : 1) << resource.toStdString();
-        EXPECT_EQ(d.entities.value("fpsnr").value("type").toString(), lyn ? "String" : "Function")
-            << resource.toStdString();
+        EXPECT_EQ(d.declarations.value("dversion"), 2) << row.resource;
+        EXPECT_EQ(d.entities.value("dversion").value("type").toString(), "String") << row.resource;
+        EXPECT_EQ(d.entities.value("dversion").value("access_mode").toString(), "read") << row.resource;
+        // Only Lyn re-declares fpsnr as a text as well.
+        const bool lyn = QString(row.resource).startsWith("4-");
+        EXPECT_EQ(d.declarations.value("fpsnr"), lyn ? 2 : 1) << row.resource;
+        EXPECT_EQ(d.entities.value("fpsnr").value("type").toString(), lyn ? "String" : "Function") << row.resource;
     }
 }
 
@@ -136,63 +127,7 @@ TEST(ShippedDescriptions, Lyn2003ViewNamesTheTuningSequenceItLacks)
     EXPECT_FALSE(d.entities.contains("tune_vasta"));
     EXPECT_TRUE(d.views.value("corvane_link").contains("tune_vasta"));
     // Without the tolerance the same file is rejected, so the check is real.
-    QFile file(descriptionFolder() + "4-2_003-hid.json");
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_FALSE(checkDescription(file.readAll()).problems.isEmpty());
-}
-
-TEST(ShippedDescriptions, FirmwareSpecificEntities)
-{
-    for (const QString& resource : fullDescriptions()) {
-        const CheckedDescription d = loadShipped(resource);
-        EXPECT_EQ(d.entities.contains("fsglass"), resource == "c-2_002-hid") << resource.toStdString();
-        if (!d.entities.contains("foilh"))
-            continue;
-        const QJsonObject foilh = d.entities.value("foilh");
-        if (resource == "2-2_005-hid") {
-            EXPECT_EQ(foilh.value("type").toString(), "Enum");
-            EXPECT_EQ(foilh.value("values").toArray(), (QJsonArray{"status", "start", "stop"}));
-        } else {
-            EXPECT_EQ(foilh.value("type").toString(), "String") << resource.toStdString();
-        }
-    }
-}
-
-TEST(ShippedDescriptions, SmallDescriptionsHoldResetAndVersionOrTheUpload)
-{
-    for (const ShippedRow& row : shippedTable()) {
-        const CheckedDescription d = loadShipped(row.resource);
-        if (row.entities == 2) {
-            EXPECT_EQ(d.names, (QStringList{"dreset", "dversion"})) << row.resource;
-            EXPECT_EQ(d.entities.value("dreset").value("arg_exp").toString(), "[dfu]") << row.resource;
-            EXPECT_EQ(d.entities.value("dversion").value("type").toString(), "Function") << row.resource;
-        } else if (row.entities == 1) {
-            const QJsonObject upload = d.entities.value("firmware_upload");
-            EXPECT_EQ(upload.value("type").toString(), "FirmwareUpload") << row.resource;
-            EXPECT_EQ(upload.value("command").toString(), "firmware-upload") << row.resource;
-            EXPECT_EQ(upload.value("access_mode").toString(), "write") << row.resource;
-        }
-    }
-}
-
-TEST(ShippedDescriptions, QrcListsEveryDescriptionUnderItsName)
-{
-    QFile qrc(QStringLiteral(CORVANE_SOURCE_DIR "/resources/devices_interfaces.qrc"));
-    ASSERT_TRUE(qrc.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(qrc.readAll());
-    EXPECT_TRUE(text.contains("<qresource prefix=\"/devices-interfaces-resources\">"));
-    const QRegularExpression entry("<file alias=\"([^\"]+)\">devices-interfaces-resources/([^<]+)</file>");
-    QStringList listed;
-    for (auto it = entry.globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        EXPECT_EQ(m.captured(1), m.captured(2));
-        listed << m.captured(2);
-    }
-    EXPECT_EQ(text.count("<file"), listed.size()) << "every file entry needs an alias";
-    QStringList present = QDir(descriptionFolder()).entryList({"*.json"}, QDir::Files);
-    listed.sort();
-    present.sort();
-    EXPECT_EQ(listed, present) << joined(listed);
+    EXPECT_FALSE(checkDescription(shippedJson("4-2_003-hid")).problems.isEmpty());
 }
 
 static void initResources()
@@ -200,15 +135,21 @@ static void initResources()
     Q_INIT_RESOURCE(devices_interfaces);
 }
 
-TEST(ShippedDescriptions, CompiledResourcesEqualTheFiles)
+// The folder holds exactly the table, and the compiled resource carries each
+// file under its own name with the same bytes.
+TEST(ShippedDescriptions, FolderAndCompiledResourceHoldEveryFile)
 {
     initResources();
-    for (const ShippedRow& row : shippedTable()) {
+    QStringList expected;
+    for (const ShippedRow& row : kShipped) {
         const QString name = QString(row.resource) + ".json";
+        expected << name;
         QFile compiled(":/devices-interfaces-resources/" + name);
-        QFile source(descriptionFolder() + name);
         ASSERT_TRUE(compiled.open(QIODevice::ReadOnly)) << row.resource;
-        ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << row.resource;
-        EXPECT_EQ(compiled.readAll(), source.readAll()) << row.resource;
+        EXPECT_EQ(compiled.readAll(), shippedJson(row.resource)) << row.resource;
     }
+    QStringList present = QDir(kFolder).entryList({"*.json"}, QDir::Files);
+    expected.sort();
+    present.sort();
+    EXPECT_EQ(present, expected) << joined(present);
 }
