@@ -43,13 +43,34 @@ protected:
         return finished.first().first().toInt();
     }
 
+    // What the client printed since the last call.
     QString printed()
     {
         client->output().flush();
-        return text;
+        const QString result = text;
+        text.clear();
+        return result;
+    }
+
+    // Asks the client for `ask` (help table or version), which it first has to
+    // fetch from the service; returns the result of the second, answered call.
+    template <typename Value>
+    int fetched(void (CVNApplicationClient::*ask)(int&, Value&), void (CVNApplicationClient::*ready)(int),
+                Value& value)
+    {
+        QSignalSpy spy(client.get(), ready);
+        int result = 0;
+        (client.get()->*ask)(result, value);
+        EXPECT_EQ(result, CVNOptionResult::Wait);
+        if (result == CVNOptionResult::Wait && spy.wait(kWaitMs)) {
+            readyCode = spy.first().first().toInt();
+            (client.get()->*ask)(result, value);
+        }
+        return result;
     }
 
     QString text;
+    int readyCode = -1;
     CVNPendingOptionList options;
     std::unique_ptr<CVNApplicationClient> client;
 };
@@ -63,16 +84,10 @@ QString serviceEndpoint(StandInService& service)
 TEST_F(ClientTest, HelpComesFromTheServiceMergedWithTheLocalOptions)
 {
     StandInService service;
-    QSignalSpy ready(client.get(), &CVNApplicationClient::helpTableReady);
     CVNHelpTable table;
-    int result = 0;
-    client->helpTable(result, table);
-    ASSERT_EQ(result, CVNOptionResult::Wait);
-    ASSERT_TRUE(ready.wait(kWaitMs));
-    EXPECT_EQ(ready.first().first().toInt(), CVNOptionResult::Processed);
-
-    client->helpTable(result, table);
-    EXPECT_EQ(result, CVNOptionResult::Processed);
+    EXPECT_EQ(fetched(&CVNApplicationClient::helpTable, &CVNApplicationClient::helpTableReady, table),
+              CVNOptionResult::Processed);
+    EXPECT_EQ(readyCode, CVNOptionResult::Processed);
     ASSERT_EQ(table.value("Session").size(), 2);
     EXPECT_TRUE(table.value("Session").at(0).startsWith("      --echo=WORDS "));
     ASSERT_EQ(table.value("Connection").size(), 4);
@@ -87,14 +102,9 @@ TEST_F(ClientTest, HelpComesFromTheServiceMergedWithTheLocalOptions)
 TEST_F(ClientTest, VersionJoinsTheLocalAndTheSessionText)
 {
     StandInService service;
-    QSignalSpy ready(client.get(), &CVNApplicationClient::versionReady);
     QString version;
-    int result = 0;
-    client->version(result, version);
-    ASSERT_EQ(result, CVNOptionResult::Wait);
-    ASSERT_TRUE(ready.wait(kWaitMs));
-    client->version(result, version);
-    EXPECT_EQ(result, CVNOptionResult::Processed);
+    EXPECT_EQ(fetched(&CVNApplicationClient::version, &CVNApplicationClient::versionReady, version),
+              CVNOptionResult::Processed);
     EXPECT_EQ(version, "Protocol Communication v1.0.0\nSession Manager 1.0.0\nNo Device found");
 }
 
@@ -109,7 +119,6 @@ TEST_F(ClientTest, CliRoundTripPrintsTheOutputAndKeepsWhatTheServiceLeft)
     const QJsonObject request = service.requests.last();
     EXPECT_EQ(request["cli"].toObject()["parser"].toArray().size(), 3);
 
-    text.clear();
     EXPECT_EQ(run({ "--fail", "--echo", "later" }), CVNOptionResult::Error);
     EXPECT_EQ(printed(), "Something went Error\n");
     EXPECT_EQ(options.names(), QStringList{ "echo" });
@@ -135,7 +144,6 @@ TEST_F(ClientTest, FileReadForTheServiceAndTheCommandRepeated)
     EXPECT_EQ(file["filename"].toString(), path);
     EXPECT_EQ(file["result"].toString(), "File read successful");
 
-    text.clear();
     EXPECT_EQ(run({ "--upload", dir.filePath("missing") }), CVNOptionResult::Finished);
     EXPECT_EQ(printed(), "Cannot open file to " + dir.filePath("missing") + "\n");
 }
@@ -154,7 +162,6 @@ TEST_F(ClientTest, FileWrittenForTheServiceOrNothingLeftBehind)
     const QJsonObject repeated = service.requests.last()["cli"].toObject()["parser"].toArray().first().toObject();
     EXPECT_TRUE(repeated["file_operations"].toArray().first().toObject()["data"].toString().isEmpty());
 
-    text.clear();
     const QString unwritable = dir.filePath("no-such-folder/out.set");
     EXPECT_EQ(run({ "--download", unwritable }), CVNOptionResult::Finished);
     EXPECT_EQ(printed(), "Cannot write to file to " + unwritable + "\n");
@@ -176,12 +183,10 @@ TEST_F(ClientTest, HostPingAndListHosts)
     EXPECT_EQ(printed(), "Connected to service: " + serviceEndpoint(service) + "\n");
     ASSERT_NE(client->currentConnection(), nullptr);
 
-    text.clear();
     EXPECT_EQ(run({ "--ping" }), CVNOptionResult::Processed);
-    EXPECT_TRUE(printed().startsWith("Host 127.0.0.1 is alive. Time=")) << printed().toStdString();
-    EXPECT_TRUE(printed().endsWith("ms\n"));
+    const QString ping = printed();
+    EXPECT_TRUE(ping.startsWith("Host 127.0.0.1 is alive. Time=") && ping.endsWith("ms\n")) << ping.toStdString();
 
-    text.clear();
     EXPECT_EQ(run({ "-m", "50" }), CVNOptionResult::Processed);
     EXPECT_EQ(printed(), "Reachable hosts:\n\tService " + serviceEndpoint(service) + "\n");
 }
@@ -191,11 +196,9 @@ TEST_F(ClientTest, HostThatNeverAnswersAndMalformedHosts)
     EXPECT_EQ(run({ "--host", "10.0.0.7", "100" }), CVNOptionResult::Error);
     EXPECT_EQ(printed(), "Service not found: 10.0.0.7\n");
 
-    text.clear();
     EXPECT_EQ(run({ "-a", "http://exa mple" }), CVNOptionResult::Error);
     EXPECT_EQ(printed(), "Invalid URL: http://exa mple\n");
 
-    text.clear();
     EXPECT_EQ(run({ "-a", "10.0.0.7", "soon" }), CVNOptionResult::Error);
     EXPECT_EQ(printed(), "Invalid arguments\n");
 }
@@ -203,18 +206,12 @@ TEST_F(ClientTest, HostThatNeverAnswersAndMalformedHosts)
 TEST_F(ClientTest, NoServiceFound)
 {
     client->setConnectionTimeout(200);
-    QSignalSpy ready(client.get(), &CVNApplicationClient::helpTableReady);
     CVNHelpTable table;
-    int result = 0;
-    client->helpTable(result, table);
-    ASSERT_EQ(result, CVNOptionResult::Wait);
-    ASSERT_TRUE(ready.wait(kWaitMs));
-    client->helpTable(result, table);
-    EXPECT_EQ(result, CVNOptionResult::Processed);
+    EXPECT_EQ(fetched(&CVNApplicationClient::helpTable, &CVNApplicationClient::helpTableReady, table),
+              CVNOptionResult::Processed);
     EXPECT_EQ(table.keys(), QStringList{ "Connection" }) << "the local options are still shown";
     EXPECT_EQ(printed(), "No service found\n");
 
-    text.clear();
     EXPECT_EQ(run({ "--echo", "x" }), CVNOptionResult::Error);
     EXPECT_EQ(printed(), "Service timeout\n");
     EXPECT_EQ(options.names(), QStringList{ "echo" });
@@ -225,13 +222,11 @@ TEST_F(ClientTest, DiscoverNetworkSwitchesAndStoresTheListenAddress)
     EXPECT_EQ(run({ "--discover-network", "maybe" }), CVNOptionResult::Error);
     EXPECT_EQ(printed(), "Invalid arguments\n");
 
-    text.clear();
     EXPECT_EQ(run({ "--discover-network=YES" }), CVNOptionResult::Processed);
     EXPECT_EQ(printed(), "True, looking for network clients.\n");
     EXPECT_EQ(client->comManager().listenAddress(), QHostAddress::Any);
     EXPECT_EQ(QSettings().value("CLIClient/communication/listen-type").toInt(), 4);
 
-    text.clear();
     EXPECT_EQ(run({ "--discover-network", "0" }), CVNOptionResult::Processed);
     EXPECT_EQ(printed(), "False, looking for localhost clients only.\n");
     EXPECT_EQ(QSettings().value("CLIClient/communication/listen-type").toInt(), 2);

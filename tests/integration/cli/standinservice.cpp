@@ -9,17 +9,17 @@
 
 StandInService::StandInService()
     : m_manager(Service)
-    , m_executer(QStringLiteral("Session"))
+    , m_executer("Session")
     , m_stream(&m_text)
 {
     m_executer.addOption(new CVNCommandLineOptionCallback(
-        { QStringLiteral("echo") }, QStringLiteral("Echo the words."), QStringLiteral("WORDS"),
+        { "echo" }, "Echo the words.", "WORDS",
         [](int& result, const QStringList& values, CVNCommandLineContext& context) {
             context.output() << values.join(QLatin1Char(' ')) << "\n";
             result = CVNOptionResult::Processed;
         }));
     m_executer.addOption(new CVNCommandLineOptionCallback(
-        { QStringLiteral("fail") }, QStringLiteral("Fail."), QString(),
+        { "fail" }, "Fail.", QString(),
         [](int& result, const QStringList&, CVNCommandLineContext& context) {
             context.output() << "Something went Error";
             result = CVNOptionResult::Error;
@@ -57,8 +57,7 @@ void StandInService::readFrom(CVNComConnection* connection)
         const QJsonObject request = document->object();
         requests.append(request);
         bool hangUp = false;
-        const QJsonObject reply = answer(request, connection, hangUp);
-        emit requestReceived();
+        const QJsonObject reply = answer(request, hangUp);
         if (hangUp) {
             connection->disconnectFromHost();
             return;
@@ -67,22 +66,21 @@ void StandInService::readFrom(CVNComConnection* connection)
     }
 }
 
-QJsonObject StandInService::answer(const QJsonObject& request, CVNComConnection* connection, bool& hangUp)
+QJsonObject StandInService::answer(const QJsonObject& request, bool& hangUp)
 {
-    (void)connection;
     QJsonObject reply;
-    if (request.contains(QStringLiteral("cli")))
-        reply.insert(QStringLiteral("cli"), answerCli(request.value(QStringLiteral("cli")).toObject(), hangUp));
-    if (request.contains(QStringLiteral("actions")))
-        reply.insert(QStringLiteral("reactions"), answerActions(request.value(QStringLiteral("actions")).toObject()));
+    if (request.contains("cli"))
+        reply.insert("cli", answerCli(request.value("cli").toObject(), hangUp));
+    if (request.contains("actions"))
+        reply.insert("reactions", answerActions(request.value("actions").toObject()));
     return reply;
 }
 
 QJsonObject StandInService::answerCli(const QJsonObject& cli, bool& hangUp)
 {
     CVNPendingOptionList options;
-    options.fromJson(cli.value(QStringLiteral("parser")).toArray());
-    if (!options.isEmpty() && options.first().name == QLatin1String("hang")) {
+    options.fromJson(cli.value("parser").toArray());
+    if (!options.isEmpty() && options.first().name == "hang") {
         hangUp = true;
         return QJsonObject();
     }
@@ -90,9 +88,9 @@ QJsonObject StandInService::answerCli(const QJsonObject& cli, bool& hangUp)
     int result = 0;
     consumeOptions(result, options);
     m_stream.flush();
-    return QJsonObject{ { QStringLiteral("output"), QJsonArray::fromStringList(m_text.split(QLatin1Char('\n'))) },
-                        { QStringLiteral("parser"), options.toJson() },
-                        { QStringLiteral("status"), CVNOptionResult::name(result) } };
+    return QJsonObject{ { "output", QJsonArray::fromStringList(m_text.split(QLatin1Char('\n'))) },
+                        { "parser", options.toJson() },
+                        { "status", CVNOptionResult::name(result) } };
 }
 
 void StandInService::consumeOptions(int& result, CVNPendingOptionList& options)
@@ -110,8 +108,8 @@ bool StandInService::fileOption(int& result, CVNPendingOptionList& options)
     if (options.isEmpty())
         return false;
     CVNPendingOption& option = options.first();
-    const bool upload = option.name == QLatin1String("upload");
-    if (!upload && option.name != QLatin1String("download"))
+    const bool upload = option.name == "upload";
+    if (!upload && option.name != "download")
         return false;
     const QString path = option.values.value(0);
     if (option.fileOperations.isEmpty()) {
@@ -123,7 +121,7 @@ bool StandInService::fileOption(int& result, CVNPendingOptionList& options)
         return true;
     }
     const CVNFileOperation operation = options.takeFirst().fileOperations.value(path);
-    if (upload && operation.result == QLatin1String("File read successful")) {
+    if (upload && operation.result == "File read successful") {
         uploaded = operation.data;
         m_stream << "uploaded " << operation.data.size() << " bytes\n";
     } else {
@@ -136,20 +134,20 @@ bool StandInService::fileOption(int& result, CVNPendingOptionList& options)
 QJsonObject StandInService::answerActions(const QJsonObject& actions)
 {
     QJsonArray list;
-    for (const QJsonValue& value : actions.value(QStringLiteral("list")).toArray()) {
-        const QString key = value.toObject().value(QStringLiteral("key")).toString();
-        QJsonObject reaction{ { QStringLiteral("key"), key } };
-        if (key == QLatin1String("help"))
-            reaction.insert(QStringLiteral("value"), CVNHelp::toJson(m_executer.help()));
-        else if (key == QLatin1String("version"))
-            reaction.insert(QStringLiteral("value"), QStringLiteral("Session Manager 1.0.0\nNo Device found"));
-        else if (key == QLatin1String("ping"))
-            reaction.insert(QStringLiteral("value"), QStringLiteral("alive"));
+    for (const QJsonValue& value : actions.value("list").toArray()) {
+        const QString key = value.toObject().value("key").toString();
+        QJsonObject reaction{ { "key", key } };
+        if (key == "help")
+            reaction.insert("value", CVNHelp::toJson(m_executer.help()));
+        else if (key == "version")
+            reaction.insert("value", "Session Manager 1.0.0\nNo Device found");
+        else if (key == "ping")
+            reaction.insert("value", "alive");
         else
-            reaction.insert(QStringLiteral("error"), QStringLiteral("action not found"));
+            reaction.insert("error", "action not found");
         list.append(reaction);
     }
-    return QJsonObject{ { QStringLiteral("list"), list } };
+    return QJsonObject{ { "list", list } };
 }
 
 void StandInService::helpTable(int& result, CVNHelpTable& table)
@@ -160,6 +158,6 @@ void StandInService::helpTable(int& result, CVNHelpTable& table)
 
 void StandInService::version(int& result, QString& text)
 {
-    text = QStringLiteral("Session Manager 1.0.0\n");
+    text = "Session Manager 1.0.0\n";
     result = CVNOptionResult::Processed;
 }

@@ -32,20 +32,16 @@ public:
     void version(int& result, QString& text) override;
     QTextStream& output() override { return m_stream; }
 
-    CVNComManager& manager() { return m_manager; }
     quint16 port() const;
 
     QList<QJsonObject> requests;
     QByteArray uploaded;
     QByteArray downloadData = QByteArray("settings\x00\x01\x02 image", 17);
 
-signals:
-    void requestReceived();
-
 private:
     void adopt(CVNComConnection* connection);
     void readFrom(CVNComConnection* connection);
-    QJsonObject answer(const QJsonObject& request, CVNComConnection* connection, bool& hangUp);
+    QJsonObject answer(const QJsonObject& request, bool& hangUp);
     QJsonObject answerCli(const QJsonObject& cli, bool& hangUp);
     QJsonObject answerActions(const QJsonObject& actions);
     [[nodiscard]] bool fileOption(int& result, CVNPendingOptionList& options);

@@ -15,22 +15,32 @@ using namespace ServerTest;
 
 namespace {
 
-const QString kVasta = QStringLiteral("0200000001A3");
-const QString kVasta2 = QStringLiteral("0200000001B7");
+const QString kVasta = "0200000001A3";
+const QString kVasta2 = "0200000001B7";
+const QString kVastaSetup = "vasta:" + kVasta + ":2.005";
+const QString kVasta2Setup = "vasta:" + kVasta2 + ":2.005";
 
 QJsonObject act(const QString& key, const QJsonObject& extra = {})
 {
     QJsonObject action = extra;
-    action.insert(QStringLiteral("key"), key);
-    if (!action.contains(QStringLiteral("id")))
-        action.insert(QStringLiteral("id"), 1);
+    action.insert("key", key);
+    if (!action.contains("id"))
+        action.insert("id", 1);
     return action;
+}
+
+// The answer of device_lock: "value" is "lock" or "unlock".
+QJsonObject lockAnswer(TestClient& client, const QString& value, const QJsonObject& extra = {})
+{
+    QJsonObject action = extra;
+    action.insert("value", value);
+    return client.action(act("device_lock", action))["value"].toObject();
 }
 
 QStringList outputOf(const QJsonObject& cli)
 {
     QStringList lines;
-    for (const QJsonValue& line : cli.value(QStringLiteral("output")).toArray())
+    for (const QJsonValue& line : cli.value("output").toArray())
         lines.append(line.toString());
     return lines;
 }
@@ -47,7 +57,7 @@ struct ServiceOnSim : ::testing::Test
     std::unique_ptr<SimProcess> sim;
     std::unique_ptr<ServiceCore> core;
 
-    void startWith(const QStringList& setups)
+    void startWith(const QStringList& setups = {kVastaSetup})
     {
         sim = std::make_unique<SimProcess>(setups);
         ASSERT_TRUE(sim->isRunning());
@@ -73,56 +83,48 @@ struct ServiceOnSim : ::testing::Test
     }
 };
 
-TEST_F(ServiceOnSim, WorkedExampleReadsAndWritesGain)
+TEST_F(ServiceOnSim, WorkedExampleAndFunctionsNeedingTheDeviceMember)
 {
-    startWith({QStringLiteral("vasta:") + kVasta + QStringLiteral(":2.005")});
+    startWith();
     auto client = connectClient();
     ASSERT_TRUE(client);
 
-    QJsonObject answer = client->action(act(QStringLiteral("gain"), {{QStringLiteral("id"), 7}}));
+    QJsonObject answer = client->action(act("gain", {{"id", 7}}));
     EXPECT_EQ(answer, (QJsonObject{{"id", 7}, {"key", "gain"}, {"value", 3}}));
 
-    answer = client->action(act(QStringLiteral("gain"), {{QStringLiteral("id"), 8}, {QStringLiteral("value"), 5}}));
+    answer = client->action(act("gain", {{"id", 8}, {"value", 5}}));
     EXPECT_EQ(answer, (QJsonObject{{"id", 8}, {"key", "gain"}, {"value", 5}}));
-    EXPECT_EQ(sim->registerValue(kVasta, QStringLiteral("gain")), QStringLiteral("5"));
-    EXPECT_TRUE(sim->trafficHas(kVasta + QStringLiteral(" gain 5 -> 5")));
+    EXPECT_EQ(sim->registerValue(kVasta, "gain"), "5");
+    EXPECT_TRUE(sim->trafficHas(kVasta + " gain 5 -> 5"));
 
     // A null value only reads; a named device comes back in the answer.
-    answer = client->action(act(QStringLiteral("gain"), {{QStringLiteral("value"), QJsonValue::Null},
-                                                         {QStringLiteral("device"), kVasta}}));
-    EXPECT_EQ(answer.value(QStringLiteral("value")).toInt(), 5);
-    EXPECT_EQ(answer.value(QStringLiteral("device")).toString(), kVasta);
+    answer = client->action(act("gain", {{"value", QJsonValue::Null}, {"device", kVasta}}));
+    EXPECT_EQ(answer.value("value").toInt(), 5);
+    EXPECT_EQ(answer.value("device").toString(), kVasta);
 
     // Out of the domain: whatever the property makes of it, the answer is
     // what the controller holds afterwards.
-    answer = client->action(act(QStringLiteral("gain"), {{QStringLiteral("value"), 99}}));
-    EXPECT_EQ(QString::number(answer.value(QStringLiteral("value")).toInt()),
-              sim->registerValue(kVasta, QStringLiteral("gain")));
-}
+    answer = client->action(act("gain", {{"value", 99}}));
+    EXPECT_EQ(QString::number(answer.value("value").toInt()), sim->registerValue(kVasta, "gain"));
 
-TEST_F(ServiceOnSim, FunctionsNeedTheDeviceMember)
-{
-    startWith({QStringLiteral("vasta:") + kVasta + QStringLiteral(":2.005")});
-    auto client = connectClient();
-    ASSERT_TRUE(client);
+    // Functions need the "device" member, even an empty one.
+    answer = client->action(act("sversion"));
+    EXPECT_EQ(answer.value("error").toString(), "action not found");
 
-    QJsonObject answer = client->action(act(QStringLiteral("sversion")));
-    EXPECT_EQ(answer.value(QStringLiteral("error")).toString(), QStringLiteral("action not found"));
-
-    answer = client->action(act(QStringLiteral("sversion"), {{QStringLiteral("device"), QString()}}));
-    EXPECT_FALSE(answer.contains(QStringLiteral("error")));
-    EXPECT_EQ(answer.value(QStringLiteral("device")).toString(), QString());
-    EXPECT_TRUE(answer.contains(QStringLiteral("value")));
-    EXPECT_TRUE(sim->trafficHas(kVasta + QStringLiteral(" sversion")));
+    answer = client->action(act("sversion", {{"device", QString()}}));
+    EXPECT_FALSE(answer.contains("error"));
+    EXPECT_EQ(answer.value("device").toString(), QString());
+    EXPECT_TRUE(answer.contains("value"));
+    EXPECT_TRUE(sim->trafficHas(kVasta + " sversion"));
 
     // A device that is not there reaches nothing, not even the selected one.
-    answer = client->action(act(QStringLiteral("gain"), {{QStringLiteral("device"), QStringLiteral("0200000009ZZ")}}));
-    EXPECT_EQ(answer.value(QStringLiteral("error")).toString(), QStringLiteral("action not found"));
+    answer = client->action(act("gain", {{"device", "0200000009ZZ"}}));
+    EXPECT_EQ(answer.value("error").toString(), "action not found");
 }
 
 TEST_F(ServiceOnSim, RequestDocumentRulesOnTheWire)
 {
-    startWith({QStringLiteral("vasta:") + kVasta + QStringLiteral(":2.005")});
+    startWith();
     auto client = connectClient();
     ASSERT_TRUE(client);
 
@@ -137,7 +139,7 @@ TEST_F(ServiceOnSim, RequestDocumentRulesOnTheWire)
     client->sendRaw(first.left(10));
     EXPECT_TRUE(client->nextResponse(200).isEmpty());
     client->sendRaw(first.mid(10));
-    EXPECT_EQ(client->nextResponse()["reactions"]["list"][0]["value"].toString(), QStringLiteral("alive"));
+    EXPECT_EQ(client->nextResponse()["reactions"]["list"][0]["value"].toString(), "alive");
 
     EXPECT_EQ(client->request(QJsonObject()), (QJsonObject{{"error", "Request is empty"}}));
     client->sendRaw(CVNBinaryJson::encodeDocument(QJsonDocument(QJsonArray{1, 2})));
@@ -145,9 +147,9 @@ TEST_F(ServiceOnSim, RequestDocumentRulesOnTheWire)
 
     const QJsonObject mixed = client->request(QJsonObject{
         {"bogus", 1}, {"cli", QJsonObject()}, {"actions", QJsonObject{{"list", QJsonArray{act("version")}}}}});
-    EXPECT_EQ(mixed["bogus"].toString(), QStringLiteral("key not found"));
-    EXPECT_EQ(mixed["cli"]["error"].toString(), QStringLiteral("parser not found in request"));
-    EXPECT_TRUE(mixed["reactions"]["list"][0]["value"].toString().startsWith(QStringLiteral("Session Manager 1.0.0\n")));
+    EXPECT_EQ(mixed["bogus"].toString(), "key not found");
+    EXPECT_EQ(mixed["cli"]["error"].toString(), "parser not found in request");
+    EXPECT_TRUE(mixed["reactions"]["list"][0]["value"].toString().startsWith("Session Manager 1.0.0\n"));
 
     // Wrong member types are answered, not fatal.
     const QJsonObject odd = client->request(QJsonObject{
@@ -156,21 +158,21 @@ TEST_F(ServiceOnSim, RequestDocumentRulesOnTheWire)
                                                     QJsonObject{{"key", "device_lock"}, {"value", QJsonArray()}}}}}}});
     const QJsonArray list = odd["reactions"]["list"].toArray();
     ASSERT_EQ(list.size(), 5);
-    EXPECT_EQ(list[0]["error"].toString(), QStringLiteral("action not found"));
-    EXPECT_EQ(list[1]["error"].toString(), QStringLiteral("action not found"));
+    EXPECT_EQ(list[0]["error"].toString(), "action not found");
+    EXPECT_EQ(list[1]["error"].toString(), "action not found");
 
     // A second client is not disturbed by a broken stream of the first.
     auto other = connectClient();
     ASSERT_TRUE(other);
     client->sendRaw(QByteArray("garbage that is no binary json at all"));
     EXPECT_TRUE(waitUntil([&] { return client->socket.state() == QAbstractSocket::UnconnectedState; }));
-    EXPECT_EQ(other->action(act("ping"))["value"].toString(), QStringLiteral("alive"));
+    EXPECT_EQ(other->action(act("ping"))["value"].toString(), "alive");
     EXPECT_EQ(other->action(act("gain"))["value"].toInt(), 3);
 }
 
 TEST_F(ServiceOnSim, ClientLeavingMidRequestCostsNothing)
 {
-    startWith({QStringLiteral("vasta:") + kVasta + QStringLiteral(":2.005")});
+    startWith();
     auto stayer = connectClient();
     auto leaver = connectClient();
     ASSERT_TRUE(stayer && leaver);
@@ -186,71 +188,66 @@ TEST_F(ServiceOnSim, ClientLeavingMidRequestCostsNothing)
 
     EXPECT_TRUE(waitUntil([&] { return core->server()->sessions().size() == 1; }));
     EXPECT_TRUE(waitUntil([&] { return stayer->action(act("gain"))["value"].toInt() == 3; }));
-    EXPECT_EQ(stayer->action(act("devices_list"))["value"][0]["device_locked"].toString(), QStringLiteral("unlocked"));
+    EXPECT_EQ(stayer->action(act("devices_list"))["value"][0]["device_locked"].toString(), "unlocked");
 }
 
 TEST_F(ServiceOnSim, LocksBetweenTwoSessions)
 {
-    startWith({QStringLiteral("vasta:") + kVasta + QStringLiteral(":2.005")});
+    startWith();
     auto first = connectClient();
     auto second = connectClient();
     ASSERT_TRUE(first && second);
 
-    EXPECT_EQ(first->action(act("device_lock", {{"value", "lock"}}))["value"].toObject(),
-              (QJsonObject{{"value", "locked"}}));
+    EXPECT_EQ(lockAnswer(*first, "lock"), (QJsonObject{{"value", "locked"}}));
     // Locking again changes nothing and answers an empty object.
-    EXPECT_EQ(first->action(act("device_lock", {{"value", "lock"}}))["value"].toObject(), QJsonObject());
+    EXPECT_EQ(lockAnswer(*first, "lock"), QJsonObject());
 
-    EXPECT_EQ(second->action(act("device_lock", {{"value", "unlock"}, {"device", kVasta}}))["value"].toObject(),
-              (QJsonObject{{"value", "not_found"}}));
-    EXPECT_EQ(second->action(act("gain", {{"device", kVasta}}))["error"].toString(), QStringLiteral("action not found"));
-    EXPECT_EQ(second->action(act("gain"))["error"].toString(), QStringLiteral("action not found"));
+    EXPECT_EQ(lockAnswer(*second, "unlock", {{"device", kVasta}}), (QJsonObject{{"value", "not_found"}}));
+    EXPECT_EQ(second->action(act("gain", {{"device", kVasta}}))["error"].toString(), "action not found");
+    EXPECT_EQ(second->action(act("gain"))["error"].toString(), "action not found");
     EXPECT_TRUE(second->action(act("devices_all"))["value"].toArray().isEmpty());
     EXPECT_EQ(first->action(act("devices_all"))["value"].toArray().size(), 1);
-    EXPECT_EQ(first->action(act("devices_list"))["value"][0]["device_locked"].toString(), QStringLiteral("locked"));
+    EXPECT_EQ(first->action(act("devices_list"))["value"][0]["device_locked"].toString(), "locked");
 
-    EXPECT_EQ(first->action(act("device_lock", {{"value", "unlock"}}))["value"].toObject(),
-              (QJsonObject{{"value", "unlocked"}}));
+    EXPECT_EQ(lockAnswer(*first, "unlock"), (QJsonObject{{"value", "unlocked"}}));
     EXPECT_EQ(second->action(act("gain", {{"device", kVasta}}))["value"].toInt(), 3);
 
     // The locking session ends: the lock goes and the device is reset.
-    EXPECT_EQ(second->action(act("device_lock", {{"value", "lock"}}))["value"].toObject(),
-              (QJsonObject{{"value", "locked"}}));
-    EXPECT_FALSE(sim->trafficHas(kVasta + QStringLiteral(" dreset")));
+    EXPECT_EQ(lockAnswer(*second, "lock"), (QJsonObject{{"value", "locked"}}));
+    EXPECT_FALSE(sim->trafficHas(kVasta + " dreset"));
     second.reset();
-    EXPECT_TRUE(waitUntil([&] { return sim->trafficHas(kVasta + QStringLiteral(" dreset")); }));
+    EXPECT_TRUE(waitUntil([&] { return sim->trafficHas(kVasta + " dreset"); }));
     EXPECT_TRUE(waitUntil([&] { return first->action(act("devices_all"))["value"].toArray().size() == 1; }));
 }
 
 TEST_F(ServiceOnSim, DeviceRemovalWithTwoSessionsOpen)
 {
-    startWith({QStringLiteral("vasta:") + kVasta + QStringLiteral(":2.005"),
-               QStringLiteral("vasta:") + kVasta2 + QStringLiteral(":2.005")});
+    startWith({kVastaSetup, kVasta2Setup});
     auto first = connectClient();
     auto second = connectClient();
     ASSERT_TRUE(first && second);
-    const QString expected = QStringLiteral("Session Manager 1.0.0\nCurrent device: Vasta %1 Hid");
+    const QString expected = "Session Manager 1.0.0\nCurrent device: Vasta %1 Hid";
     EXPECT_EQ(first->action(act("version"))["value"].toString(), expected.arg(kVasta));
     EXPECT_EQ(second->action(act("version"))["value"].toString(), expected.arg(kVasta));
     // The second session works on the other device while it goes away.
-    EXPECT_EQ(second->cli({TestClient::option("device", {kVasta2})})["status"].toString(), QStringLiteral("Finished"));
+    EXPECT_EQ(second->cli({TestClient::option("device", {kVasta2})})["status"].toString(), "Finished");
 
-    ASSERT_TRUE(sim->control({QStringLiteral("unplug"), kVasta}));
+    ASSERT_TRUE(sim->control({"unplug", kVasta}));
     EXPECT_TRUE(waitUntil([&] { return core->server()->deviceInterfaces().size() == 1; }));
     EXPECT_EQ(first->action(act("version"))["value"].toString(), expected.arg(kVasta2));
     EXPECT_EQ(second->action(act("version"))["value"].toString(), expected.arg(kVasta2));
     EXPECT_EQ(first->action(act("gain"))["value"].toInt(), 3);
 
-    ASSERT_TRUE(sim->control({QStringLiteral("unplug"), kVasta2}));
+    ASSERT_TRUE(sim->control({"unplug", kVasta2}));
     EXPECT_TRUE(waitUntil([&] { return core->server()->deviceInterfaces().isEmpty(); }));
     for (TestClient* client : {first.get(), second.get()}) {
-        EXPECT_EQ(client->action(act("version"))["value"].toString(), QStringLiteral("Session Manager 1.0.0\nNo Device found"));
-        EXPECT_EQ(client->action(act("gain"))["error"].toString(), QStringLiteral("action not found"));
-        EXPECT_EQ(client->action(act("ping"))["value"].toString(), QStringLiteral("alive"));
+        EXPECT_EQ(client->action(act("version"))["value"].toString(), "Session Manager 1.0.0\nNo Device found");
+        EXPECT_EQ(client->action(act("gain"))["error"].toString(), "action not found");
+        EXPECT_EQ(client->action(act("ping"))["value"].toString(), "alive");
     }
 
     // Plugged in again: offered to both sessions.
-    ASSERT_TRUE(sim->control({QStringLiteral("plug"), QStringLiteral("vasta:") + kVasta + QStringLiteral(":2.005")}));
+    ASSERT_TRUE(sim->control({"plug", kVastaSetup}));
     EXPECT_TRUE(waitUntil([&] { return core->server()->deviceInterfaces().size() == 1; }));
     EXPECT_EQ(first->action(act("devices_all"))["value"].toArray().size(), 1);
     EXPECT_EQ(second->action(act("gain", {{"device", kVasta}}))["value"].toInt(), 3);
@@ -258,7 +255,7 @@ TEST_F(ServiceOnSim, DeviceRemovalWithTwoSessionsOpen)
 
 TEST_F(ServiceOnSim, DevicesAllAndViewsPerClientType)
 {
-    startWith({QStringLiteral("vasta:") + kVasta + QStringLiteral(":2.005")});
+    startWith();
     auto plain = connectClient();
     auto link = connectClient();
     ASSERT_TRUE(plain && link);
@@ -268,9 +265,9 @@ TEST_F(ServiceOnSim, DevicesAllAndViewsPerClientType)
     ASSERT_EQ(plainDevices.size(), 1);
     EXPECT_EQ(plainDevices[0]["serial_number"].toString(), kVasta);
     EXPECT_EQ(plainDevices[0]["product_id"].toInt(), 2);
-    EXPECT_EQ(plainDevices[0]["product_name"].toString(), QStringLiteral("Vasta"));
-    EXPECT_EQ(plainDevices[0]["device_type"].toString(), QStringLiteral("Hid"));
-    EXPECT_EQ(plainDevices[0]["version"].toString(), QStringLiteral("2.005"));
+    EXPECT_EQ(plainDevices[0]["product_name"].toString(), "Vasta");
+    EXPECT_EQ(plainDevices[0]["device_type"].toString(), "Hid");
+    EXPECT_EQ(plainDevices[0]["version"].toString(), "2.005");
     ASSERT_EQ(plainDevices[0]["views"].toArray().size(), 1);
     EXPECT_EQ(plainDevices[0]["views"][0].toArray().size(), viewSize(kVasta, "advanced"));
 
@@ -287,7 +284,7 @@ TEST_F(ServiceOnSim, DevicesAllAndViewsPerClientType)
     ASSERT_GT(basic.size(), 0);
     EXPECT_TRUE(basic[0].isString());
     const QJsonObject current = plain->action(act("device-interface-view", {{"view", "advanced"}}));
-    EXPECT_EQ(current["view"].toString(), QStringLiteral("advanced"));
+    EXPECT_EQ(current["view"].toString(), "advanced");
     EXPECT_TRUE(current["value"][0].isObject());
     EXPECT_TRUE(plain->action(act("device-interface-view", {{"view", "nosuch"}}))["value"].toArray().isEmpty());
     EXPECT_TRUE(plain->action(act("device-interface-list"))["value"].toArray().isEmpty());
@@ -295,8 +292,7 @@ TEST_F(ServiceOnSim, DevicesAllAndViewsPerClientType)
 
 TEST_F(ServiceOnSim, PortalTokenGrantsPerDevice)
 {
-    startWith({QStringLiteral("vasta:") + kVasta + QStringLiteral(":2.005"),
-               QStringLiteral("vasta:") + kVasta2 + QStringLiteral(":2.005")});
+    startWith({kVastaSetup, kVasta2Setup});
     PortalStandIn portal;
     portal.statusBySerial.insert(kVasta, 200);
     portal.statusBySerial.insert(kVasta2, 401);
@@ -305,11 +301,11 @@ TEST_F(ServiceOnSim, PortalTokenGrantsPerDevice)
     ASSERT_TRUE(client && other);
 
     EXPECT_EQ(client->action(act("portal_url", {{"value", portal.url()}}))["value"].toString(), portal.url());
-    EXPECT_EQ(client->action(act("settoken", {{"value", "secret-token"}}))["value"].toString(), QStringLiteral("verifying"));
+    EXPECT_EQ(client->action(act("settoken", {{"value", "secret-token"}}))["value"].toString(), "verifying");
     EXPECT_TRUE(waitUntil([&] { return portal.requestLines.size() == 2; }));
-    EXPECT_TRUE(waitUntil([&] { return client->action(act("settoken"))["value"].toString() != QStringLiteral("verifying"); }));
+    EXPECT_TRUE(waitUntil([&] { return client->action(act("settoken"))["value"].toString() != "verifying"; }));
     EXPECT_EQ(portal.authorizations, (QStringList{"secret-token", "secret-token"}));
-    EXPECT_TRUE(portal.requestLines[0].startsWith(QStringLiteral("GET /api/status/token/write?serial=")));
+    EXPECT_TRUE(portal.requestLines[0].startsWith("GET /api/status/token/write?serial="));
 
     EXPECT_TRUE(waitUntil([&] {
         return !client->action(act("device-interface-list", {{"device", kVasta}}))["value"].toArray().isEmpty();
@@ -323,12 +319,12 @@ TEST_F(ServiceOnSim, PortalTokenGrantsPerDevice)
     // A portal that cannot be reached ends in "error".
     client->action(act("portal_url", {{"value", "http://127.0.0.1:1/api"}}));
     client->action(act("settoken", {{"value", "another"}}));
-    EXPECT_TRUE(waitUntil([&] { return client->action(act("settoken"))["value"].toString() == QStringLiteral("error"); }));
+    EXPECT_TRUE(waitUntil([&] { return client->action(act("settoken"))["value"].toString() == "error"; }));
 }
 
 TEST_F(ServiceOnSim, NotificationsBatchAndFollowLocks)
 {
-    startWith({QStringLiteral("vasta:") + kVasta + QStringLiteral(":2.005")});
+    startWith();
     auto client = connectClient();
     auto watcher = connectClient();
     ASSERT_TRUE(client && watcher);
@@ -351,46 +347,46 @@ TEST_F(ServiceOnSim, NotificationsBatchAndFollowLocks)
 
     EXPECT_EQ(watcher->action(act("notifications", {{"register", QJsonArray{QJsonObject{{"key", "devices_list"}}}}}))
                   ["register"][0]["value"].toString(),
-              QStringLiteral("registered"));
+              "registered");
     client->action(act("device_lock", {{"value", "lock"}}));
     ASSERT_TRUE(watcher->waitForNotifications(1));
     const QJsonObject item = watcher->notifications.at(0)["notifications"]["list"][0].toObject();
-    EXPECT_EQ(item["key"].toString(), QStringLiteral("devices_list"));
-    EXPECT_EQ(item["value"][0]["device_locked"].toString(), QStringLiteral("locked"));
-    EXPECT_FALSE(item.contains(QStringLiteral("device")));
+    EXPECT_EQ(item["key"].toString(), "devices_list");
+    EXPECT_EQ(item["value"][0]["device_locked"].toString(), "locked");
+    EXPECT_FALSE(item.contains("device"));
 
     // The watcher cannot subscribe to the locked device's entities.
     EXPECT_EQ(watcher->action(act("notifications", {{"register", QJsonArray{QJsonObject{{"key", "gain"}, {"device", kVasta}}}}}))
                   ["register"][0]["error"].toString(),
-              QStringLiteral("key not found"));
+              "key not found");
 
     const QJsonObject unregistered = client->action(act("notifications", {{"unregister", QJsonArray{QJsonObject{{"key", "gain"}}}}}));
-    EXPECT_EQ(unregistered["unregister"][0]["value"].toString(), QStringLiteral("unregistered"));
+    EXPECT_EQ(unregistered["unregister"][0]["value"].toString(), "unregistered");
     client->action(act("gain", {{"value", 2}}));
     EXPECT_FALSE(client->waitForNotifications(2, 200));
 }
 
 TEST_F(ServiceOnSim, CliAnswersOfTheServerOptions)
 {
-    startWith({QStringLiteral("vasta:") + kVasta + QStringLiteral(":2.005")});
+    startWith();
     auto client = connectClient();
     ASSERT_TRUE(client);
 
     QJsonObject answer = client->cli({TestClient::option("allow-network")});
-    EXPECT_EQ(outputOf(answer).first(), QStringLiteral("False, listening to localhost clients only."));
-    EXPECT_EQ(answer["status"].toString(), QStringLiteral("Finished"));
+    EXPECT_EQ(outputOf(answer).first(), "False, listening to localhost clients only.");
+    EXPECT_EQ(answer["status"].toString(), "Finished");
 
     answer = client->cli({TestClient::option("allow-network", {"TRUE"})});
-    EXPECT_EQ(outputOf(answer).first(), QStringLiteral("Invalid arguments"));
-    EXPECT_EQ(answer["status"].toString(), QStringLiteral("Error"));
+    EXPECT_EQ(outputOf(answer).first(), "Invalid arguments");
+    EXPECT_EQ(answer["status"].toString(), "Error");
 
     answer = client->cli({TestClient::option("allow-network", {"false"})});
     EXPECT_EQ(outputOf(answer).first(),
-              QStringLiteral("False, listening to localhost clients only. Please restart the service to take effect."));
+              "False, listening to localhost clients only. Please restart the service to take effect.");
 
     answer = client->cli({TestClient::option("device", {"0200000009ZZ"})});
     EXPECT_EQ(outputOf(answer), (QStringList{"d: 0200000009ZZ not found", ""}));
-    EXPECT_EQ(answer["status"].toString(), QStringLiteral("Error"));
+    EXPECT_EQ(answer["status"].toString(), "Error");
 
     answer = client->cli({TestClient::option("d", {"0"})});
     EXPECT_EQ(outputOf(answer).first(), QStringLiteral("The device: %1 is selected").arg(kVasta));
@@ -403,8 +399,8 @@ TEST_F(ServiceOnSim, CliAnswersOfTheServerOptions)
     EXPECT_EQ(outputOf(answer).first(), QStringLiteral("device %1: cache cleared").arg(kVasta));
 
     answer = client->cli({TestClient::option("list-clients")});
-    EXPECT_EQ(outputOf(answer).first(), QStringLiteral("n:"));
-    EXPECT_TRUE(outputOf(answer).at(1).startsWith(QStringLiteral("\t0: Unknown 127.0.0.1:")));
+    EXPECT_EQ(outputOf(answer).first(), "n:");
+    EXPECT_TRUE(outputOf(answer).at(1).startsWith("\t0: Unknown 127.0.0.1:"));
 
     answer = client->cli({TestClient::option("l")});
     EXPECT_EQ(outputOf(answer).mid(0, 3),
@@ -419,28 +415,28 @@ TEST_F(ServiceOnSim, CliAnswersOfTheServerOptions)
     QStringList sorted = help;
     sorted.sort();
     EXPECT_EQ(help, sorted);
-    const QStringList gainLines = help.filter(QRegularExpression(QStringLiteral("^ --gain ")));
+    const QStringList gainLines = help.filter(QRegularExpression("^ --gain "));
     ASSERT_EQ(gainLines.size(), 1);
-    EXPECT_TRUE(gainLines.first().startsWith(QStringLiteral(" --gain [0..7]").leftJustified(40) + QStringLiteral("Analog gain")))
+    EXPECT_TRUE(gainLines.first().startsWith(QStringLiteral(" --gain [0..7]").leftJustified(40) + "Analog gain"))
         << gainLines.first().toStdString();
 
     // Device commands by command word; an unknown word stays pending.
     answer = client->cli({TestClient::option("gain", {"6"}), TestClient::option("gain")});
     EXPECT_EQ(outputOf(answer).mid(0, 2), (QStringList{"gain: 6", "gain: 6"}));
-    EXPECT_EQ(answer["status"].toString(), QStringLiteral("Finished"));
+    EXPECT_EQ(answer["status"].toString(), "Finished");
     answer = client->cli({TestClient::option("nosuchword", {"1"}), TestClient::option("gain")});
-    EXPECT_EQ(answer["status"].toString(), QStringLiteral("NotFound"));
+    EXPECT_EQ(answer["status"].toString(), "NotFound");
     EXPECT_EQ(answer["parser"].toArray().size(), 2);
-    EXPECT_EQ(qAsConst(answer)["parser"][0]["option"].toString(), QStringLiteral("nosuchword"));
+    EXPECT_EQ(qAsConst(answer)["parser"][0]["option"].toString(), "nosuchword");
 
     answer = client->cli({TestClient::option("sessions-list")});
-    EXPECT_EQ(outputOf(answer).at(0), QStringLiteral("sessions_list:"));
-    EXPECT_TRUE(outputOf(answer).at(1).startsWith(QStringLiteral(" # Connection")));
+    EXPECT_EQ(outputOf(answer).at(0), "sessions_list:");
+    EXPECT_TRUE(outputOf(answer).at(1).startsWith(" # Connection"));
 
     answer = client->cli({TestClient::option("session-device-view", {"basic"})});
-    EXPECT_EQ(outputOf(answer).first(), QStringLiteral("view \"basic\" selected"));
+    EXPECT_EQ(outputOf(answer).first(), "view \"basic\" selected");
     answer = client->cli({TestClient::option("session-device-view", {"secret"})});
-    EXPECT_EQ(outputOf(answer).first(), QStringLiteral("view \"secret\" not selected"));
+    EXPECT_EQ(outputOf(answer).first(), "view \"secret\" not selected");
 }
 
 } // namespace

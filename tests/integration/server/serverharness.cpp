@@ -28,8 +28,6 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
     return true;
 }
 
-ServiceCore::ServiceCore() = default;
-
 ServiceCore::~ServiceCore()
 {
     m_server.reset();

@@ -38,7 +38,6 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs = kWaitMs);
 class ServiceCore
 {
 public:
-    ServiceCore();
     ~ServiceCore();
 
     // Starts the manager (enumeration) and the server; false on failure.
@@ -46,7 +45,6 @@ public:
     quint16 port() const;
     quint16 discoveryPort() const;
     CVNApplicationServer* server() const { return m_server.get(); }
-    CVNDeviceManager* manager() const { return m_manager.get(); }
 
 private:
     std::unique_ptr<CVNDeviceManager> m_manager;

@@ -3,13 +3,11 @@
 // command-line tool asking it for its version.
 #include "../../unit/service/standinsystemctl.h"
 #include "notifysocket.h"
+#include "simprocess.h"
 
-#include <QDeadlineTimer>
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSysInfo>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -18,44 +16,15 @@ namespace
 {
 
 const QString kProgram = QStringLiteral(CORVANE_BIN_DIR "/CorvaneService");
-const QString kSimulator = QStringLiteral(CORVANE_BIN_DIR "/corvane-sim");
 constexpr int kWaitMs = 10000;
-
-class Simulator
-{
-public:
-    Simulator()
-    {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(kSimulator,
-            { QStringLiteral("--socket"), socketPath(), QStringLiteral("--device"),
-                QStringLiteral("vasta:CVN000000042:2.005") });
-        QDeadlineTimer deadline(kWaitMs);
-        while (!deadline.hasExpired() && m_process.state() != QProcess::NotRunning
-            && !QFile::exists(socketPath()))
-            QThread::msleep(5);
-    }
-    ~Simulator()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(kWaitMs))
-            m_process.kill();
-    }
-    bool ready() const { return QFile::exists(socketPath()); }
-    QString socketPath() const { return m_dir.filePath(QStringLiteral("sim.sock")); }
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-};
 
 } // namespace
 
 TEST(ServiceProcess, ServesTheToolUntilSystemdStopsIt)
 {
     StandInSystemctl systemctl;
-    Simulator simulator;
-    ASSERT_TRUE(simulator.ready());
+    SimProcess simulator({ "vasta:CVN000000042:2.005" });
+    ASSERT_TRUE(simulator.isRunning());
     NotifySocket notify;
     ASSERT_TRUE(notify.bound());
 

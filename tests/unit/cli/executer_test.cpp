@@ -1,23 +1,37 @@
-#include "testcontext.h"
-
+#include "cli/commandlinecontext.h"
 #include "cli/commandlineexecuter.h"
 #include "cli/commandlineoptioncallback.h"
 #include "cli/commandlineoptionentity.h"
+#include "cli/optionresult.h"
+#include "cli/pendingoption.h"
 #include "interface/entity.h"
 
+#include <QTextStream>
 #include <gtest/gtest.h>
 
 namespace {
+// A context that collects printed text in a string.
+class TestContext : public CVNCommandLineContext
+{
+public:
+    void consumeOptions(int& result, CVNPendingOptionList&) override { result = CVNOptionResult::NotFound; }
+    void helpTable(int& result, CVNHelpTable&) override { result = CVNOptionResult::Processed; }
+    void version(int& result, QString&) override { result = CVNOptionResult::Processed; }
+    QTextStream& output() override { return stream; }
+
+    QString text;
+    QTextStream stream{ &text };
+};
+
 // An entity whose command-line text is fixed by the test; it records what it got.
 class TextEntity : public Entity
 {
 public:
     TextEntity(const QString& command, const QString& reply)
-        : Entity(QStringLiteral("text_entity"), QStringLiteral("Text entity"), command)
-        , m_reply(reply)
+        : Entity("text_entity", "Text entity", command), m_reply(reply)
     {
     }
-    QString typeName() const override { return QStringLiteral("Text"); }
+    QString typeName() const override { return "Text"; }
     int kind() const override { return PropertyKind; }
     QString execute(CVNEntityContext& context) override
     {
@@ -33,85 +47,55 @@ private:
     QString m_reply;
 };
 
-CVNPendingOptionList parsed(const QStringList& words)
+struct ExecuterTest : ::testing::Test
 {
-    CVNPendingOptionList list;
-    EXPECT_TRUE(list.parse(QStringList{ QStringLiteral("prog") } + words));
-    return list;
-}
-
-CVNCommandLineOptionCallback* counting(const QStringList& names, QStringList& seen, int answer)
-{
-    return new CVNCommandLineOptionCallback(
-        names, QStringLiteral("counts"), QString(),
-        [&seen, answer](int& result, const QStringList& values, CVNCommandLineContext&) {
-            seen.append(values.join(QLatin1Char(',')));
-            result = answer;
-        });
-}
-}
-
-TEST(CommandLineExecuter, ShortAndLongNamesSelectTheSameOption)
-{
-    QStringList seen;
-    CVNCommandLineExecuter executer(QStringLiteral("Service"));
-    executer.addOption(counting({ "i", "install" }, seen, CVNOptionResult::Processed));
+    CVNCommandLineExecuter executer{ "Service" };
     TestContext context;
-    CVNPendingOptionList list = parsed({ "-i", "a", "--install", "b" });
+    QStringList seen;
     int result = 0;
-    executer.exec(result, list, context);
-    EXPECT_EQ(result, CVNOptionResult::Finished);
-    EXPECT_EQ(seen, (QStringList{ "a", "b" }));
-    EXPECT_TRUE(list.isEmpty());
+
+    // An option that records its values and answers `answer`.
+    void addCounting(const QStringList& names, int answer)
+    {
+        executer.addOption(new CVNCommandLineOptionCallback(
+            names, "counts", QString(), [this, answer](int& r, const QStringList& values, CVNCommandLineContext&) {
+                seen.append(values.join(','));
+                r = answer;
+            }));
+    }
+    CVNPendingOptionList parsed(const QStringList& words)
+    {
+        CVNPendingOptionList list;
+        EXPECT_TRUE(list.parse(QStringList{ "prog" } + words));
+        return list;
+    }
+};
 }
 
-TEST(CommandLineExecuter, UnknownOptionLeavesTheListForTheNextExecuter)
+TEST_F(ExecuterTest, StopsOnTheFirstResultThatIsNotProcessed)
 {
-    QStringList seen;
-    CVNCommandLineExecuter executer(QStringLiteral("Service"));
-    executer.addOption(counting({ "h", "help" }, seen, CVNOptionResult::Processed));
-    TestContext context;
-    CVNPendingOptionList list = parsed({ "-h", "--host", "10.0.0.7", "-h" });
-    int result = 0;
-    executer.exec(result, list, context);
-    EXPECT_EQ(result, CVNOptionResult::NotFound);
-    EXPECT_EQ(list.names(), (QStringList{ "host", "h" }));
-    EXPECT_EQ(list.first().values, QStringList{ "10.0.0.7" });
-}
-
-TEST(CommandLineExecuter, StopsOnTheFirstResultThatIsNotProcessed)
-{
-    QStringList seen;
-    CVNCommandLineExecuter executer(QStringLiteral("Service"));
-    executer.addOption(counting({ "w" }, seen, CVNOptionResult::Wait));
-    executer.addOption(counting({ "p" }, seen, CVNOptionResult::Processed));
-    TestContext context;
+    addCounting({ "w" }, CVNOptionResult::Wait);
+    addCounting({ "p" }, CVNOptionResult::Processed);
     CVNPendingOptionList list = parsed({ "-p", "-w", "-p" });
-    int result = 0;
     executer.exec(result, list, context);
     EXPECT_EQ(result, CVNOptionResult::Wait);
     EXPECT_EQ(seen.size(), 2);
     EXPECT_EQ(list.names(), QStringList{ "p" });
 }
 
-TEST(CommandLineExecuter, LaterOptionWithTheSameNameWinsAndCallbackFormsWork)
+TEST_F(ExecuterTest, LaterOptionWithTheSameNameWinsAndCallbackFormsWork)
 {
-    QStringList seen;
-    CVNCommandLineExecuter executer(QStringLiteral("Session"));
-    executer.addOption(counting({ "s", "same" }, seen, CVNOptionResult::Error));
+    addCounting({ "s", "same" }, CVNOptionResult::Error);
     QString optionName;
     executer.addOption(new CVNCommandLineOptionCallback(
-        { "same" }, QStringLiteral("second"), QString(),
-        [&optionName](int& result, const QStringList&, CVNCommandLineContext&, CVNCommandLineOptionCallback& option) {
+        { "same" }, "second", QString(),
+        [&optionName](int& r, const QStringList&, CVNCommandLineContext&, CVNCommandLineOptionCallback& option) {
             optionName = option.description();
-            result = CVNOptionResult::Stopped;
+            r = CVNOptionResult::Stopped;
         }));
-    executer.addOption(
-        new CVNCommandLineOptionCallback({ "n" }, QString(), QString(), CVNCommandLineOptionCallback::Function()));
-    TestContext context;
+    executer.addOption(new CVNCommandLineOptionCallback({ "n" }, QString(), QString(), CVNCommandLineOptionCallback::Function()));
 
     CVNPendingOptionList list = parsed({ "--same", "-s", "-n" });
-    int result = 0;
     executer.executeOne(result, list, context);
     EXPECT_EQ(result, CVNOptionResult::Stopped);
     EXPECT_EQ(optionName, "second");
@@ -123,30 +107,27 @@ TEST(CommandLineExecuter, LaterOptionWithTheSameNameWinsAndCallbackFormsWork)
     EXPECT_EQ(result, CVNOptionResult::Finished);
 }
 
-TEST(CommandLineOptionEntity, PrintsTheTextAndDetectsErrors)
+TEST_F(ExecuterTest, EntityOptionPrintsTheTextAndDetectsErrors)
 {
-    TextEntity good(QStringLiteral("device-list"), QStringLiteral("two devices"));
-    TextEntity bad(QStringLiteral("bad"), QStringLiteral("Read ERROR on device"));
-    TextEntity silent(QStringLiteral("silent"), QString());
-    CVNCommandLineExecuter executer(QStringLiteral("Device"));
+    TextEntity good("device-list", "two devices");
+    TextEntity bad("bad", "Read ERROR on device");
+    TextEntity silent("silent", QString());
     executer.addOption(new CVNCommandLineOptionEntity(&good, { "l" }));
     executer.addOption(new CVNCommandLineOptionEntity(&bad));
     executer.addOption(new CVNCommandLineOptionEntity(&silent));
     EXPECT_EQ(executer.options().front()->names(), (QStringList{ "l", "device-list" }));
     EXPECT_EQ(executer.options().front()->description(), "Text entity");
 
-    TestContext context;
     CVNPendingOptionList list = parsed({ "-l", "x", "y", "--bad", "--silent" });
-    CVNFileOperation request;
-    list.first().fileOperations.insert(QStringLiteral("/tmp/f"), request);
-    int result = 0;
+    list.first().fileOperations.insert("/tmp/f", CVNFileOperation());
     executer.executeOne(result, list, context);
     EXPECT_EQ(result, CVNOptionResult::Processed);
     EXPECT_EQ(good.arguments, (QStringList{ "x", "y" }));
-    EXPECT_TRUE(good.files.contains(QStringLiteral("/tmp/f")));
-    executer.executeOne(result, list, context);
-    EXPECT_EQ(result, CVNOptionResult::Error);
-    executer.executeOne(result, list, context);
-    EXPECT_EQ(result, CVNOptionResult::Error);
-    EXPECT_EQ(context.text(), "two devices\nRead ERROR on device\n\n");
+    EXPECT_TRUE(good.files.contains("/tmp/f"));
+    for (int i = 0; i < 2; ++i) {
+        executer.executeOne(result, list, context);
+        EXPECT_EQ(result, CVNOptionResult::Error);
+    }
+    context.stream.flush();
+    EXPECT_EQ(context.text, "two devices\nRead ERROR on device\n\n");
 }

@@ -1,4 +1,3 @@
-#include "cli/optionresult.h"
 #include "cli/pendingoption.h"
 
 #include <QJsonObject>
@@ -8,67 +7,51 @@ namespace {
 CVNPendingOptionList parsed(const QStringList& words, bool expectOk = true)
 {
     CVNPendingOptionList list;
-    const bool ok = list.parse(QStringList{ QStringLiteral("CorvaneService") } + words);
+    const bool ok = list.parse(QStringList{ "CorvaneService" } + words);
     EXPECT_EQ(ok, expectOk) << list.error().toStdString();
     return list;
 }
 }
 
-TEST(PendingOptionParse, LongOptionWithEqualsTakesFirstValue)
+TEST(PendingOptionParse, ValuesEqualsAndNegativeNumbers)
 {
-    const CVNPendingOptionList list = parsed({ "--discover-network=false", "more" });
+    CVNPendingOptionList list = parsed({ "--discover-network=false", "more" });
     ASSERT_EQ(list.size(), 1);
     EXPECT_EQ(list.first().dash, CVNPendingOption::Long);
     EXPECT_EQ(list.first().name, "discover-network");
     EXPECT_EQ(list.first().values, (QStringList{ "false", "more" }));
-}
 
-TEST(PendingOptionParse, NegativeNumbersAreValuesAndDashStartsNextOption)
-{
-    const CVNPendingOptionList list = parsed({ "-x", "a", "b", "-1", "-c", "--long", "-2.5" });
-    ASSERT_EQ(list.size(), 3);
-    EXPECT_EQ(list.options().at(0).name, "x");
+    list = parsed({ "-x", "a", "b", "-1", "-c", "--long", "-2.5" });
+    ASSERT_EQ(list.names(), (QStringList{ "x", "c", "long" }));
     EXPECT_EQ(list.options().at(0).dash, CVNPendingOption::Short);
     EXPECT_EQ(list.options().at(0).values, (QStringList{ "a", "b", "-1" }));
-    EXPECT_EQ(list.options().at(1).name, "c");
     EXPECT_TRUE(list.options().at(1).values.isEmpty());
     EXPECT_EQ(list.options().at(2).values, QStringList{ "-2.5" });
-    EXPECT_EQ(list.names(), (QStringList{ "x", "c", "long" }));
 }
 
-TEST(PendingOptionParse, MalformedDashOptionsAreKeptAndStopParsing)
+TEST(PendingOptionParse, MalformedInputIsAnErrorAndKeepsWhatCameBefore)
 {
-    CVNPendingOptionList list = parsed({ "-install", "-h" }, false);
-    EXPECT_EQ(list.error(), " Malformed dash option.");
-    ASSERT_EQ(list.size(), 1);
-    EXPECT_EQ(list.first().name, "install");
-
-    list = parsed({ "-h", "--x", "value" }, false);
-    EXPECT_EQ(list.error(), " Malformed dash option.");
-    EXPECT_EQ(list.names(), (QStringList{ "h", "x" }));
-}
-
-TEST(PendingOptionParse, EmptyAndPlainWordsAreErrors)
-{
-    CVNPendingOptionList list = parsed({ "--" }, false);
-    EXPECT_EQ(list.error(), " Empty option.");
-
-    list = parsed({ "-=3" }, false);
-    EXPECT_EQ(list.error(), " Empty option.");
-
-    // A lone dash ends the values and is itself an empty option.
-    list = parsed({ "-a", "1", "-", "2" }, false);
-    EXPECT_EQ(list.error(), " Empty option.");
+    const struct {
+        QStringList words;
+        QString error;
+        QStringList names;
+    } cases[] = {
+        { { "-install", "-h" }, " Malformed dash option.", { "install" } },
+        { { "-h", "--x", "value" }, " Malformed dash option.", { "h", "x" } },
+        { { "--" }, " Empty option.", { "" } },
+        { { "-=3" }, " Empty option.", { "" } },
+        // A lone dash ends the values and is itself an empty option.
+        { { "-a", "1", "-", "2" }, " Empty option.", { "a", "" } },
+        { { "install" }, " Malformed option.", {} },
+    };
+    for (const auto& c : cases) {
+        const CVNPendingOptionList list = parsed(c.words, false);
+        EXPECT_EQ(list.error(), c.error) << c.words.join(' ').toStdString();
+        EXPECT_EQ(list.names(), c.names) << c.words.join(' ').toStdString();
+    }
+    CVNPendingOptionList list = parsed({ "-a", "1", "-", "2" }, false);
     EXPECT_EQ(list.first().values, QStringList{ "1" });
-
-    list = parsed({ "install" }, false);
-    EXPECT_EQ(list.error(), " Malformed option.");
-    EXPECT_TRUE(list.isEmpty());
-}
-
-TEST(PendingOptionParse, ProgramNameAloneGivesNoOptionsAndParsingResets)
-{
-    CVNPendingOptionList list = parsed({ "plain" }, false);
+    // Parsing again starts afresh.
     EXPECT_TRUE(list.parse({ "CorvaneService" }));
     EXPECT_TRUE(list.isEmpty());
     EXPECT_TRUE(list.error().isEmpty());
@@ -77,11 +60,8 @@ TEST(PendingOptionParse, ProgramNameAloneGivesNoOptionsAndParsingResets)
 TEST(PendingOptionJson, RoundTripKeepsDashValuesAndBinaryFiles)
 {
     CVNPendingOptionList list = parsed({ "-a", "10.0.0.7", "--settings", "upload", "/tmp/a.set" });
-    CVNFileOperation file;
-    file.data = QByteArray("\x00\xff\x10 binary", 10);
-    file.result = QStringLiteral("File read successful");
-    list.first().fileOperations.insert(QStringLiteral("/tmp/a.set"), file);
-    list.first().fileOperations.insert(QStringLiteral("/tmp/empty"), CVNFileOperation());
+    list.first().fileOperations.insert("/tmp/a.set", CVNFileOperation{ QByteArray("\x00\xff\x10 binary", 10), "File read successful" });
+    list.first().fileOperations.insert("/tmp/empty", CVNFileOperation());
 
     const QJsonArray json = list.toJson();
     ASSERT_EQ(json.size(), 2);
@@ -89,8 +69,7 @@ TEST(PendingOptionJson, RoundTripKeepsDashValuesAndBinaryFiles)
     EXPECT_EQ(json.at(1).toObject().value("dash").toInt(), 2);
     EXPECT_EQ(json.at(0).toObject().value("option").toString(), "a");
     EXPECT_FALSE(json.at(1).toObject().contains("file_operations"));
-    const QJsonArray files = json.at(0).toObject().value("file_operations").toArray();
-    ASSERT_EQ(files.size(), 2);
+    EXPECT_EQ(json.at(0).toObject().value("file_operations").toArray().size(), 2);
 
     CVNPendingOptionList back;
     back.fromJson(json);
@@ -99,25 +78,14 @@ TEST(PendingOptionJson, RoundTripKeepsDashValuesAndBinaryFiles)
 
 TEST(PendingOptionJson, ReadsAnyDashButOneAsLongAndSkipsGarbage)
 {
-    const QJsonArray json{
+    CVNPendingOptionList list;
+    list.fromJson(QJsonArray{
         QJsonObject{ { "option", "h" }, { "dash", 1 } },
         QJsonObject{ { "option", "help" }, { "dash", 0 }, { "values", QJsonArray{ "x" } } },
-        QStringLiteral("not an option"),
-    };
-    CVNPendingOptionList list;
-    list.fromJson(json);
+        "not an option",
+    });
     ASSERT_EQ(list.size(), 2);
     EXPECT_EQ(list.options().at(0).dash, CVNPendingOption::Short);
     EXPECT_EQ(list.options().at(1).dash, CVNPendingOption::Long);
     EXPECT_EQ(list.options().at(1).values, QStringList{ "x" });
-}
-
-TEST(OptionResult, NamesMapBothWays)
-{
-    for (int code = CVNOptionResult::NotFound; code <= CVNOptionResult::FileOperation; ++code)
-        EXPECT_EQ(CVNOptionResult::fromName(CVNOptionResult::name(code)), code);
-    EXPECT_EQ(CVNOptionResult::name(0), "Unknown");
-    EXPECT_EQ(CVNOptionResult::name(8), "Unknown");
-    EXPECT_EQ(CVNOptionResult::name(CVNOptionResult::FileOperation), "FileOperation");
-    EXPECT_EQ(CVNOptionResult::fromName("processed"), 0);
 }

@@ -19,18 +19,18 @@ namespace
 class RecordingDelegate : public CVNServiceAppDelegate, public CVNServiceOSObserver
 {
 public:
-    void start() override { record(QStringLiteral("start")); }
-    void stop() override { record(QStringLiteral("stop")); }
-    void pause() override { record(QStringLiteral("pause")); }
-    void resume() override { record(QStringLiteral("resume")); }
-    void processCommand(int command) override { record(QStringLiteral("command %1").arg(command)); }
+    void start() override { record("start"); }
+    void stop() override { record("stop"); }
+    void pause() override { record("pause"); }
+    void resume() override { record("resume"); }
+    void processCommand(int command) override { record(QString("command %1").arg(command)); }
     void serviceStarted() override
     {
-        record(QStringLiteral("observer started"));
+        record("observer started");
         // The application ends the loop on its own, without a stop control.
         QTimer::singleShot(0, [] { QCoreApplication::exit(3); });
     }
-    void serviceStopped() override { record(QStringLiteral("observer stopped")); }
+    void serviceStopped() override { record("observer stopped"); }
 
     QStringList calls;
     bool allOnMainThread = true;
@@ -39,8 +39,7 @@ private:
     void record(const QString& call)
     {
         calls << call;
-        allOnMainThread
-            = allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
+        allOnMainThread = allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
     }
 };
 
@@ -53,33 +52,21 @@ bool isBlocked(int signalNumber)
 
 } // namespace
 
-TEST(ServiceServer, LoopEndingOnItsOwnStillStopsTheApplicationOnTheMainThread)
+TEST(ServiceServer, LoopEndingOnItsOwnStopsTheApplicationOnTheMainThreadAndRunsAgain)
 {
     ASSERT_FALSE(isBlocked(SIGTERM));
     RecordingDelegate delegate;
     {
-        CVNServiceServer server(QStringLiteral("CorvaneService"), QStringLiteral("test"), &delegate);
+        CVNServiceServer server("CorvaneService", "test", &delegate);
         server.addObserver(&delegate);
         server.addObserver(&delegate);
-        EXPECT_EQ(server.exec({ QStringLiteral("CorvaneService"), QStringLiteral("-e") }), 3);
+        EXPECT_EQ(server.exec({ "CorvaneService", "-e" }), 3);
+        EXPECT_EQ(server.exec({}), 3);
     }
-    EXPECT_EQ(delegate.calls,
-        (QStringList { QStringLiteral("start"), QStringLiteral("observer started"), QStringLiteral("stop"),
-            QStringLiteral("observer stopped") }));
+    const QStringList once { "start", "observer started", "stop", "observer stopped" };
+    EXPECT_EQ(delegate.calls, once + once);
     EXPECT_TRUE(delegate.allOnMainThread);
     // The control signals belong to the process again once the service ended.
     EXPECT_FALSE(isBlocked(SIGTERM));
     EXPECT_FALSE(isBlocked(SIGRTMIN));
-}
-
-TEST(ServiceServer, RunsAgainAfterItEnded)
-{
-    RecordingDelegate delegate;
-    CVNServiceServer server(QStringLiteral("CorvaneService"), QStringLiteral("test"), &delegate);
-    server.addObserver(&delegate);
-    EXPECT_EQ(server.exec({}), 3);
-    EXPECT_EQ(server.exec({}), 3);
-    const QStringList once { QStringLiteral("start"), QStringLiteral("observer started"),
-        QStringLiteral("stop"), QStringLiteral("observer stopped") };
-    EXPECT_EQ(delegate.calls, once + once);
 }

@@ -46,7 +46,6 @@ public:
     QString stateDir() const { return m_dir.filePath(QStringLiteral("state")); }
     QString unitDir() const { return m_dir.filePath(QStringLiteral("units")); }
     QString unitFile() const { return unitDir() + QStringLiteral("/CorvaneService.service"); }
-    QByteArray savedPath() const { return m_savedPath; }
 
     void set(const QString& file, const QByteArray& contents) const
     {
