@@ -50,21 +50,6 @@ TEST(ComConnectionTcpSocket, ForwardsTheSocketSignals)
     EXPECT_EQ(connection.state(), QAbstractSocket::UnconnectedState);
 }
 
-TEST(ComConnectionTcpSocket, ForwardsErrorsWithoutRetrying)
-{
-    QTcpServer closed;
-    ASSERT_TRUE(closed.listen(QHostAddress(QHostAddress::LocalHost), 0));
-    const quint16 port = closed.serverPort();
-    closed.close();
-
-    CVNComConnectionTcpSocket connection(QHostAddress(QHostAddress::LocalHost), port);
-    QSignalSpy errors(&connection, &CVNComConnection::error);
-    connection.connectToHost(QUrl(QStringLiteral("tcp://127.0.0.1:%1").arg(port)));
-    ASSERT_TRUE(waitUntil([&] { return !errors.isEmpty(); }));
-    EXPECT_EQ(errors.first().first().value<QAbstractSocket::SocketError>(), QAbstractSocket::ConnectionRefusedError);
-    EXPECT_EQ(connection.state(), QAbstractSocket::UnconnectedState);
-}
-
 TEST(DocumentChannel, ClientModeActsOnTheLastCompleteDocument)
 {
     QTcpServer server;
