@@ -1,5 +1,7 @@
 #include "cli/acjob.h"
 
+#include "cli/optionresult.h"
+
 #include "cli/applicationclient.h"
 #include "com/comconnection.h"
 
@@ -46,6 +48,21 @@ QJsonObject CVNACJob::actionRequest(const QString& key)
     const QJsonObject action{ { QStringLiteral("key"), key } };
     const QJsonObject actions{ { QStringLiteral("list"), QJsonArray{ action } } };
     return QJsonObject{ { QStringLiteral("actions"), actions } };
+}
+
+CVNACJob::Answer CVNACJob::takeActionValue(const QJsonObject& response, QJsonValue& value)
+{
+    QJsonObject reaction;
+    if (!firstReaction(response, reaction))
+        return Answer::Ignored;
+    if (reaction.contains(QStringLiteral("error"))) {
+        print(QStringLiteral("Error: ") + reaction.value(QStringLiteral("error")).toString() + QLatin1Char('\n'));
+        setResult(CVNOptionResult::Error);
+        return Answer::Done;
+    }
+    value = reaction.value(QStringLiteral("value"));
+    setResult(CVNOptionResult::Processed);
+    return Answer::Done;
 }
 
 bool CVNACJob::firstReaction(const QJsonObject& response, QJsonObject& reaction)

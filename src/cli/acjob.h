@@ -57,6 +57,10 @@ protected:
     static QJsonObject actionRequest(const QString& key);
     // The first element of "list" in "reactions"; false when there is none.
     [[nodiscard]] static bool firstReaction(const QJsonObject& response, QJsonObject& reaction);
+    // Handles the answer to actionRequest(): Ignored when it is none; an
+    // "error" member is printed and ends the job with Error; otherwise the
+    // first reaction's "value" is handed out and the job is Processed.
+    [[nodiscard]] Answer takeActionValue(const QJsonObject& response, QJsonValue& value);
 
 private:
     CVNApplicationClient& m_client;

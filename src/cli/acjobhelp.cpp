@@ -9,17 +9,11 @@ QJsonObject CVNACJobHelp::request() const
 
 CVNACJob::Answer CVNACJobHelp::handleResponse(const QJsonObject& response)
 {
-    QJsonObject reaction;
-    if (!firstReaction(response, reaction))
-        return Answer::Ignored;
-    if (reaction.contains(QStringLiteral("error"))) {
-        print(QStringLiteral("Error: ") + reaction.value(QStringLiteral("error")).toString() + QLatin1Char('\n'));
-        setResult(CVNOptionResult::Error);
-        return Answer::Done;
-    }
-    CVNHelp::appendFromJson(m_table, reaction.value(QStringLiteral("value")).toArray());
-    setResult(CVNOptionResult::Processed);
-    return Answer::Done;
+    QJsonValue value;
+    const Answer answer = takeActionValue(response, value);
+    if (answer == Answer::Done)
+        CVNHelp::appendFromJson(m_table, value.toArray());
+    return answer;
 }
 
 void CVNACJobHelp::timeout()

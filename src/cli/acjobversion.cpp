@@ -9,17 +9,11 @@ QJsonObject CVNACJobVersion::request() const
 
 CVNACJob::Answer CVNACJobVersion::handleResponse(const QJsonObject& response)
 {
-    QJsonObject reaction;
-    if (!firstReaction(response, reaction))
-        return Answer::Ignored;
-    if (reaction.contains(QStringLiteral("error"))) {
-        print(QStringLiteral("Error: ") + reaction.value(QStringLiteral("error")).toString() + QLatin1Char('\n'));
-        setResult(CVNOptionResult::Error);
-        return Answer::Done;
-    }
-    m_text = reaction.value(QStringLiteral("value")).toString();
-    setResult(CVNOptionResult::Processed);
-    return Answer::Done;
+    QJsonValue value;
+    const Answer answer = takeActionValue(response, value);
+    if (answer == Answer::Done)
+        m_text = value.toString();
+    return answer;
 }
 
 void CVNACJobVersion::timeout()
