@@ -1,18 +1,6 @@
-#include "com/connectiontype.h"
 #include "com/hostendpoint.h"
 
 #include <gtest/gtest.h>
-
-TEST(ConnectionType, TextFormsRoundTripAndUnknownOutsideRange)
-{
-    for (ConnectionType type : {Service, VeilCLI, DesktopLink, CloudLink})
-        EXPECT_EQ(connectionTypeFromText(connectionTypeToText(type)), type);
-    EXPECT_EQ(connectionTypeToText(ConnectionType(5)), "Unknown");
-    EXPECT_EQ(connectionTypeToText(ConnectionType(-1)), "Unknown");
-    // Case-sensitive, whole text.
-    for (const char* text : {"service", "Service ", "", "Unknown"})
-        EXPECT_EQ(connectionTypeFromText(text), Unknown) << text;
-}
 
 TEST(HostEndpoint, FromText)
 {

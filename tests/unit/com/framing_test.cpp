@@ -59,22 +59,6 @@ TEST(BinaryJson, DocumentsRoundTripAndOccupyHeaderPlusRootSize)
     EXPECT_EQ(front.document.object(), nested);
 }
 
-TEST(DocumentBuffer, DocumentsInOneReadAreTakenInOrderAndAnEmptyObjectIsOne)
-{
-    CVNDocumentBuffer buffer;
-    ASSERT_TRUE(buffer.append(CVNBinaryJson::encodeDocument(doc(1)) + CVNBinaryJson::encodeDocument(QJsonObject())
-                              + CVNBinaryJson::encodeDocument(doc(2))));
-    auto first = buffer.takeNext();
-    auto empty = buffer.takeNext();
-    auto third = buffer.takeNext();
-    ASSERT_TRUE(first && empty && third);
-    EXPECT_EQ(first->object(), doc(1));
-    EXPECT_TRUE(empty->isObject() && empty->object().isEmpty());
-    EXPECT_EQ(third->object(), doc(2));
-    EXPECT_FALSE(buffer.takeNext());
-    EXPECT_EQ(buffer.pendingSize(), 0);
-}
-
 TEST(DocumentBuffer, SplitDocumentIsTakenOnlyWhenItsLastByteArrives)
 {
     const QByteArray bytes = CVNBinaryJson::encodeDocument(doc(3));

@@ -5,7 +5,6 @@
 #include "com/discoverydatagram.h"
 
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QUdpSocket>
 
 #include <gtest/gtest.h>
@@ -53,39 +52,6 @@ struct Listener {
 
 } // namespace
 
-TEST(ComManager, ServiceAndClientConnectAndMatchConnectionInfo)
-{
-    auto service = started(Service);
-    ASSERT_TRUE(service->server().isListening());
-    ASSERT_NE(service->peerManager().boundPort(), 0);
-    auto client = started(VeilCLI, service->peerManager().boundPort());
-    EXPECT_FALSE(client->server().isListening());  // a client never listens on TCP
-    EXPECT_TRUE(client->nodeId().startsWith("CorvaneVeilCLI"));
-
-    ASSERT_TRUE(waitUntil([&] {
-        return service->connections().size() == 1 && service->connections().first()->peerType() == VeilCLI;
-    }));
-    ASSERT_EQ(client->connections().size(), 1);
-    CVNComConnection* clientSide = client->connections().first();
-    CVNComConnection* serviceSide = service->connections().first();
-    EXPECT_EQ(clientSide->state(), QAbstractSocket::ConnectedState);
-    EXPECT_EQ(clientSide->peerType(), Service);
-    EXPECT_EQ(clientSide->localType(), VeilCLI);
-    EXPECT_EQ(serviceSide->localType(), Service);
-    const CVNComConnection::IdPair expected(service->nodeId(), client->nodeId());
-    EXPECT_EQ(clientSide->idPair(), expected);
-    EXPECT_EQ(serviceSide->idPair(), expected);
-    EXPECT_TRUE(service->hasConnectionWithIdPair(client->nodeId(), service->nodeId()));
-    EXPECT_EQ(serviceSide->endpointPort(), clientSide->localPort());
-    EXPECT_EQ(clientSide->endpointPort(), service->server().serverPort());
-
-    EXPECT_EQ(service->connection(QHostAddress("::ffff:127.0.0.1")), serviceSide);
-    EXPECT_EQ(service->connection(HostEndpoint(QHostAddress(QHostAddress::LocalHost), clientSide->localPort())), serviceSide);
-    EXPECT_FALSE(service->hasConnection(HostEndpoint(QHostAddress(QHostAddress::LocalHost), 1)));
-    EXPECT_FALSE(service->hasConnection(QHostAddress("10.9.9.9")));
-    EXPECT_FALSE(service->hasConnectionWithIdPair(client->nodeId(), "someone else"));
-}
-
 TEST(ComManager, ClientRepeatsItsBroadcastPassOnTheTimerAndAfterRestart)
 {
     Probe probe;
@@ -102,28 +68,6 @@ TEST(ComManager, ClientRepeatsItsBroadcastPassOnTheTimerAndAfterRestart)
     ASSERT_TRUE(datagram);
     EXPECT_EQ(datagram->id, client->nodeId());
     EXPECT_EQ(datagram->serverPort, 0);
-}
-
-TEST(ComManager, ClientOpensNoSecondConnectionToAKnownService)
-{
-    auto service = started(Service);
-    auto client = started(VeilCLI, service->peerManager().boundPort());
-    ASSERT_TRUE(waitUntil([&] { return client->connections().size() == 1; }));
-
-    Probe probe;
-    Listener sameIdOtherPort;
-    Listener marker;
-    const quint16 clientPort = client->peerManager().boundPort();
-    // The service's next answer, then the same service id from another port.
-    probe.send(service->peerManager().discoveryDatagram(), clientPort);
-    probe.send(DiscoveryDatagram::buildDiscovery(sameIdOtherPort.port(), Service, service->nodeId()), clientPort);
-    // A new service: its connection proves the datagrams before it were handled.
-    probe.send(DiscoveryDatagram::buildDiscovery(marker.port(), Service, "another-service"), clientPort);
-
-    ASSERT_TRUE(waitUntil([&] { return client->connections().size() >= 2; }));
-    ASSERT_EQ(client->connections().size(), 2);
-    EXPECT_EQ(client->connections().at(1)->endpointPort(), marker.port());
-    EXPECT_FALSE(sameIdOtherPort.server.hasPendingConnections());
 }
 
 TEST(ComManager, ServiceIgnoresServicesAndItsOwnDatagrams)
@@ -195,70 +139,27 @@ TEST(ComManager, ConnectionToAVanishedServiceIsRemovedAndRetried)
     }));
 }
 
-TEST(ComManager, ServiceAnswersEveryDocumentInOrderAndClosesGarbagePeers)
-{
-    auto service = started(Service);
-    comtest::EchoResponder responder(service.get());
-    const quint16 port = service->server().serverPort();
-    QTcpSocket good;
-    good.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
-    ASSERT_TRUE(waitUntil([&] { return good.state() == QAbstractSocket::ConnectedState; }));
-    CVNDocumentBuffer buffer;
-    QList<QJsonObject> answers;
-    auto answered = [&](int count) {
-        return waitUntil([&] {
-            EXPECT_TRUE(buffer.append(good.readAll()));
-            while (auto document = buffer.takeNext())
-                answers.append(document->object());
-            return answers.size() >= count;
-        });
-    };
-
-    // Two documents in one write, an empty object, then one split over writes.
-    const QByteArray split = CVNBinaryJson::encodeDocument(comtest::request(4));
-    good.write(CVNBinaryJson::encodeDocument(comtest::request(1)) + CVNBinaryJson::encodeDocument(comtest::request(2))
-               + CVNBinaryJson::encodeDocument(QJsonObject()) + split.left(5));
-    good.flush();
-    ASSERT_TRUE(waitUntil([&] { return responder.answered() == 3; }));
-    good.write(split.mid(5, 10));
-    good.flush();
-    good.write(split.mid(15));
-    ASSERT_TRUE(answered(4));
-    ASSERT_EQ(answers.size(), 4);
-    EXPECT_EQ(answers[0].value("echo").toObject(), comtest::request(1));
-    EXPECT_EQ(answers[1].value("echo").toObject(), comtest::request(2));
-    EXPECT_TRUE(answers[2].value("echo").toObject().isEmpty());
-    EXPECT_EQ(answers[3].value("echo").toObject(), comtest::request(4));
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(answers[i].value("n").toInt(), i + 1);
-
-    // A peer sending garbage is closed; the good peer is still answered.
-    const QByteArray garbage[] = {
-        QByteArray("GET / HTTP/1.0\r\n\r\n"),
-        QByteArray("qbjs\x02\x00\x00\x00", 8),
-        QByteArray("qbjs\x01\x00\x00\x00\xff\xff\xff\x7f", 12),  // announces ~2 GiB
-        CVNBinaryJson::encodeDocument(comtest::request(9)) + QByteArray(64, '\xee'),
-    };
-    for (const QByteArray& bytes : garbage) {
-        QTcpSocket bad;
-        bad.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
-        ASSERT_TRUE(waitUntil([&] { return service->connections().size() == 2; }));
-        bad.write(bytes);
-        ASSERT_TRUE(waitUntil([&] { return bad.state() == QAbstractSocket::UnconnectedState; })) << bytes.toHex().toStdString();
-        ASSERT_TRUE(waitUntil([&] { return service->connections().size() == 1; }));
-
-        good.write(CVNBinaryJson::encodeDocument(comtest::request(2)));
-        ASSERT_TRUE(answered(answers.size() + 1));
-        EXPECT_EQ(answers.last().value("echo").toObject(), comtest::request(2));
-    }
-    EXPECT_EQ(responder.broken(), 4);
-}
-
-TEST(ComManager, StopKeepsConnectionsAndRestartUsesTheNewAddress)
+// Connecting itself is proven on the fixed port; here the lookups by address
+// and id pair, and what a stop keeps.
+TEST(ComManager, ConnectionLookupsThenStopKeepsConnectionsAndRestartUsesTheNewAddress)
 {
     auto service = started(Service);
     auto client = started(VeilCLI, service->peerManager().boundPort());
-    ASSERT_TRUE(waitUntil([&] { return service->connections().size() == 1; }));
+    EXPECT_FALSE(client->server().isListening());  // a client never listens on TCP
+    ASSERT_TRUE(waitUntil([&] {
+        return service->connections().size() == 1 && service->connections().first()->peerType() == VeilCLI;
+    }));
+    ASSERT_EQ(client->connections().size(), 1);
+    CVNComConnection* clientSide = client->connections().first();
+    CVNComConnection* serviceSide = service->connections().first();
+    EXPECT_EQ(clientSide->localType(), VeilCLI);
+    EXPECT_EQ(serviceSide->endpointPort(), clientSide->localPort());
+    EXPECT_EQ(service->connection(QHostAddress("::ffff:127.0.0.1")), serviceSide);
+    EXPECT_EQ(service->connection(HostEndpoint(QHostAddress(QHostAddress::LocalHost), clientSide->localPort())), serviceSide);
+    EXPECT_FALSE(service->hasConnection(HostEndpoint(QHostAddress(QHostAddress::LocalHost), 1)));
+    EXPECT_FALSE(service->hasConnection(QHostAddress("10.9.9.9")));
+    EXPECT_TRUE(service->hasConnectionWithIdPair(client->nodeId(), service->nodeId()));
+    EXPECT_FALSE(service->hasConnectionWithIdPair(client->nodeId(), "someone else"));
     const QString firstId = service->nodeId();
 
     service->stop();
@@ -278,21 +179,4 @@ TEST(ComManager, StopKeepsConnectionsAndRestartUsesTheNewAddress)
         return service->connections().size() == 2 && service->connections().at(1)->peerType() == CloudLink;
     }));
     EXPECT_EQ(service->connections().at(1)->idPair(), CVNComConnection::IdPair(service->nodeId(), second->nodeId()));
-}
-
-TEST(ComManager, ClosedConnectionsAreRemovedOnce)
-{
-    auto service = started(Service);
-    QList<CVNComConnection*> added, removed;
-    QObject::connect(service.get(), &CVNComManager::addedConnection, [&](CVNComConnection* c) { added.append(c); });
-    QObject::connect(service.get(), &CVNComManager::removedConnection, [&](CVNComConnection* c) { removed.append(c); });
-    {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress(QHostAddress::LocalHost), service->server().serverPort());
-        ASSERT_TRUE(waitUntil([&] { return added.size() == 1; }));
-    }
-    ASSERT_TRUE(waitUntil([&] { return removed.size() == 1; }));
-    EXPECT_EQ(removed.first(), added.first());
-    EXPECT_TRUE(service->connections().isEmpty());
-    EXPECT_EQ(removed.size(), 1);
 }

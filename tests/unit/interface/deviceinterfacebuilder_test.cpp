@@ -1,5 +1,5 @@
-// Resource choice, the resource index, building descriptions (shipped and
-// broken ones), views, links, refresh and persistence of an interface.
+// Resource choice, building broken descriptions, views, links, refresh and
+// persistence of an interface.
 #include "fakeinterface.h"
 
 #include "interface/deviceentitybuilder.h"
@@ -8,7 +8,6 @@
 #include "interface/devicepropertynumber.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -53,13 +52,6 @@ protected:
             return QStringLiteral("none");
         return key;
     }
-    QJsonObject shipped(const QString& key)
-    {
-        QJsonObject description;
-        EXPECT_TRUE(DeviceInterfaceBuilder::readDescription(DeviceInterfaceBuilder::resourcePath(key), &description));
-        return description;
-    }
-
 };
 
 TEST_F(BuilderTest, ResourceChoice)
@@ -80,32 +72,16 @@ TEST_F(BuilderTest, ResourceChoice)
     EXPECT_EQ(DeviceInterfaceBuilder::dfuResourceKeys(13), QStringList({"d-dfu", "dfu"}));
     EXPECT_EQ(DeviceInterfaceBuilder::bulkResourceKeys(4, "2.005"), QStringList{"4-2_005-bulk"});
     EXPECT_TRUE(DeviceInterfaceBuilder::resourcePath("no-such-key").isEmpty());
-}
 
-TEST_F(BuilderTest, IndexIsRebuiltUnlessPinned)
-{
-    QSettings store = settings();
-    store.setValue("DeviceInterfaceBuilder/stale-key", "/nowhere");
-    store.sync();
-    { DeviceInterfaceBuilder builder; }
-    store.sync();
-    EXPECT_FALSE(store.contains("DeviceInterfaceBuilder/stale-key"));
-    EXPECT_EQ(store.value("DeviceInterfaceBuilder/2-2_005-hid").toString(),
-              ":/devices-interfaces-resources/2-2_005-hid.json");
-
-    // A plain value pins the index: keys may then name files outside.
-    QTemporaryDir dir;
-    const QString path = writeFile(dir, "custom.json",
-                                   QJsonDocument(QJsonObject{{"entities", QJsonArray{entity("th", "int")}},
-                                                             {"views", QJsonArray{view("basic", {"th"})}}})
-                                       .toJson());
-    store.setValue("DeviceInterfaceBuilder", 1);
-    store.setValue("DeviceInterfaceBuilder/2-2_005-hid", path);
-    store.sync();
-    DeviceInterfaceBuilder builder;
-    std::unique_ptr<CVNDeviceInterface> built(builder.build(&device));
-    ASSERT_TRUE(built);
-    EXPECT_EQ(built->entityNames(), QStringList{"th"});
+    // Only a controller's command channel with a known firmware gets an interface.
+    std::unique_ptr<CVNDeviceInterface> hid(builder.build(&device));
+    ASSERT_TRUE(hid);
+    EXPECT_EQ(hid->entities().size(), hid->entityNames().size());
+    FakeDevice parent(CVNDeviceKind::Parent);
+    FakeDevice old(CVNDeviceKind::Hid, 2, "1.003");
+    EXPECT_EQ(builder.build(&parent), nullptr);
+    EXPECT_EQ(builder.build(&old), nullptr);
+    EXPECT_EQ(builder.build(nullptr), nullptr);
 }
 
 TEST_F(BuilderTest, BadDescriptionsNeverCrash)
@@ -153,8 +129,6 @@ TEST_F(BuilderTest, ViewsLinksAndReplacement)
         {"views", QJsonArray{view("basic", {"dversion", "thn", "tune_vasta"}), view("basic", {"th"})}}};
     DeviceInterfaceBuilder builder;
     ASSERT_TRUE(builder.populate(&iface, description));
-    EXPECT_EQ(iface.entity("dversion")->typeName(), "String");
-    EXPECT_EQ(iface.entityByCommand("dversion")->typeName(), "String");
     EXPECT_EQ(iface.view("basic")->entityNames(), QStringList{"th"});  // the second "basic" replaced the first
     EXPECT_EQ(iface.view("advanced")->entityNames(), QStringList({"dversion", "dreset", "th", "thn", "mode"}));
     EXPECT_EQ(iface.entity("thn")->describe().value("domain").toString(), "[0..50]");
@@ -166,67 +140,6 @@ TEST_F(BuilderTest, ViewsLinksAndReplacement)
     EXPECT_EQ(iface.view("basic")->entityByCommand("th"), iface.entity("th"));
     EXPECT_EQ(iface.view("basic")->entityByCommand("thn"), nullptr);
     EXPECT_EQ(iface.view("basic")->device(), &device);
-}
-
-TEST_F(BuilderTest, ShippedDescriptionsBuildEveryPlainEntity)
-{
-    struct Expect
-    {
-        const char* key;
-        int basic;
-        int link;
-    };
-    DeviceInterfaceBuilder builder;
-    for (const Expect& e : {Expect{"2-2_005-hid", 34, 32}, Expect{"c-2_005-hid", 32, 25},
-                            Expect{"4-2_003-hid", 34, 31}, Expect{"2-1_009-hid", 2, 2}}) {
-        const QJsonObject description = shipped(e.key);
-        FakeInterface built(&device);
-        ASSERT_TRUE(builder.populate(&built, description)) << e.key;
-        int plain = 0;
-        for (const QJsonValue& value : description.value("entities").toArray()) {
-            const QJsonObject object = value.toObject();
-            if (!builder.builder(object.value("type").toString()))
-                continue;
-            ++plain;
-            const QString name = object.value("name").toString();
-            Entity* entity = built.entity(name);
-            ASSERT_NE(entity, nullptr) << e.key << " " << name.toStdString();
-            if (entity->typeName() == "Function" && object.value("type").toString().toLower() != "function")
-                continue;  // declared twice; the later declaration wins
-            EXPECT_EQ(entity->command(), object.value("command").toString()) << name.toStdString();
-            if (entity->kind() == Entity::PropertyKind && object.contains("access_mode"))
-                EXPECT_EQ(AccessMode::toText(static_cast<CVNProperty*>(entity)->accessMode()),
-                          object.value("access_mode").toString())
-                    << name.toStdString();
-        }
-        EXPECT_GT(plain, 0);
-        // Views name composites that this build does not hold yet.
-        EXPECT_LE(built.view("basic")->entities().size(), e.basic) << e.key;
-        EXPECT_LE(built.view("corvane_link")->entities().size(), e.link) << e.key;
-        EXPECT_NE(built.view("advanced"), nullptr);
-    }
-
-    ASSERT_TRUE(builder.populate(&iface, shipped("2-2_005-hid")));
-    EXPECT_EQ(iface.entity("gain")->describe().value("domain").toString(), "[0..7]");
-    EXPECT_EQ(iface.entity("infinity")->typeName(), "int");  // an alias of an int
-    auto* th = static_cast<DeviceProperty*>(iface.entity("th"));
-    EXPECT_TRUE(th->dependents().contains("thn"));
-    EXPECT_TRUE(th->dependents().contains("thni"));
-    EXPECT_TRUE(th->dependencies().contains("thbound"));
-}
-
-TEST_F(BuilderTest, BuildDispatchesOnKind)
-{
-    DeviceInterfaceBuilder builder;
-    std::unique_ptr<CVNDeviceInterface> hid(builder.build(&device));
-    ASSERT_TRUE(hid);
-    EXPECT_EQ(hid->name(), "root");
-    EXPECT_EQ(hid->entities().size(), hid->entityNames().size());
-    FakeDevice parent(CVNDeviceKind::Parent);
-    FakeDevice old(CVNDeviceKind::Hid, 2, "1.003");
-    EXPECT_EQ(builder.build(&parent), nullptr);
-    EXPECT_EQ(builder.build(&old), nullptr);
-    EXPECT_EQ(builder.build(nullptr), nullptr);
 }
 
 TEST_F(BuilderTest, RefreshAllReadsCompositesLast)

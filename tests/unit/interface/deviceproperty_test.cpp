@@ -1,5 +1,5 @@
-// Request states, caching, dependents, error replies, the sending algorithm
-// and the function contract.
+// Request states, dependents, refused writes, the sending algorithm and the
+// function contract.
 #include "fakeinterface.h"
 
 #include "interface/devicepropertynumber.h"
@@ -7,7 +7,6 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QSignalSpy>
 
 namespace {
 
@@ -19,34 +18,11 @@ void link(DeviceProperty* dependent, DeviceProperty* dependency)
     dependency->addDependent(dependent);
 }
 
-TEST_F(DevicePropertyTest, ReadWriteIsCachedMutableIsNot)
-{
-    auto* th = make<DevicePropertyInt>("th");
-    iface.registers["th"] = "12";
-    EXPECT_EQ(run("th"), "12");
-    EXPECT_EQ(th->value(), QJsonValue(12));
-    EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "th"), 1);
-
-    auto* count = make<DevicePropertyInt>("tcicount", AccessMode::fromText("read_mutable"));
-    iface.registers["tcicount"] = "1";
-    EXPECT_EQ(run("tcicount"), "1");
-    iface.registers["tcicount"] = "2";
-    EXPECT_EQ(count->value(), QJsonValue(2));
-    EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "tcicount"), 2);
-}
-
-TEST_F(DevicePropertyTest, ReadOnlyWritesAndBadValuesSendNothing)
+TEST_F(DevicePropertyTest, ReadOnlyPropertyOnlyReads)
 {
     auto* gainmax = make<DevicePropertyInt>("gainmax", AccessMode::Read);
-    EXPECT_EQ(run("gainmax", {"3"}), "Property is not writable");
     gainmax->setValue(QJsonValue(3));
-    auto* th = make<DevicePropertyInt>("th");
-    th->setValue(QJsonValue(QStringLiteral("not a number")));
-    th->setValue(QJsonValue(QJsonArray{1}));
     EXPECT_TRUE(iface.log.isEmpty());
-    th->setValue(QJsonValue(4.4));
-    EXPECT_EQ(iface.registers["th"], "4");
-
     // Asked to act, a read-only property reads; once answered, it asks nothing.
     gainmax->setRequestState(DeviceProperty::ActionRequested);
     EXPECT_EQ(gainmax->makeRequest().type, CVNDeviceRequest::Get);
@@ -54,51 +30,30 @@ TEST_F(DevicePropertyTest, ReadOnlyWritesAndBadValuesSendNothing)
     EXPECT_EQ(gainmax->makeRequest().type, CVNDeviceRequest::None);
 }
 
+// One level of a dependency cycle is proven on the simulator; here the
+// dependents of dependents and the change reported for a reread.
 TEST_F(DevicePropertyTest, WriteRereadsDependentsTransitively)
 {
     auto* th = make<DevicePropertyInt>("th");
     auto* thn = make<DevicePropertyInt>("thn");
-    auto* thni = make<DevicePropertyInt>("thni");
     auto* far = make<DevicePropertyInt>("far");
     make<DevicePropertyInt>("other");
-    for (DeviceProperty* a : {th, thn, thni})
-        for (DeviceProperty* b : {th, thn, thni})
-            if (a != b)
-                link(a, b);
-    link(far, thni);
+    link(th, thn);
+    link(thn, th);
+    link(far, thn);
     Recorder recorder;
-    thni->addObserver(&recorder);
-    iface.registers["thni"] = "9";
+    far->addObserver(&recorder);
+    iface.registers["far"] = "9";
 
     EXPECT_EQ(run("th", {"20"}), "20");
     EXPECT_EQ(iface.countOf(CVNDeviceRequest::Set, "th"), 1);
-    EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "thn"), 1);
-    EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "thni"), 1);
-    EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "far"), 1);
+    for (const char* name : {"thn", "far"})
+        EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, name), 1) << name;
     EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "th"), 0);
     EXPECT_EQ(iface.countOf(CVNDeviceRequest::Get, "other"), 0);
-    EXPECT_EQ(recorder.changed, QStringList{"thni"});
-    EXPECT_EQ(thni->value(), QJsonValue(9));
-    thni->removeObserver(&recorder);
-}
-
-TEST_F(DevicePropertyTest, DeviceErrorIsReadUntilAGoodReply)
-{
-    auto* th = make<DevicePropertyInt>("th");
-    iface.registers["th"] = "15";
-    EXPECT_EQ(run("th"), "15");
-    EXPECT_EQ(reread(th, "ERROR 12"), "ERROR 12");
-    EXPECT_EQ(th->requestState(), DeviceProperty::Idle);
-    iface.registers["th"] = "16";
-    // value() asks again (state 0) and the good reply clears the error.
-    EXPECT_EQ(th->value(), QJsonValue(16));
-    EXPECT_TRUE(th->lastError().isEmpty());
-
-    // Without an exchange the old value stays.
-    iface.registers["th"] = "error";
-    th->setRequestState(DeviceProperty::Idle);
-    device.m_open = false;
-    EXPECT_EQ(th->value(), QJsonValue(16));
+    EXPECT_EQ(recorder.changed, QStringList{"far"});
+    EXPECT_EQ(far->value(), QJsonValue(9));
+    far->removeObserver(&recorder);
 }
 
 TEST_F(DevicePropertyTest, RefusedWriteAnswersTheDeviceWordsAndRereads)
@@ -112,19 +67,6 @@ TEST_F(DevicePropertyTest, RefusedWriteAnswersTheDeviceWordsAndRereads)
     iface.refusals.clear();
     // The refused value is not trusted: the next read asks the device.
     EXPECT_EQ(th->value(), QJsonValue(40));
-}
-
-TEST_F(DevicePropertyTest, ClosedDeviceSendsNothingAndClosingIsReported)
-{
-    auto* th = make<DevicePropertyInt>("th");
-    QSignalSpy spy(&iface, &CVNDeviceInterface::deviceInvalidated);
-    iface.closeOnExchange = true;
-    (void)th->value();
-    ASSERT_EQ(spy.count(), 1);
-    EXPECT_EQ(spy.first().first().value<CVNDevice*>(), &device);
-    iface.log.clear();
-    EXPECT_EQ(run("th", {"5"}), "5");
-    EXPECT_TRUE(iface.log.isEmpty());
 }
 
 TEST_F(DevicePropertyTest, DescribeAndObservers)
@@ -155,7 +97,6 @@ TEST_F(DevicePropertyTest, FunctionPlainCallAndError)
     EXPECT_EQ(run("dreset"), "Error: busy");
     dreset->call(QJsonArray{1, "x"});
     EXPECT_EQ(iface.log.last().arguments, (QVariantList{1.0, "x"}));
-    EXPECT_EQ(run("nothing"), "unknow command");
 }
 
 TEST_F(DevicePropertyTest, FunctionFileUpload)

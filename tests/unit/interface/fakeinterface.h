@@ -29,14 +29,12 @@ public:
     explicit FakeDevice(CVNDeviceKind kind = CVNDeviceKind::Hid, quint16 productType = 2,
                         const QString& firmware = QStringLiteral("2.005"))
         : m_kind(kind), m_productType(productType), m_firmware(firmware) {}
-    bool isOpen() const override { return m_open; }
+    bool isOpen() const override { return true; }
     CVNDeviceKind kind() const override { return m_kind; }
     QString serialNumber() const override { return QStringLiteral("0200000001A3"); }
     QString firmwareVersion() const override { return m_firmware; }
     quint16 productType() const override { return m_productType; }
-    void close() override { m_open = false; }
-
-    bool m_open = true;
+    void close() override {}
 
 private:
     CVNDeviceKind m_kind;
@@ -80,8 +78,6 @@ public:
             // A set is answered with the value as sent, like the typed exchanges.
             reply.value = request.type == CVNDeviceRequest::Set ? request.value : QVariant(reg);
         }
-        if (closeOnExchange)
-            static_cast<FakeDevice*>(device())->m_open = false;
         return {{request.id, reply}};
     }
 
@@ -107,7 +103,6 @@ public:
     // Writes the controller refuses, by name: answered with this text, the register unchanged.
     QHash<QString, QString> refusals;
     QList<CVNDeviceRequest> log;
-    bool closeOnExchange = false;
 };
 
 // A fake interface with helpers to add entities and run commands.
