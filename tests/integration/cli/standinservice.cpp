@@ -137,9 +137,7 @@ QJsonObject StandInService::answerActions(const QJsonObject& actions)
     for (const QJsonValue& value : actions.value("list").toArray()) {
         const QString key = value.toObject().value("key").toString();
         QJsonObject reaction{ { "key", key } };
-        if (key == "help")
-            reaction.insert("value", CVNHelp::toJson(m_executer.help()));
-        else if (key == "version")
+        if (key == "version")
             reaction.insert("value", "Session Manager 1.0.0\nNo Device found");
         else if (key == "ping")
             reaction.insert("value", "alive");

@@ -366,48 +366,15 @@ TEST_F(ServiceOnSim, NotificationsBatchAndFollowLocks)
     EXPECT_FALSE(client->waitForNotifications(2, 200));
 }
 
+// The option texts the tool prints are checked end to end; these are the
+// help column layout and the session options the tool tests do not run.
 TEST_F(ServiceOnSim, CliAnswersOfTheServerOptions)
 {
     startWith();
     auto client = connectClient();
     ASSERT_TRUE(client);
 
-    QJsonObject answer = client->cli({TestClient::option("allow-network")});
-    EXPECT_EQ(outputOf(answer).first(), "False, listening to localhost clients only.");
-    EXPECT_EQ(answer["status"].toString(), "Finished");
-
-    answer = client->cli({TestClient::option("allow-network", {"TRUE"})});
-    EXPECT_EQ(outputOf(answer).first(), "Invalid arguments");
-    EXPECT_EQ(answer["status"].toString(), "Error");
-
-    answer = client->cli({TestClient::option("allow-network", {"false"})});
-    EXPECT_EQ(outputOf(answer).first(),
-              "False, listening to localhost clients only. Please restart the service to take effect.");
-
-    answer = client->cli({TestClient::option("device", {"0200000009ZZ"})});
-    EXPECT_EQ(outputOf(answer), (QStringList{"d: 0200000009ZZ not found", ""}));
-    EXPECT_EQ(answer["status"].toString(), "Error");
-
-    answer = client->cli({TestClient::option("d", {"0"})});
-    EXPECT_EQ(outputOf(answer).first(), QStringLiteral("The device: %1 is selected").arg(kVasta));
-    answer = client->cli({TestClient::option("device", {kVasta})});
-    EXPECT_EQ(outputOf(answer).first(), QStringLiteral("The selected device is: %1 selected").arg(kVasta));
-    answer = client->cli({TestClient::option("device")});
-    EXPECT_EQ(outputOf(answer).first(), QStringLiteral("The selected device is: %1").arg(kVasta));
-
-    answer = client->cli({TestClient::option("device-cache")});
-    EXPECT_EQ(outputOf(answer).first(), QStringLiteral("device %1: cache cleared").arg(kVasta));
-
-    answer = client->cli({TestClient::option("list-clients")});
-    EXPECT_EQ(outputOf(answer).first(), "n:");
-    EXPECT_TRUE(outputOf(answer).at(1).startsWith("\t0: Unknown 127.0.0.1:"));
-
-    answer = client->cli({TestClient::option("l")});
-    EXPECT_EQ(outputOf(answer).mid(0, 3),
-              (QStringList{"devices_list:", "  # Product      SerialNumber Mode Locked",
-                           QStringLiteral("  0 Vasta        %1 Hid  unlocked").arg(kVasta)}));
-
-    answer = client->cli({TestClient::option("device-help")});
+    QJsonObject answer = client->cli({TestClient::option("device-help")});
     EXPECT_EQ(outputOf(answer).at(1), QStringLiteral("\"Vasta %1 Hid\" basic options").arg(kVasta));
     EXPECT_EQ(outputOf(answer).size(), 2 + viewSize(kVasta, "basic") + 1);
     // Sorted by command word, descriptions in the help column.
@@ -419,15 +386,6 @@ TEST_F(ServiceOnSim, CliAnswersOfTheServerOptions)
     ASSERT_EQ(gainLines.size(), 1);
     EXPECT_TRUE(gainLines.first().startsWith(QStringLiteral(" --gain [0..7]").leftJustified(40) + "Analog gain"))
         << gainLines.first().toStdString();
-
-    // Device commands by command word; an unknown word stays pending.
-    answer = client->cli({TestClient::option("gain", {"6"}), TestClient::option("gain")});
-    EXPECT_EQ(outputOf(answer).mid(0, 2), (QStringList{"gain: 6", "gain: 6"}));
-    EXPECT_EQ(answer["status"].toString(), "Finished");
-    answer = client->cli({TestClient::option("nosuchword", {"1"}), TestClient::option("gain")});
-    EXPECT_EQ(answer["status"].toString(), "NotFound");
-    EXPECT_EQ(answer["parser"].toArray().size(), 2);
-    EXPECT_EQ(qAsConst(answer)["parser"][0]["option"].toString(), "nosuchword");
 
     answer = client->cli({TestClient::option("sessions-list")});
     EXPECT_EQ(outputOf(answer).at(0), "sessions_list:");

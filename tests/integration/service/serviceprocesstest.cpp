@@ -52,13 +52,6 @@ TEST(ServiceProcess, ServesTheToolUntilSystemdStopsIt)
     // The running service answered, so the tool found it.
     EXPECT_FALSE(lines.contains(QStringLiteral("No service found")));
 
-    // "-e" with anything after it is the tool, which knows no option "e".
-    QProcess notService;
-    notService.start(kProgram, { QStringLiteral("-e"), QStringLiteral("extra") });
-    ASSERT_TRUE(notService.waitForFinished(30000));
-    EXPECT_EQ(notService.readAllStandardOutput(), "Unknown or not executed option(s): e\n");
-    EXPECT_EQ(notService.exitCode(), 0);
-
     ASSERT_EQ(::kill(pid_t(service.processId()), SIGTERM), 0);
     EXPECT_EQ(notify.next(), "STOPPING=1\nSTATUS=Stopping");
     ASSERT_TRUE(service.waitForFinished(kWaitMs));
