@@ -1,9 +1,8 @@
 #pragma once
 
-// In-process stand-ins for the platform seam: a controller that answers
-// command reports from a register map, a handle on it whose transfers can
-// be made to fail, a platform listing such controllers, and a fixture
-// holding one such controller as a HID device.
+// In-process stand-ins for the platform seam: a controller answering from a
+// register map, a handle whose transfers can be made to fail, a platform
+// listing such controllers, and a fixture holding one as a HID device.
 
 #include "device/devicehid.h"
 #include "device/platform/usbplatform.h"
@@ -13,6 +12,7 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -123,8 +123,7 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         QVector<CVNUsbInterfaceInfo> list;
-        for (const Entry& entry : qAsConst(m_entries))
-            list.append(entry.first);
+        std::transform(m_entries.cbegin(), m_entries.cend(), std::back_inserter(list), [](auto& e) { return e.first; });
         return list;
     }
     std::unique_ptr<CVNUsbHandle> open(const QString& path) override
@@ -162,11 +161,7 @@ public:
     }
     void unplug(const QString& path)
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        for (int i = 0; i < m_entries.size(); ++i) {
-            if (m_entries.at(i).first.path == path)
-                m_entries.remove(i--);
-        }
+        std::unique_lock<std::mutex> lock(m_mutex); // the manager does not list again: entries stay
         const RemovalCallback removal = m_removal;
         lock.unlock();
         if (removal)

@@ -5,29 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
-
-struct ExchangeFixture : HidFixture {
-    CVNDeviceRequest run(
-        quint8 type, const char* name, const QVariant& value = QVariant(), const QVariantList& arguments = {})
-    {
-        CVNDeviceRequest request(type, QLatin1String(name), 42);
-        request.value = value;
-        request.arguments = arguments;
-        const CVNDeviceReplies replies = executeHidRequest(*hid, request);
-        EXPECT_EQ(replies.size(), 1);
-        const CVNDeviceRequest reply = replies.value(42);
-        EXPECT_EQ(reply.id, 42u);
-        EXPECT_EQ(reply.name, request.name);
-        return reply;
-    }
-    QString sent() const { return controller->commands.value(controller->commands.size() - 1); }
-};
-
-} // namespace
-
-TEST_F(ExchangeFixture, EmptyRequestsMakeNoExchange)
+TEST_F(HidFixture, EmptyRequestsMakeNoExchange)
 {
     EXPECT_TRUE(executeHidRequest(*hid, CVNDeviceRequest()).isEmpty());
     EXPECT_TRUE(
@@ -36,84 +14,70 @@ TEST_F(ExchangeFixture, EmptyRequestsMakeNoExchange)
     EXPECT_EQ(controller->transfers, 0);
 }
 
-TEST_F(ExchangeFixture, GenericBooleanAndFunctionExchanges)
+// Each row: the register's answer before the exchange, the request, what
+// reaches the controller (null: nothing is sent) and the reply.
+TEST_F(HidFixture, ExchangesByKindOfValue)
 {
-    controller->registers["th"] = "120";
-    CVNDeviceRequest reply = run(CVNDeviceRequest::Get, "th");
-    EXPECT_EQ(reply.type, CVNDeviceRequest::Get);
-    EXPECT_EQ(reply.value.toString(), QStringLiteral("120"));
-    EXPECT_EQ(sent(), QStringLiteral("th "));
-    EXPECT_EQ(run(CVNDeviceRequest::Set, "th", 1.5).value.toString(), QStringLiteral("1.5"));
-    EXPECT_EQ(sent(), QStringLiteral("th 1.5"));
-
-    controller->registers["tinv"] = "0";
-    reply = run(CVNDeviceRequest::Set, "tinv", true);
-    EXPECT_EQ(sent(), QStringLiteral("tinv 1"));
-    EXPECT_EQ(reply.value.userType(), QMetaType::Bool);
-    EXPECT_TRUE(reply.value.toBool());
-    EXPECT_FALSE(run(CVNDeviceRequest::Set, "tinv", false).value.toBool());
-    EXPECT_EQ(sent(), QStringLiteral("tinv 0"));
+    using R = CVNDeviceRequest;
+    struct Case {
+        const char* word;
+        const char* held;
+        quint8 type;
+        QVariant value;
+        const char* sent;
+        quint8 replyType;
+        QVariant expected; // the value, or the text of an error reply
+    };
+    const Case cases[] = {
+        { "th", "120", R::Get, {}, "th ", R::Get, "120" },
+        { "th", "120", R::Set, 1.5, "th 1.5", R::Set, "1.5" },
+        { "tinv", "0", R::Set, true, "tinv 1", R::Set, true },
+        { "tinv", "1", R::Set, false, "tinv 0", R::Set, false },
+        { "th", "ERROR42", R::Get, {}, "th ", R::Error, "ERROR42" }, // error in any case
+        { "nosuch", nullptr, R::Set, true, "nosuch 1", R::Error, "error: unknown command" },
+        { "gain", "4 7", R::Get, {}, "gain ", R::Get, "4" },
+        { "thbound", "10 20", R::Get, {}, "thbound ", R::Get, QVariantList { 10, 20 } },
+        { "thbound", "1", R::Set, QVariantList { 3, 4 }, "thbound 3 4", R::Set, QVariantList { 3, 4 } },
+        { "fsize", "17", R::Get, {}, "fsize ", R::Error, "Unknown result" },
+        { "flogs", "1 2", R::Set, QVariantList { 1, 2, 3 }, nullptr, R::Error, {} }, // malformed value
+        { "cfo", "1  2 3", R::Get, {}, "cfo ", R::Get, QVariantList { 1, 2, 3 } },
+        { "te2fnref", "0 0 0", R::Set, QStringLiteral("4 5 6"), "te2fnref 4 5 6", R::Set, {} },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.word);
+        if (c.held)
+            controller->registers[c.word] = c.held;
+        controller->commands.clear();
+        R request(c.type, QLatin1String(c.word), 42);
+        request.value = c.value;
+        const CVNDeviceReplies replies = executeHidRequest(*hid, request);
+        ASSERT_EQ(replies.size(), 1);
+        const R reply = replies.value(42);
+        EXPECT_EQ(reply.id, 42u);
+        EXPECT_EQ(reply.name, request.name);
+        EXPECT_EQ(reply.type, c.replyType);
+        EXPECT_EQ(controller->commands, c.sent ? QStringList { QLatin1String(c.sent) } : QStringList());
+        if (c.replyType == R::Error && c.expected.isValid())
+            EXPECT_EQ(reply.text, c.expected.toString());
+        else if (c.expected.userType() == QMetaType::QVariantList)
+            EXPECT_EQ(reply.value.toList(), c.expected.toList());
+        else if (c.expected.userType() == QMetaType::Bool)
+            EXPECT_EQ(reply.value, c.expected); // a boolean, not its text
+        else if (c.expected.isValid())
+            EXPECT_EQ(reply.value.toString(), c.expected.toString());
+    }
 
     controller->registers["recal"] = "idle"; // the fake echoes what it was given
-    reply = run(CVNDeviceRequest::Call, "recal", QVariant(), { 3, QStringLiteral("x") });
-    EXPECT_EQ(reply.type, CVNDeviceRequest::Call);
+    R call(R::Call, QStringLiteral("recal"), 7);
+    call.arguments = { 3, QStringLiteral("x") };
+    const R reply = executeHidRequest(*hid, call).value(7);
+    EXPECT_EQ(reply.type, R::Call);
     EXPECT_EQ(reply.value.toString(), QStringLiteral("3 x"));
-    EXPECT_EQ(sent(), QStringLiteral("recal 3 x"));
+    EXPECT_EQ(controller->commands.last(), QStringLiteral("recal 3 x"));
 }
 
-TEST_F(ExchangeFixture, ErrorInAnyCaseBecomesAnErrorReply)
+TEST_F(HidFixture, RouteRowsAreTestedInOrder)
 {
-    controller->registers["th"] = "ERROR42";
-    CVNDeviceRequest reply = run(CVNDeviceRequest::Get, "th");
-    EXPECT_EQ(reply.type, CVNDeviceRequest::Error);
-    EXPECT_EQ(reply.text, QStringLiteral("ERROR42"));
-
-    reply = run(CVNDeviceRequest::Set, "nosuch", true);
-    EXPECT_EQ(reply.type, CVNDeviceRequest::Error);
-    EXPECT_EQ(reply.text, QStringLiteral("error: unknown command"));
-}
-
-TEST_F(ExchangeFixture, GainPairAndTripleExchanges)
-{
-    controller->registers["gain"] = "4 7";
-    EXPECT_EQ(run(CVNDeviceRequest::Get, "gain").value.toString(), QStringLiteral("4"));
-
-    controller->registers["thbound"] = "10 20";
-    EXPECT_EQ(run(CVNDeviceRequest::Get, "thbound").value.toList(), QVariantList({ 10, 20 }));
-    EXPECT_EQ(
-        run(CVNDeviceRequest::Set, "thbound", QVariantList { 3, 4 }).value.toList(), QVariantList({ 3, 4 }));
-    EXPECT_EQ(sent(), QStringLiteral("thbound 3 4"));
-
-    controller->registers["fsize"] = "17";
-    CVNDeviceRequest reply = run(CVNDeviceRequest::Get, "fsize");
-    EXPECT_EQ(reply.type, CVNDeviceRequest::Error);
-    EXPECT_EQ(reply.text, QStringLiteral("Unknown result"));
-
-    const int before = controller->transfers;
-    EXPECT_EQ(run(CVNDeviceRequest::Set, "flogs", QVariantList { 1, 2, 3 }).type, CVNDeviceRequest::Error);
-    EXPECT_EQ(controller->transfers, before); // nothing sent for a malformed value
-
-    controller->registers["cfo"] = "1  2 3";
-    EXPECT_EQ(run(CVNDeviceRequest::Get, "cfo").value.toList(), QVariantList({ 1, 2, 3 }));
-    run(CVNDeviceRequest::Set, "te2fnref", QStringLiteral("4 5 6"));
-    EXPECT_EQ(sent(), QStringLiteral("te2fnref 4 5 6"));
-}
-
-TEST_F(ExchangeFixture, RouteRowsAreTestedInOrder)
-{
-    const auto route = [](quint8 type, const char* name, const QVariant& value = QVariant()) {
-        CVNDeviceRequest request(type, QLatin1String(name), 1);
-        request.value = value;
-        return CVNHidRouteTable().route(request);
-    };
-    EXPECT_EQ(route(1, "touches"), CVNHidRouteTable::Touches);
-    EXPECT_EQ(route(1, "gain"), CVNHidRouteTable::Gain);
-    EXPECT_EQ(route(4, "thbound"), CVNHidRouteTable::Pair);
-    EXPECT_EQ(route(2, "cfo", true), CVNHidRouteTable::Triple);
-    EXPECT_EQ(route(4, "autotune", true), CVNHidRouteTable::Function);
-    EXPECT_EQ(route(2, "tinv", true), CVNHidRouteTable::Boolean);
-    EXPECT_EQ(route(2, "th", 3), CVNHidRouteTable::Generic);
-    EXPECT_EQ(route(1, "frame"), CVNHidRouteTable::Generic); // composite rows without a handler fall through
     const QList<QPair<CVNHidRouteTable::Row, const char*>> composites
         = { { CVNHidRouteTable::BorderAdjust, "x.CBA.top" }, { CVNHidRouteTable::Settings, "Settings.load" },
               { CVNHidRouteTable::FoilHealth, "FOILH.state" }, { CVNHidRouteTable::EdgeSnapping, "tste_x" } };
@@ -121,6 +85,8 @@ TEST_F(ExchangeFixture, RouteRowsAreTestedInOrder)
         EXPECT_TRUE(CVNHidRouteTable::matches(c.first, CVNDeviceRequest(1, c.second, 1))) << c.second;
     EXPECT_FALSE(CVNHidRouteTable::matches(CVNHidRouteTable::EdgeSnapping, CVNDeviceRequest(1, "TSTE_x", 1)));
     EXPECT_FALSE(CVNHidRouteTable::matches(CVNHidRouteTable::Gain, CVNDeviceRequest(1, "GAIN", 1)));
+    // Composite rows without a handler fall through.
+    EXPECT_EQ(CVNHidRouteTable().route(CVNDeviceRequest(1, "frame", 1)), CVNHidRouteTable::Generic);
 
     CVNHidRouteTable table;
     table.setHandler(CVNHidRouteTable::Settings, [](CVNDeviceHid&, const CVNDeviceRequest& request) {

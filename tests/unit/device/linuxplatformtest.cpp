@@ -53,13 +53,10 @@ TEST(LinuxPaths, CarryTheIdsAndSplitBack)
         EXPECT_FALSE(CVNUdevInterfaceReader::splitPath(QLatin1String(bad), node, number)) << bad;
 }
 
-// Touches the machine's udev database only: there is no controller here, so
-// nothing is listed and nothing opens.
+// Touches the machine's udev database only: no controller here opens.
 TEST(LinuxPlatform, RunsWithoutControllers)
 {
     CVNLinuxUsbPlatform platform;
-    for (const CVNUsbInterfaceInfo& info : platform.enumerate())
-        EXPECT_EQ(info.vendorId, 0x3C2E);
     for (const char* path : { "/nonexistent/hidraw9#vid_3c2e&pid_0002#s#hid",
              "/dev/bus/usb/999/999#vid_3c2e&pid_0002#s#if00", "garbage" })
         EXPECT_EQ(platform.open(QLatin1String(path)), nullptr) << path;
