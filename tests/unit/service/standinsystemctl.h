@@ -14,6 +14,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -73,15 +74,7 @@ public:
         return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     // The calls that change something, without the queries.
-    QStringList actions() const
-    {
-        QStringList result;
-        for (const QString& call : calls()) {
-            if (!call.startsWith(QLatin1String("is-")))
-                result << call;
-        }
-        return result;
-    }
+    QStringList actions() const { return calls().filter(QRegularExpression(QStringLiteral("^(?!is-)"))); }
     void clearCalls() const { QFile::remove(stateDir() + QStringLiteral("/calls")); }
 
 private:
