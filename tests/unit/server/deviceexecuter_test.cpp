@@ -4,6 +4,7 @@
 #include "interface/deviceinterface.h"
 #include "interface/entity.h"
 #include "server/commandlinedeviceexecuter.h"
+#include "server/optionhelpdevice.h"
 
 #include <QTextStream>
 #include <gtest/gtest.h>
@@ -15,8 +16,9 @@ namespace {
 class ScriptedEntity : public CVNProperty
 {
 public:
-    ScriptedEntity(const QString& command, const QString& text, bool asksFile = false)
-        : CVNProperty(command, QString(), command, 3), m_text(text), m_asksFile(asksFile)
+    ScriptedEntity(const QString& command, const QString& text, bool asksFile = false,
+                   const QString& description = QString())
+        : CVNProperty(command, description, command, 3), m_text(text), m_asksFile(asksFile)
     {
     }
     QString typeName() const override { return "String"; }
@@ -29,7 +31,7 @@ public:
         context.fileTable.clear();
         return m_text;
     }
-    QString argumentHint() const override { return QString(); }
+    QString argumentHint() const override { return "0..7"; }
     void setValue(const QJsonValue&) override {}
     QJsonValue value() override { return m_text; }
 
@@ -96,6 +98,14 @@ TEST_F(DeviceExecuterTest, FileRequestTravelsWithThePendingOption)
     EXPECT_EQ(run(list), CVNOptionResult::Processed);
     EXPECT_EQ(printed, QStringLiteral("upload: File uploaded\n"));
     EXPECT_TRUE(list.isEmpty());
+}
+
+// The padded line is checked by the server integration tests.
+TEST(DeviceHelpLine, LongCommandWordsWrapLikeOptionHelp)
+{
+    ScriptedEntity longOne("a-command-word-long-enough-to-wrap", QString(), false, "Wrapped.");
+    EXPECT_EQ(CVNOptionHelpDevice::entityLine(&longOne),
+              QString(" --a-command-word-long-enough-to-wrap [0..7] \n") + QString("Wrapped.").rightJustified(92));
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 #include "device/devicemanager.h"
 #include "interface/entitycontext.h"
 #include "server/applicationserver.h"
-#include "server/optionhelpdevice.h"
 #include "server/propertyportaltoken.h"
 #include "server/propertyurl.h"
 #include "server/serverlimits.h"
@@ -94,7 +93,6 @@ TEST_F(SessionTest, LongActionListsAreBounded)
 TEST_F(SessionTest, ServiceAndSessionEntities)
 {
     // Answers with devices are covered by the server integration tests.
-    EXPECT_EQ(askOne(act("portal_url"))["value"].toString(), CVNApplicationServer::defaultPortalUrl());
 
     // Writing the token without devices sends nothing.
     EXPECT_EQ(askOne(act("settoken", {{"value", "abc"}}))["value"].toString(), "verifying");
@@ -197,29 +195,6 @@ TEST(ServerTexts, ElapsedTime)
 {
     const QDateTime start = QDateTime::fromSecsSinceEpoch(1000);
     EXPECT_EQ(CVNSessionsListProperty::elapsedText(start, start.addSecs(86400 + 3600 + 61)), "1d, 1h 1m 1s");
-}
-
-// A property with a fixed text, for the help lines of device options.
-class TextProperty : public CVNProperty
-{
-public:
-    TextProperty(const QString& command, const QString& description)
-        : CVNProperty("p", description, command, 3)
-    {
-    }
-    QString typeName() const override { return "int"; }
-    QString execute(CVNEntityContext&) override { return QString(); }
-    QString argumentHint() const override { return "0..7"; }
-    void setValue(const QJsonValue&) override {}
-    QJsonValue value() override { return 0; }
-};
-
-// The padded line is checked by the server integration tests.
-TEST(DeviceHelpLine, LongCommandWordsWrapLikeOptionHelp)
-{
-    TextProperty longOne("a-command-word-long-enough-to-wrap", "Wrapped.");
-    EXPECT_EQ(CVNOptionHelpDevice::entityLine(&longOne),
-              QString(" --a-command-word-long-enough-to-wrap [0..7] \n") + QString("Wrapped.").rightJustified(92));
 }
 
 } // namespace
