@@ -80,22 +80,6 @@ TEST_F(ClientTest, VersionJoinsTheLocalAndTheSessionText)
     EXPECT_EQ(version, "Protocol Communication v1.0.0\nSession Manager 1.0.0\nNo Device found");
 }
 
-TEST_F(ClientTest, CliRoundTripPrintsTheOutputAndKeepsWhatTheServiceLeft)
-{
-    StandInService service;
-    EXPECT_EQ(run({ "--echo", "a", "b", "--echo", "-1", "--unknown", "x" }), CVNOptionResult::NotFound);
-    EXPECT_EQ(printed(), "a b\n-1\n");
-    EXPECT_EQ(options.names(), QStringList{ "unknown" });
-    EXPECT_EQ(options.first().values, QStringList{ "x" });
-
-    const QJsonObject request = service.requests.last();
-    EXPECT_EQ(request["cli"].toObject()["parser"].toArray().size(), 3);
-
-    EXPECT_EQ(run({ "--fail", "--echo", "later" }), CVNOptionResult::Error);
-    EXPECT_EQ(printed(), "Something went Error\n");
-    EXPECT_EQ(options.names(), QStringList{ "echo" });
-}
-
 TEST_F(ClientTest, FileReadForTheServiceAndTheCommandRepeated)
 {
     QTemporaryDir dir;

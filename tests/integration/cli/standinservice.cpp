@@ -1,6 +1,5 @@
 #include "standinservice.h"
 
-#include "cli/commandlineoptioncallback.h"
 #include "cli/optionresult.h"
 #include "cli/pendingoption.h"
 #include "com/comconnection.h"
@@ -12,18 +11,6 @@ StandInService::StandInService()
     , m_executer("Session")
     , m_stream(&m_text)
 {
-    m_executer.addOption(new CVNCommandLineOptionCallback(
-        { "echo" }, "Echo the words.", "WORDS",
-        [](int& result, const QStringList& values, CVNCommandLineContext& context) {
-            context.output() << values.join(QLatin1Char(' ')) << "\n";
-            result = CVNOptionResult::Processed;
-        }));
-    m_executer.addOption(new CVNCommandLineOptionCallback(
-        { "fail" }, "Fail.", QString(),
-        [](int& result, const QStringList&, CVNCommandLineContext& context) {
-            context.output() << "Something went Error";
-            result = CVNOptionResult::Error;
-        }));
     connect(&m_manager, &CVNComManager::addedConnection, this, &StandInService::adopt);
     connect(&m_manager, &CVNComManager::removedConnection, this,
             [this](CVNComConnection* connection) { delete m_buffers.take(connection); });

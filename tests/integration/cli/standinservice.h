@@ -14,8 +14,6 @@
 // A service as the command-line client sees it: a real communication manager
 // of type Service (TCP listener and discovery on the real port) that answers
 // "actions" (version, ping) and "cli" requests. Its "cli" options:
-//   --echo WORDS...     prints the words; Processed
-//   --fail              prints "Something went Error"; Error
 //   --upload PATH       asks the client for the file, then prints its size
 //   --download PATH     hands the client `downloadData` to store, then
 //                       prints the client's status

@@ -97,7 +97,8 @@ TEST_F(EndToEnd, DeviceListSelectionAndHelp)
     // session, which starts on the lowest serial number.
     expectRuns({ { { "--device", RunningService::kTwinPoint }, "The selected device is: 0C00000002B7 selected\n", 0 },
         { { "-d", "1" }, "The device: 0C00000002B7 is selected\n", 0 },
-        { { "--device", "0200000001A4" }, "d: 0200000001A4 not found\n", kErrorExit },
+        // A failed command ends the run: what follows is reported, not run.
+        { { "--device", "0200000001A4", "--th" }, "d: 0200000001A4 not found\n" + notExecuted("th"), kErrorExit },
         { { "--device" }, "The selected device is: 0200000001A3\n", 0 },
         { { "--device", RunningService::kVasta, "--device-help", "nosuchview" },
             "The selected device is: 0200000001A3 selected\nview not found\n", kErrorExit } });
