@@ -4,11 +4,14 @@
 #include "device/devicemanager.h"
 #include "device/deviceevent.h"
 #include "device/devicehid.h"
+#include "device/devicemanagerhandler.h"
 
 #include "fakeusb.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace
 {
@@ -101,7 +104,7 @@ TEST_F(ManagerFixture, HidOfAControllerWithKnownBulkIsIgnored)
     // A later HID arrival of the same controller is passed over too.
     CVNUsbInterfaceInfo again = FakePlatform::hidInfo(Serial);
     again.path += QStringLiteral("2");
-    platform->plug(again, controller);
+    std::thread([&] { manager.handler()->deviceArrived(again); }).join();
     QCoreApplication::processEvents();
     EXPECT_EQ(inserted.count(), 1);
     EXPECT_EQ(removed.count(), 0);

@@ -23,7 +23,6 @@
 struct FakeController {
     QHash<QByteArray, QByteArray> registers { { "gain", "3" }, { "dbuild", QByteArray(40, 'a') },
         { "dserial", "0200000001A3" } }; // word -> answer
-    QByteArray touchReport; // 161 bytes, or empty
     QByteArray lastAnswer;
     QStringList commands; // "word value" as received
     int failNext = 0; // the next N transfers fail
@@ -73,10 +72,8 @@ public:
         std::lock_guard<std::mutex> lock(m_controller->mutex);
         if (m_closed || !m_controller->takeTransfer())
             return false;
-        const bool touch = report.at(0) == 13;
-        const QByteArray data
-            = touch ? m_controller->touchReport.left(report.size()) : m_controller->lastAnswer.left(64);
-        report.replace(touch ? 0 : 9, data.size(), data);
+        const QByteArray data = m_controller->lastAnswer.left(64);
+        report.replace(9, data.size(), data);
         return true;
     }
     bool getInputReport(QByteArray& report) override { return getFeature(report); }
@@ -138,7 +135,7 @@ public:
     bool startMonitoring(ArrivalCallback arrival, RemovalCallback removal) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_arrival = std::move(arrival);
+        (void)arrival; // arrivals are proven against corvane-sim
         m_removal = std::move(removal);
         return true;
     }
@@ -149,16 +146,7 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_entries.append({ info, std::move(controller) });
     }
-    // Notices are delivered from another thread, as a platform would.
-    void plug(const CVNUsbInterfaceInfo& info, std::shared_ptr<FakeController> controller)
-    {
-        add(info, std::move(controller));
-        std::unique_lock<std::mutex> lock(m_mutex);
-        const ArrivalCallback arrival = m_arrival;
-        lock.unlock();
-        if (arrival)
-            std::thread([arrival, info] { arrival(info); }).join();
-    }
+    // The removal notice comes from another thread, as a platform would send it.
     void unplug(const QString& path)
     {
         std::unique_lock<std::mutex> lock(m_mutex); // the manager does not list again: entries stay
@@ -172,7 +160,6 @@ private:
     using Entry = QPair<CVNUsbInterfaceInfo, std::shared_ptr<FakeController>>;
     mutable std::mutex m_mutex;
     QVector<Entry> m_entries;
-    ArrivalCallback m_arrival;
     RemovalCallback m_removal;
 };
 
