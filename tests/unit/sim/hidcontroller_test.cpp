@@ -19,14 +19,6 @@ QByteArray commandReport(const QByteArray& word, const QByteArray& value = {})
     return report;
 }
 
-std::unique_ptr<CVNVirtualController> makeController(const char* setup = "vasta:0200000001A3:2.005")
-{
-    ControllerSetup parsed;
-    QString error;
-    EXPECT_TRUE(parseControllerSetup(QLatin1String(setup), &parsed, &error));
-    return CVNVirtualController::create(parsed, &error);
-}
-
 // One command as the host performs it: set-feature, then get-feature.
 QByteArray exchange(CVNVirtualController* c, const QByteArray& word, const QByteArray& value = {})
 {
@@ -41,15 +33,26 @@ QString answerText(CVNVirtualController* c, const QByteArray& word, const QByteA
     return fieldText(exchange(c, word, value).mid(9));
 }
 
+// One Vasta whose traffic lines are kept.
+struct HidController : ::testing::Test {
+    std::unique_ptr<CVNVirtualController> c;
+    QStringList lines;
+    HidController()
+    {
+        ControllerSetup setup;
+        QString error;
+        EXPECT_TRUE(parseControllerSetup(QStringLiteral("vasta:0200000001A3:2.005"), &setup, &error));
+        c = CVNVirtualController::create(setup, &error);
+        c->setTrafficSink([this](const QString& line) { lines.append(line); });
+    }
+};
+
 }  // namespace
 
 // Queries, presets, faults and the traffic log are proven through the
 // process; here the report layout, read-only words and malformed reports.
-TEST(HidController, AnswerReportEchoesTheWordAndCarriesZeroPaddedText)
+TEST_F(HidController, AnswerReportEchoesTheWordAndCarriesZeroPaddedText)
 {
-    auto c = makeController();
-    QStringList lines;
-    c->setTrafficSink([&lines](const QString& line) { lines.append(line); });
     const QByteArray answer = exchange(c.get(), "dserial");
     ASSERT_EQ(answer.size(), CommandReportSize);
     EXPECT_EQ(quint8(answer[0]), CommandReportId);
@@ -71,11 +74,8 @@ TEST(HidController, AnswerReportEchoesTheWordAndCarriesZeroPaddedText)
                                             "0200000001A3 gainmax 3 -> error: read only"}));
 }
 
-TEST(HidController, MalformedReportsAndFailedTransfersPerformNoCommand)
+TEST_F(HidController, MalformedReportsAndFailedTransfersPerformNoCommand)
 {
-    auto c = makeController();
-    QStringList lines;
-    c->setTrafficSink([&lines](const QString& line) { lines.append(line); });
     QByteArray wrongId = commandReport("gain", "6");
     wrongId[0] = 22;
     EXPECT_EQ(c->setFeature(wrongId).status, TransferResult::Status::Fail);
