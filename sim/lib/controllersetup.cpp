@@ -60,6 +60,31 @@ bool parsePreset(const QString& text, QPair<QString, QString>* preset, QString* 
     return true;
 }
 
+enum class SetupKey { None, Applied, Refused };
+
+// `bulk` and `paths` shape the interfaces; they are no registers.
+SetupKey parseSetupKey(const QPair<QString, QString>& preset, ControllerSetup* setup, QString* error)
+{
+    const QString& value = preset.second;
+    if (preset.first == QLatin1String("bulk")) {
+        if (value != QLatin1String("0") && value != QLatin1String("1")) {
+            *error = QStringLiteral("bulk=%1 is not 0 or 1").arg(value);
+            return SetupKey::Refused;
+        }
+        setup->bulk = value == QLatin1String("1");
+        return SetupKey::Applied;
+    }
+    if (preset.first == QLatin1String("paths")) {
+        if (value != QLatin1String("1") && value != QLatin1String("2")) {
+            *error = QStringLiteral("paths=%1 is not 1 or 2").arg(value);
+            return SetupKey::Refused;
+        }
+        setup->hidPaths = value.toInt();
+        return SetupKey::Applied;
+    }
+    return SetupKey::None;
+}
+
 }  // namespace
 
 bool parseProduct(const QString& text, quint16* productId)
@@ -129,7 +154,15 @@ bool parseControllerSetup(const QString& text, ControllerSetup* setup, QString* 
         QPair<QString, QString> preset;
         if (!parsePreset(parts[i], &preset, error))
             return false;
-        result.presets.append(preset);
+        switch (parseSetupKey(preset, &result, error)) {
+        case SetupKey::Refused:
+            return false;
+        case SetupKey::Applied:
+            break;
+        case SetupKey::None:
+            result.presets.append(preset);
+            break;
+        }
     }
     *setup = result;
     return true;

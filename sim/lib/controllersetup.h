@@ -13,6 +13,8 @@ struct ControllerSetup {
     QString serial;
     quint16 release = 0;  // bcdDevice: major in the high byte, minor in the low byte
     QList<QPair<QString, QString>> presets;  // register word -> value, in given order
+    bool bulk = false;  // `bulk=1`: the vendor bulk interface is present too
+    int hidPaths = 1;   // `paths=2`: the HID interface is reached through a second path as well
 };
 
 // Parses a SETUP; on failure returns false and a message naming the fault.

@@ -64,7 +64,8 @@ HandleAnswer getReport(CVNVirtualController* c, const QStringList& args, bool fe
     return answerOf(feature ? c->getFeature(id, length) : c->getInput(id, length), true);
 }
 
-// The HID interface has no bulk pipes and takes no vendor control requests.
+// The HID interface has no bulk pipes and takes no vendor control requests;
+// the bulk interface has no HID reports, and its records are not served yet.
 HandleAnswer noSuchPipe(CVNVirtualController*, const QStringList&)
 {
     return {QStringLiteral("fail"), false};
@@ -87,13 +88,15 @@ const QHash<QString, Handler>& handlers()
 
 }  // namespace
 
-HandleAnswer performHandleRequest(CVNVirtualController* controller, const QString& line)
+HandleAnswer performHandleRequest(CVNVirtualController* controller, const QString& kind, const QString& line)
 {
     QStringList args = line.split(QLatin1Char(' '));
     const QString request = args.takeFirst();
     const auto it = handlers().constFind(request);
     if (it == handlers().constEnd())
         return {QStringLiteral("error unknown request"), false};
+    if (kind != QLatin1String("hid"))
+        return noSuchPipe(controller, args);
     return (*it)(controller, args);
 }
 

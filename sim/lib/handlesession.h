@@ -13,7 +13,8 @@ struct HandleAnswer {
 };
 
 // Performs one request line (setfeature, getfeature, getinput, bulkwrite,
-// bulkread, control) on the controller and gives the answer line.
-HandleAnswer performHandleRequest(CVNVirtualController* controller, const QString& line);
+// bulkread, control) on the controller's interface of that kind (hid, bulk)
+// and gives the answer line.
+HandleAnswer performHandleRequest(CVNVirtualController* controller, const QString& kind, const QString& line);
 
 }  // namespace corvanesim

@@ -67,7 +67,8 @@ QString usageText()
         "       corvane-sim --socket PATH plug SETUP | unplug SERIAL | fail SERIAL N | garbage SERIAL N\n"
         "                                 | vanish SERIAL | set SERIAL WORD VALUE | get SERIAL WORD | list\n"
         "SETUP: PRODUCT:SERIAL:FIRMWARE[,word=value...], PRODUCT vasta, lyn, twinpoint, tarso55 or a\n"
-        "      decimal USB product id, SERIAL 12 characters, FIRMWARE like 2.005\n");
+        "      decimal USB product id, SERIAL 12 characters, FIRMWARE like 2.005; word=value presets a\n"
+        "      register, bulk=1 adds the vendor bulk interface, paths=2 a second path to the HID interface\n");
 }
 
 bool parseCommandLine(const QStringList& args, SimCommandLine* commandLine, QString* error)

@@ -101,7 +101,7 @@ void CVNSimConnection::handleTransfer(const QString& line)
         sendLine(QStringLiteral("fail"));
         return;
     }
-    const HandleAnswer answer = performHandleRequest(controller, line);
+    const HandleAnswer answer = performHandleRequest(controller, controller->interfaceKind(m_path), line);
     sendLine(answer.line);
     if (answer.vanished) {
         QString ignored;

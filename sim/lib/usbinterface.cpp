@@ -9,6 +9,9 @@ namespace {
 // Vendor-defined usage page of the controller's top-level collection.
 constexpr quint16 VendorUsagePage = 0xFF00;
 constexpr int HidClass = 3;
+constexpr int VendorClass = 255;
+constexpr int BulkSubclass = 1;
+constexpr int BulkProtocol = 1;
 
 QString hex4(quint16 value)
 {
@@ -36,7 +39,7 @@ QString interfacePath(quint16 vendorId, quint16 productId, const QString& serial
     return QStringLiteral("sim#vid_%1&pid_%2#%3#%4").arg(hex4(vendorId), hex4(productId), serial.toLower(), kind);
 }
 
-UsbInterface hidInterface(quint16 productId, quint16 release, const QString& serial)
+UsbInterface hidInterface(quint16 productId, quint16 release, const QString& serial, const QString& pathSuffix)
 {
     UsbInterface i;
     i.kind = QStringLiteral("hid");
@@ -44,11 +47,27 @@ UsbInterface hidInterface(quint16 productId, quint16 release, const QString& ser
     i.productId = productId;
     i.release = release;
     i.serial = serial;
-    i.path = interfacePath(i.vendorId, productId, serial, i.kind);
+    i.path = interfacePath(i.vendorId, productId, serial, pathSuffix);
     i.usagePage = VendorUsagePage;
     i.usage = 0;
     i.interfaceClass = HidClass;
     i.endpoints = QStringLiteral("81:int");
+    return i;
+}
+
+UsbInterface bulkInterface(quint16 productId, quint16 release, const QString& serial)
+{
+    UsbInterface i;
+    i.kind = QStringLiteral("bulk");
+    i.vendorId = ControllerVendorId;
+    i.productId = productId;
+    i.release = release;
+    i.serial = serial;
+    i.path = interfacePath(i.vendorId, productId, serial, i.kind);
+    i.interfaceClass = VendorClass;
+    i.interfaceSubclass = BulkSubclass;
+    i.interfaceProtocol = BulkProtocol;
+    i.endpoints = QStringLiteral("81:bulk,01:bulk");
     return i;
 }
 

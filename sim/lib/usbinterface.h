@@ -26,7 +26,12 @@ struct UsbInterface {
 // sim#vid_3c2e&pid_0002#0200000001a3#hid
 QString interfacePath(quint16 vendorId, quint16 productId, const QString& serial, const QString& kind);
 
-// The HID interface of a controller in normal mode.
-UsbInterface hidInterface(quint16 productId, quint16 release, const QString& serial);
+// The HID interface of a controller in normal mode; `pathSuffix` names the
+// path it is reached through ("hid", or "hid2" for a second USB path).
+UsbInterface hidInterface(quint16 productId, quint16 release, const QString& serial,
+                          const QString& pathSuffix = QStringLiteral("hid"));
+
+// The vendor bulk interface (class 255, subclass 1, protocol 1, one bulk pipe each way).
+UsbInterface bulkInterface(quint16 productId, quint16 release, const QString& serial);
 
 }  // namespace corvanesim

@@ -67,16 +67,28 @@ std::unique_ptr<CVNVirtualController> CVNVirtualController::create(const Control
 
 QList<UsbInterface> CVNVirtualController::interfaces() const
 {
-    return {hidInterface(m_setup.productId, m_setup.release, m_setup.serial)};
+    QList<UsbInterface> result;
+    if (m_setup.bulk)
+        result.append(bulkInterface(m_setup.productId, m_setup.release, m_setup.serial));
+    result.append(hidInterface(m_setup.productId, m_setup.release, m_setup.serial));
+    // Both paths lead to the same controller, as one device behind two USB routes.
+    if (m_setup.hidPaths == 2)
+        result.append(hidInterface(m_setup.productId, m_setup.release, m_setup.serial, QStringLiteral("hid2")));
+    return result;
 }
 
 bool CVNVirtualController::hasInterface(const QString& path) const
 {
+    return !interfaceKind(path).isEmpty();
+}
+
+QString CVNVirtualController::interfaceKind(const QString& path) const
+{
     for (const UsbInterface& i : interfaces()) {
         if (i.path.compare(path, Qt::CaseInsensitive) == 0)
-            return true;
+            return i.kind;
     }
-    return false;
+    return QString();
 }
 
 QString CVNVirtualController::controllerCommand(const QString& word, const QString& value, const QString& answer)

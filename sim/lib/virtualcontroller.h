@@ -26,8 +26,12 @@ public:
 
     const ControllerSetup& setup() const { return m_setup; }
     QString serial() const { return m_setup.serial; }
+    // The bulk interface (when present) comes before the HID interface, as
+    // the host enumerates it.
     QList<UsbInterface> interfaces() const;
     bool hasInterface(const QString& path) const;
+    // The kind (hid, bulk) of the present interface with that path; empty when none.
+    QString interfaceKind(const QString& path) const;
 
     CVNRegisterTable& registers() { return m_registers; }
     CVNFaultPlan& faults() { return m_faults; }

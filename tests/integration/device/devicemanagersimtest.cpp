@@ -235,3 +235,41 @@ TEST_F(ManagerOverSim, StopRemovesEveryDevice)
     QCoreApplication::processEvents();
     EXPECT_EQ(inserted->count(), 2);
 }
+
+TEST_F(ManagerOverSim, ControllerReachedThroughTwoPathsIsOneDevice)
+{
+    startWith({ QStringLiteral("vasta:0200000001A3:2.005,paths=2") });
+    // Both paths were offered during enumeration, whose events come before started.
+    EXPECT_EQ(manager->devices().size(), 1);
+    CVNDeviceParent* device = manager->device(Vasta);
+    ASSERT_NE(device, nullptr);
+    ASSERT_NE(hidOf(Vasta), nullptr);
+    EXPECT_EQ(ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("gain")).value.toString(), QStringLiteral("3"));
+    const int removedAtStart = removed->count();
+
+    // Unplugging takes both paths away; the device held goes, and only once.
+    ASSERT_TRUE(sim->control({ QStringLiteral("unplug"), Vasta }));
+    ASSERT_TRUE(waitFor(*removed, removedAtStart + 1));
+    EXPECT_EQ(removed->last().at(0).value<CVNDeviceParent*>(), device);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(removed->count(), removedAtStart + 1);
+    EXPECT_TRUE(manager->devices().isEmpty());
+}
+
+TEST_F(ManagerOverSim, HidOfAControllerWithItsBulkInterfaceIsNotProbed)
+{
+    startWith({ QStringLiteral("vasta:0200000001A3:2.005,bulk=1") });
+    EXPECT_EQ(inserted->count(), 1);
+    EXPECT_EQ(manager->devices().size(), 1);
+    CVNDeviceParent* device = manager->device(Vasta);
+    ASSERT_NE(device, nullptr);
+    EXPECT_NE(device->child(CVNDeviceKind::Bulk), nullptr);
+    EXPECT_EQ(device->child(CVNDeviceKind::Hid), nullptr);
+    EXPECT_TRUE(device->path().endsWith(QStringLiteral("#bulk")));
+    EXPECT_FALSE(sim->trafficHas(Vasta + QStringLiteral(" gain")));
+    EXPECT_TRUE(sim->trafficLines().isEmpty());
+
+    ASSERT_TRUE(sim->control({ QStringLiteral("unplug"), Vasta }));
+    ASSERT_TRUE(waitFor(*removed, 1));
+    EXPECT_TRUE(manager->devices().isEmpty());
+}

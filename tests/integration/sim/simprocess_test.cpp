@@ -195,3 +195,39 @@ TEST_F(SimProcess, BadInputIsRefusedWithAMessage)
     EXPECT_NE(cli({}).exitCode, 0) << "the socket is in use";
     EXPECT_EQ(cli({"list"}).exitCode, 0) << "and the first simulator keeps it";
 }
+
+TEST_F(SimProcess, BulkInterfaceAndSecondPathOfOneController)
+{
+    start({});
+    LineClient watcher;
+    connect(&watcher, "watch");
+    const QString base = QStringLiteral("sim#vid_3c2e&pid_0002#0200000001a3#");
+    ASSERT_EQ(cli({"plug", Vasta + ",bulk=1,paths=2"}).exitCode, 0);
+    EXPECT_EQ(watcher.readLine(), "arrived path=" + base + "bulk kind=bulk vid=3c2e pid=0002 rel=0205 "
+                                  "serial=0200000001A3 class=255 subclass=1 protocol=1 eps=81:bulk,01:bulk");
+    EXPECT_TRUE(watcher.readLine().startsWith("arrived path=" + base + "hid kind=hid"));
+    EXPECT_TRUE(watcher.readLine().startsWith("arrived path=" + base + "hid2 kind=hid"));
+
+    // Bulk records are not served yet, and the bulk interface has no HID reports.
+    LineClient bulk;
+    connect(&bulk, "open " + base.toUtf8() + "bulk");
+    EXPECT_EQ(bulk.request("bulkwrite 1 0102"), QStringLiteral("fail"));
+    EXPECT_EQ(bulk.request("bulkread 129 64 10"), QStringLiteral("fail"));
+    EXPECT_EQ(bulk.request(setFeature("gain")), QStringLiteral("fail"));
+    EXPECT_TRUE(bulk.request("bulkfly").startsWith("error"));
+
+    // Both HID paths reach the same controller.
+    LineClient first;
+    LineClient second;
+    connect(&first, "open " + base.toUtf8() + "hid");
+    connect(&second, "open " + base.toUtf8() + "hid2");
+    EXPECT_EQ(command(&first, "gain", "6"), QStringLiteral("6"));
+    EXPECT_EQ(command(&second, "gain"), QStringLiteral("6"));
+
+    ASSERT_EQ(cli({"unplug", "0200000001A3"}).exitCode, 0);
+    for (const char* suffix : {"bulk", "hid", "hid2"})
+        EXPECT_EQ(watcher.readLine(), "removed path=" + base + suffix);
+    EXPECT_TRUE(bulk.waitClosed());
+    EXPECT_TRUE(first.waitClosed());
+    EXPECT_TRUE(second.waitClosed());
+}

@@ -2,6 +2,7 @@
 // setup and command line is refused with a message.
 #include "controllersetup.h"
 #include "simcommandline.h"
+#include "virtualcontroller.h"
 
 #include "qstringprinter.h"
 
@@ -34,6 +35,11 @@ TEST(ControllerSetup, MalformedSetupsAndCommandLinesAreRejectedWithAMessage)
         "vasta:0200000001A3:2.005,gain",  // preset without value
         "vasta:0200000001A3:2.005,=3",  // preset without word
         "vasta:0200000001A3:2.005,toolongword=1",  // word over 8 characters
+        "vasta:0200000001A3:2.005,bulk=2",  // setup keys take only their values
+        "vasta:0200000001A3:2.005,bulk=",
+        "vasta:0200000001A3:2.005,paths=3",
+        "vasta:0200000001A3:2.005,paths=0",
+        "vasta:0200000001A3:2.005,paths=two",
         "",
     };
     QString error;
@@ -59,4 +65,60 @@ TEST(ControllerSetup, MalformedSetupsAndCommandLinesAreRejectedWithAMessage)
         EXPECT_FALSE(parseCommandLine(args, &line, &error)) << args.join(' ').toStdString();
         EXPECT_FALSE(error.isEmpty());
     }
+}
+
+TEST(ControllerSetup, BulkAndPathsShapeTheInterfacesAndAreNoPresets)
+{
+    struct Row {
+        const char* text;
+        bool bulk;
+        int hidPaths;
+        QStringList presets;
+        QStringList paths;  // suffixes of the presented interfaces, in order
+    };
+    const Row rows[] = {
+        {"vasta:0200000001A3:2.005", false, 1, {}, {"#hid"}},
+        {"vasta:0200000001A3:2.005,bulk=1", true, 1, {}, {"#bulk", "#hid"}},
+        {"vasta:0200000001A3:2.005,paths=2,gain=5", false, 2, {"gain"}, {"#hid", "#hid2"}},
+        {"vasta:0200000001A3:2.005,gain=5,bulk=1,paths=2", true, 2, {"gain"}, {"#bulk", "#hid", "#hid2"}},
+        {"vasta:0200000001A3:2.005,bulk=0,paths=1", false, 1, {}, {"#hid"}},
+    };
+    for (const Row& row : rows) {
+        ControllerSetup setup;
+        QString error;
+        ASSERT_TRUE(parseControllerSetup(QLatin1String(row.text), &setup, &error)) << row.text;
+        EXPECT_EQ(setup.bulk, row.bulk) << row.text;
+        EXPECT_EQ(setup.hidPaths, row.hidPaths) << row.text;
+        QStringList words;
+        for (const auto& preset : setup.presets)
+            words << preset.first;
+        EXPECT_EQ(words, row.presets) << row.text;
+
+        const auto controller = CVNVirtualController::create(setup, &error);
+        ASSERT_TRUE(controller) << row.text << " " << error.toStdString();
+        const QList<UsbInterface> interfaces = controller->interfaces();
+        ASSERT_EQ(interfaces.size(), row.paths.size()) << row.text;
+        for (int i = 0; i < interfaces.size(); ++i) {
+            EXPECT_TRUE(interfaces[i].path.endsWith(row.paths[i])) << row.text << " " << interfaces[i].path.toStdString();
+            EXPECT_EQ(controller->interfaceKind(interfaces[i].path.toUpper()), interfaces[i].kind);
+        }
+    }
+
+    ControllerSetup setup;
+    QString error;
+    ASSERT_TRUE(parseControllerSetup(QStringLiteral("vasta:0200000001A3:2.005,bulk=1,paths=2"), &setup, &error));
+    const auto controller = CVNVirtualController::create(setup, &error);
+    ASSERT_TRUE(controller);
+    const QList<UsbInterface> interfaces = controller->interfaces();
+    EXPECT_EQ(interfaces[0].fields(),
+              QStringLiteral("path=sim#vid_3c2e&pid_0002#0200000001a3#bulk kind=bulk vid=3c2e pid=0002 rel=0205 "
+                             "serial=0200000001A3 class=255 subclass=1 protocol=1 eps=81:bulk,01:bulk"));
+    EXPECT_EQ(interfaces[2].fields(), interfaces[1].fields().replace(QStringLiteral("#hid "), QStringLiteral("#hid2 ")));
+    EXPECT_TRUE(controller->interfaceKind(QStringLiteral("sim#vid_3c2e&pid_0002#0200000001a3#hid3")).isEmpty());
+
+    // A key that is neither a setup key nor a register word is still refused.
+    ASSERT_TRUE(parseControllerSetup(QStringLiteral("vasta:0200000001A3:2.005,bulk=1,nosuch=1"), &setup, &error));
+    error.clear();
+    EXPECT_FALSE(CVNVirtualController::create(setup, &error));
+    EXPECT_FALSE(error.isEmpty());
 }
