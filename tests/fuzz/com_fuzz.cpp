@@ -7,6 +7,7 @@
 #include "com/commanager.h"
 #include "com/discoverydatagram.h"
 #include "com/documentchannel.h"
+#include "memoryconnection.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -17,38 +18,6 @@
 #include <memory>
 
 namespace {
-
-// An in-memory connection: the fuzzer hands it bytes and it signals them.
-class MemoryConnection : public CVNComConnection
-{
-public:
-    MemoryConnection() : CVNComConnection(HostEndpoint(QHostAddress(QHostAddress::LocalHost), 1)) {}
-    void deliver(const QByteArray& bytes)
-    {
-        m_pending += bytes;
-        emit readyRead();
-    }
-    bool closed = false;
-
-    QHostAddress localAddress() const override { return QHostAddress(QHostAddress::LocalHost); }
-    quint16 localPort() const override { return 2; }
-    QString peerName() const override { return QString(); }
-    QUrl url() const override { return QUrl(); }
-    QAbstractSocket::SocketState state() const override
-    {
-        return closed ? QAbstractSocket::UnconnectedState : QAbstractSocket::ConnectedState;
-    }
-    QByteArray readAll() override { return std::exchange(m_pending, QByteArray()); }
-    qint64 write(const QString& text) override { return text.toUtf8().size(); }
-    qint64 write(const QByteArray& bytes, int) override { return bytes.size(); }
-    bool flush() override { return true; }
-    void connectToHost(const QHostAddress&, quint16) override {}
-    void connectToHost(const QUrl&) override {}
-    void disconnectFromHost() override { closed = true; }
-
-private:
-    QByteArray m_pending;
-};
 
 void quietHandler(QtMsgType, const QMessageLogContext&, const QString&) {}
 
@@ -86,16 +55,16 @@ void fuzzStream(FuzzedDataProvider& input, CVNDocumentChannel::Mode mode)
     int broken = 0;
     QObject::connect(&channel, &CVNDocumentChannel::streamBroken, [&] { ++broken; });
     QObject::connect(&channel, &CVNDocumentChannel::documentReceived, [&](const QJsonDocument& document) {
-        if (connection.closed || broken)
+        if (connection.closed() || broken)
             std::abort();  // nothing may come out of a broken stream
         checkRoundTrip(document);
     });
     while (input.remaining_bytes() > 0) {
         const size_t chunk = input.ConsumeIntegralInRange<size_t>(1, 4096);
         const std::string bytes = input.ConsumeBytesAsString(chunk);
-        connection.deliver(QByteArray(bytes.data(), int(bytes.size())));
+        connection.feed(QByteArray(bytes.data(), int(bytes.size())));
     }
-    if (broken > 1 || (broken == 1) != connection.closed || broken != int(channel.buffer().isBroken()))
+    if (broken > 1 || (broken == 1) != connection.closed() || broken != int(channel.buffer().isBroken()))
         std::abort();
 }
 

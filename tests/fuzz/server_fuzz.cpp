@@ -7,6 +7,7 @@
 #include "com/comconnection.h"
 #include "com/commanager.h"
 #include "device/devicemanager.h"
+#include "memoryconnection.h"
 #include "server/applicationserver.h"
 
 #include <QCoreApplication>
@@ -20,57 +21,6 @@
 #include <memory>
 
 namespace {
-
-class MemoryConnection : public CVNComConnection
-{
-public:
-    explicit MemoryConnection(quint16 port) : CVNComConnection(HostEndpoint(QHostAddress(QHostAddress::LocalHost), port)) {}
-    void deliver(const QByteArray& bytes)
-    {
-        m_pending += bytes;
-        emit readyRead();
-    }
-    // Complete documents written so far.
-    int answers() const
-    {
-        int count = 0;
-        qint64 offset = 0;
-        while (offset < written.size()) {
-            const auto front = CVNBinaryJson::decodeFront(written.constData() + offset, written.size() - offset, 1 << 26);
-            if (front.status != CVNBinaryJson::FrontStatus::Complete)
-                std::abort();  // the service wrote something that is no document
-            offset += front.size;
-            ++count;
-        }
-        return count;
-    }
-
-    bool closed = false;
-    QByteArray written;
-
-    QHostAddress localAddress() const override { return QHostAddress(QHostAddress::LocalHost); }
-    quint16 localPort() const override { return 2; }
-    QString peerName() const override { return QString(); }
-    QUrl url() const override { return QUrl(); }
-    QAbstractSocket::SocketState state() const override
-    {
-        return closed ? QAbstractSocket::UnconnectedState : QAbstractSocket::ConnectedState;
-    }
-    QByteArray readAll() override { return std::exchange(m_pending, QByteArray()); }
-    qint64 write(const QString& text) override { return write(text.toUtf8(), 0); }
-    qint64 write(const QByteArray& bytes, int) override
-    {
-        written += bytes;
-        return bytes.size();
-    }
-    bool flush() override { return true; }
-    void connectToHost(const QHostAddress&, quint16) override {}
-    void connectToHost(const QUrl&) override {}
-    void disconnectFromHost() override { closed = true; }
-
-private:
-    QByteArray m_pending;
-};
 
 void quietHandler(QtMsgType, const QMessageLogContext&, const QString&) {}
 
@@ -181,7 +131,7 @@ int feedDocuments(FuzzedDataProvider& input, MemoryConnection& connection, const
     int offset = 0;
     while (offset < stream.size()) {
         const int chunk = input.ConsumeIntegralInRange<int>(1, qMax(1, stream.size() - offset));
-        connection.deliver(stream.mid(offset, chunk));
+        connection.feed(stream.mid(offset, chunk));
         offset += chunk;
     }
     return documents.size();
@@ -215,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     case 0: {
         while (input.remaining_bytes() > 0) {
             const std::string bytes = input.ConsumeBytesAsString(input.ConsumeIntegralInRange<size_t>(1, 4096));
-            connection->deliver(QByteArray(bytes.data(), int(bytes.size())));
+            connection->feed(QByteArray(bytes.data(), int(bytes.size())));
         }
         break;
     }
@@ -235,20 +185,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         break;
     }
     }
-    if (expected >= 0 && !connection->closed && connection->answers() != expected)
+    if (expected >= 0 && !connection->closed() && connection->documents().size() != expected)
         std::abort();  // every request document is answered, once
 
     QCoreApplication::processEvents();
-    connection->answers();  // notifications too must be whole documents
+    (void)connection->documents();  // notifications too must be whole documents
     server.closedConnection(connection);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete connection;
 
     // The other session still answers.
     g_service->bystander.written.clear();
-    g_service->bystander.deliver(CVNBinaryJson::encodeDocument(
+    g_service->bystander.feed(CVNBinaryJson::encodeDocument(
         QJsonObject{{"actions", QJsonObject{{"list", QJsonArray{QJsonObject{{"key", "ping"}, {"id", 1}}}}}}}));
-    if (g_service->bystander.answers() != 1)
+    if (g_service->bystander.documents().size() != 1)
         std::abort();
     return 0;
 }

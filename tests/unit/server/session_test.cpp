@@ -1,5 +1,7 @@
 // Sessions and the request document without devices, on fake connections.
-#include "fakeconnection.h"
+#include "memoryconnection.h"
+
+#include <ostream>
 
 #include "cli/optionresult.h"
 #include "com/commanager.h"
@@ -15,6 +17,11 @@
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <gtest/gtest.h>
+
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -35,7 +42,7 @@ struct SessionTest : ::testing::Test
 {
     CVNDeviceManager manager;
     std::unique_ptr<CVNApplicationServer> server = std::make_unique<CVNApplicationServer>(&manager);
-    FakeConnection* connection = new FakeConnection();
+    MemoryConnection* connection = new MemoryConnection();
     CVNServerSession* session = nullptr;
 
     void SetUp() override
@@ -131,7 +138,7 @@ TEST_F(SessionTest, NotificationsOfServiceEntities)
                           QJsonObject{{"error", "key not found"}}}));
 
     // Another session sees the list of sessions change.
-    auto* other = new FakeConnection(40002);
+    auto* other = new MemoryConnection(40002);
     other->setParent(server.get());
     server->newConnection(other);
     QCoreApplication::processEvents();

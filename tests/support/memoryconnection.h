@@ -6,20 +6,14 @@
 #include <QJsonObject>
 #include <QList>
 
-#include <ostream>
-
-inline void PrintTo(const QString& text, std::ostream* out)
+// A connection without a socket, for tests and fuzz targets: bytes are fed
+// in by the caller, everything written is kept and can be read back as
+// documents. Header-only so that the fuzz targets can use it without the
+// test framework.
+class MemoryConnection : public CVNComConnection
 {
-    *out << '"' << text.toStdString() << '"';
-}
-
-// A connection without a socket: bytes are fed in by the test, everything
-// the service writes is kept and can be read back as documents.
-class FakeConnection : public CVNComConnection
-{
-    Q_OBJECT
 public:
-    explicit FakeConnection(quint16 port = 40000)
+    explicit MemoryConnection(quint16 port = 40000)
         : CVNComConnection(HostEndpoint(QHostAddress(QHostAddress::LocalHost), port))
     {
     }
@@ -28,7 +22,10 @@ public:
     quint16 localPort() const override { return 1; }
     QString peerName() const override { return QString(); }
     QUrl url() const override { return QUrl(); }
-    QAbstractSocket::SocketState state() const override { return m_state; }
+    QAbstractSocket::SocketState state() const override
+    {
+        return closed() ? QAbstractSocket::UnconnectedState : QAbstractSocket::ConnectedState;
+    }
     QByteArray readAll() override
     {
         const QByteArray bytes = incoming;
@@ -44,11 +41,9 @@ public:
     bool flush() override { return true; }
     void connectToHost(const QHostAddress&, quint16) override {}
     void connectToHost(const QUrl&) override {}
-    void disconnectFromHost() override
-    {
-        ++disconnects;
-        m_state = QAbstractSocket::UnconnectedState;
-    }
+    void disconnectFromHost() override { ++disconnects; }
+
+    bool closed() const { return disconnects > 0; }
 
     void feed(const QByteArray& bytes)
     {
@@ -57,21 +52,15 @@ public:
     }
     void send(const QJsonObject& document) { feed(CVNBinaryJson::encodeDocument(document)); }
 
-    // Every complete document written so far, taken off the written bytes.
+    // Complete documents written so far, left in place.
+    QList<QJsonObject> documents() const { return decode(nullptr); }
+    // The same, taken off the written bytes.
     QList<QJsonObject> takeDocuments()
     {
-        QList<QJsonObject> documents;
-        qint64 offset = 0;
-        while (offset < written.size()) {
-            const CVNBinaryJson::FrontResult front =
-                CVNBinaryJson::decodeFront(written.constData() + offset, written.size() - offset, 1 << 24);
-            if (front.status != CVNBinaryJson::FrontStatus::Complete)
-                break;
-            documents.append(front.document.object());
-            offset += front.size;
-        }
-        written.remove(0, int(offset));
-        return documents;
+        qint64 used = 0;
+        const QList<QJsonObject> result = decode(&used);
+        written.remove(0, int(used));
+        return result;
     }
 
     QByteArray incoming;
@@ -79,5 +68,20 @@ public:
     int disconnects = 0;
 
 private:
-    QAbstractSocket::SocketState m_state = QAbstractSocket::ConnectedState;
+    QList<QJsonObject> decode(qint64* used) const
+    {
+        QList<QJsonObject> result;
+        qint64 offset = 0;
+        while (offset < written.size()) {
+            const CVNBinaryJson::FrontResult front =
+                CVNBinaryJson::decodeFront(written.constData() + offset, written.size() - offset, 1 << 26);
+            if (front.status != CVNBinaryJson::FrontStatus::Complete)
+                break;
+            result.append(front.document.object());
+            offset += front.size;
+        }
+        if (used)
+            *used = offset;
+        return result;
+    }
 };
