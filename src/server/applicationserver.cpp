@@ -11,6 +11,7 @@
 #include "server/commandlinedeviceexecuter.h"
 #include "server/connectionpingentity.h"
 #include "server/devicelistproperty.h"
+#include "server/entitybuilders.h"
 #include "server/optioncachedevice.h"
 #include "server/optionhelpdevice.h"
 #include "server/optionlistconnections.h"
@@ -52,13 +53,19 @@ QHostAddress::SpecialAddress toSpecialAddress(int type)
 {
     return type == QHostAddress::Any ? QHostAddress::Any : QHostAddress::LocalHost;
 }
+
+std::unique_ptr<DeviceInterfaceBuilder> makeInterfaceBuilder()
+{
+    registerEntityBuilders();
+    return std::make_unique<DeviceInterfaceBuilder>();
+}
 } // namespace
 
 CVNApplicationServer::CVNApplicationServer(CVNDeviceManager* deviceManager, QObject* parent)
     : QObject(parent)
     , m_comManager(new CVNComManager(Service, this))
     , m_deviceManager(deviceManager)
-    , m_builder(std::make_unique<DeviceInterfaceBuilder>())
+    , m_builder(makeInterfaceBuilder())
     , m_network(new QNetworkAccessManager(this))
 {
     if (!g_instance)

@@ -1,0 +1,12 @@
+#include "server/entitybuilders.h"
+
+#include <mutex>
+
+void registerEntityBuilders()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // One line per library of composite entities, e.g.
+        // registerCalibrationEntities();
+    });
+}
