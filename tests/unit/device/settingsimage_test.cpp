@@ -87,29 +87,3 @@ TEST(SettingsImage, ReaderRefusals)
         EXPECT_EQ(error, c.second);
     }
 }
-
-TEST(SettingsImage, UploadChecksOfLengthAndBlocks)
-{
-    struct Case {
-        QString size;
-        int configurationBytes;
-        bool accepted;
-    };
-    const QList<Case> cases = {
-        {"0", 64, true},  {"0", 0, true},       {"0", 65, false},     {"64", 64, true},      {"65", 128, true},
-        {"65", 64, false}, {"65", 129, false},  {"10048", 10048, true}, {"10049", 10112, false}, {"-1", 64, false},
-        {"+1", 64, false}, {" 1", 64, false},   {"", 64, false},      {"1e3", 1000, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.size.toStdString() + " " + std::to_string(c.configurationBytes));
-        QString error;
-        qint64 length = -1;
-        EXPECT_EQ(tarso(c.size, QByteArray(c.configurationBytes, 'x')).checkForUpload(&error, &length), c.accepted)
-            << error.toStdString();
-        if (c.accepted)
-            EXPECT_EQ(length, c.size.toLongLong());
-    }
-    EXPECT_EQ(CVNSettingsImage::uploadBlockCount(CVNSettingsImage::Format::Tarso, 0), 1);
-    EXPECT_EQ(CVNSettingsImage::uploadBlockCount(CVNSettingsImage::Format::Veil, 0), 0);
-    EXPECT_EQ(CVNSettingsImage::blockCount(129), 3);
-}
