@@ -105,8 +105,12 @@ void DevicePropertySettings::queue()
     CVNDeviceInterface* interface = deviceInterface();
     if (!interface)
         return;
-    // The interface owns this property: when it goes, the call goes with it.
-    QTimer::singleShot(0, interface, [this] { (void)runNow(); });
+    // Dropped when the interface or this property is gone by then.
+    const std::weak_ptr<int> alive = m_lifetime;
+    QTimer::singleShot(0, interface, [this, alive] {
+        if (alive.lock())
+            (void)runNow();
+    });
 }
 
 QString DevicePropertySettings::runSimple(const Action& action)

@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 
+#include <memory>
+
 // The settings store of a controller: restores the factory defaults, saves
 // the configuration to flash, erases it, and moves the whole configuration
 // between the controller and a file. Each sub-command calls one named
@@ -72,6 +74,8 @@ private:
     QString m_eraseAction;
     QByteArray m_image;
     bool m_replied = false;
+    // Lets a queued run notice that the property is gone.
+    std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
 };
 
 // "DeviceSettings": the four keys; the actions come from "symbols_extra".

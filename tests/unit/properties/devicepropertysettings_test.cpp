@@ -205,4 +205,12 @@ TEST_F(SettingsProperty, JsonActionsAreQueued)
     fixed.setValue(QJsonObject{{"action", "download"}});
     QCoreApplication::processEvents();
     EXPECT_EQ(vasta.traffic.size(), held);
+
+    // A property gone before its queued run sends nothing.
+    auto gone = std::make_unique<DevicePropertySettings>(iface.get(), "gone", QString(), QString(), AccessMode::ReadWrite);
+    gone->setSymbolExtra("save", "settings.save");
+    gone->setValue(QJsonObject{{"action", "save"}});
+    gone.reset();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(vasta.traffic.size(), held);
 }
