@@ -38,12 +38,17 @@ bool decodeCommandReport(const QByteArray& report, CommandReport* command)
 
 QByteArray encodeAnswerReport(const QByteArray& word, const QString& answer)
 {
+    return encodeAnswerBlock(word, answer.toLatin1());
+}
+
+QByteArray encodeAnswerBlock(const QByteArray& word, const QByteArray& block)
+{
     QByteArray report(CommandReportSize, '\0');
     report[0] = char(CommandReportId);
     const QByteArray w = word.left(CommandWordSize);
     report.replace(1, w.size(), w);
-    const QByteArray text = answer.toLatin1().left(CommandValueSize);
-    report.replace(1 + CommandWordSize, text.size(), text);
+    const QByteArray value = block.left(CommandValueSize);
+    report.replace(1 + CommandWordSize, value.size(), value);
     return report;
 }
 

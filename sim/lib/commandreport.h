@@ -23,6 +23,9 @@ struct CommandReport {
 // 64 bytes and zero padded.
 QByteArray encodeAnswerReport(const QByteArray& word, const QString& answer);
 
+// The same with 64 raw answer bytes (cut or zero padded).
+QByteArray encodeAnswerBlock(const QByteArray& word, const QByteArray& block);
+
 // Text of a zero-padded field, up to its first zero byte.
 QString fieldText(const QByteArray& field);
 

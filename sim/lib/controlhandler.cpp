@@ -140,7 +140,7 @@ QStringList CVNControlHandler::set(const QStringList& args)
     if (!c)
         return error(QStringLiteral("no controller with serial %1").arg(args[0]));
     QString text;
-    if (!c->registers().preset(args[1], args.mid(2).join(QLatin1Char(' ')), &text))
+    if (!c->preset(args[1], args.mid(2).join(QLatin1Char(' ')), &text))
         return error(text);
     return Ok;
 }
@@ -153,7 +153,7 @@ QStringList CVNControlHandler::get(const QStringList& args)
     if (!c)
         return error(QStringLiteral("no controller with serial %1").arg(args[0]));
     QString value;
-    if (!c->registers().value(args[1], &value))
+    if (!c->value(args[1], &value))
         return error(QStringLiteral("unknown word \"%1\"").arg(args[1]));
     return {value.isEmpty() ? QStringLiteral("ok") : QStringLiteral("ok ") + value};
 }

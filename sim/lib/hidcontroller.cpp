@@ -28,10 +28,15 @@ TransferResult CVNHidController::setFeature(const QByteArray& report)
         return TransferResult::fail();
     const QString word = command.wordText();
     const QString value = command.isQuery() ? QString() : command.valueText();
-    QString answer = m_registers->exchange(word, value);
-    if (m_hook)
-        answer = m_hook(word, value, answer);
-    m_answer = encodeAnswerReport(command.word, answer);
+    QByteArray block;
+    if (m_blockHook && m_blockHook(word, command.block, &block)) {
+        m_answer = encodeAnswerBlock(command.word, block);
+    } else {
+        QString answer = m_registers->exchange(word, value);
+        if (m_hook)
+            answer = m_hook(word, value, answer);
+        m_answer = encodeAnswerReport(command.word, answer);
+    }
     if (m_traffic)
         m_traffic(word, value, fieldText(m_answer.mid(1 + CommandWordSize)));
     return TransferResult::ok();

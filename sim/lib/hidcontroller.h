@@ -19,11 +19,15 @@ public:
     using TrafficSink = std::function<void(const QString& word, const QString& value, const QString& answer)>;
     // Called for commands that act on the controller as a whole ("dreset").
     using CommandHook = std::function<QString(const QString& word, const QString& value, const QString& answer)>;
+    // Called first for every command with the raw 64-byte value block; true
+    // when it took the command, with the 64 raw answer bytes (settings blocks).
+    using BlockHook = std::function<bool(const QString& word, const QByteArray& block, QByteArray* answer)>;
 
     CVNHidController(CVNRegisterTable* registers, const CVNTouchTimeline* timeline, std::function<qint64()> clock);
 
     void setTrafficSink(TrafficSink sink) { m_traffic = std::move(sink); }
     void setCommandHook(CommandHook hook) { m_hook = std::move(hook); }
+    void setBlockHook(BlockHook hook) { m_blockHook = std::move(hook); }
 
     TransferResult setFeature(const QByteArray& report);
     TransferResult getFeature(int reportId, int length) const;
@@ -35,6 +39,7 @@ private:
     std::function<qint64()> m_clock;
     TrafficSink m_traffic;
     CommandHook m_hook;
+    BlockHook m_blockHook;
     QByteArray m_answer;
 };
 

@@ -43,6 +43,7 @@ QByteArray garbage(int reportId, int length)
 CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
     : m_setup(setup),
       m_registers(registerCatalog(setup.productId, setup.release, setup.serial), liveSources(&m_started, &m_timeline)),
+      m_flash(setup.productId, setup.release, &m_registers),
       m_hid(&m_registers, &m_timeline, [this] { return m_started.elapsed(); })
 {
     m_started.start();
@@ -53,16 +54,33 @@ CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
     m_hid.setCommandHook([this](const QString& word, const QString& value, const QString& answer) {
         return controllerCommand(word, value, answer);
     });
+    m_hid.setBlockHook([this](const QString& word, const QByteArray& block, QByteArray* answer) {
+        return m_flash.exchange(word, block, answer);
+    });
 }
 
 std::unique_ptr<CVNVirtualController> CVNVirtualController::create(const ControllerSetup& setup, QString* error)
 {
     std::unique_ptr<CVNVirtualController> controller(new CVNVirtualController(setup));
     for (const auto& preset : setup.presets) {
-        if (!controller->m_registers.preset(preset.first, preset.second, error))
+        if (!controller->preset(preset.first, preset.second, error))
             return nullptr;
     }
     return controller;
+}
+
+bool CVNVirtualController::preset(const QString& word, const QString& value, QString* error)
+{
+    if (m_flash.isSetupWord(word))
+        return m_flash.preset(word, value, error);
+    return m_registers.preset(word, value, error);
+}
+
+bool CVNVirtualController::value(const QString& word, QString* out) const
+{
+    if (m_flash.isSetupWord(word))
+        return m_flash.value(word, out);
+    return m_registers.value(word, out);
 }
 
 QList<UsbInterface> CVNVirtualController::interfaces() const
@@ -99,8 +117,10 @@ QString CVNVirtualController::controllerCommand(const QString& word, const QStri
     // DFU function exists; until then the controller refuses it.
     if (!value.isEmpty())
         return QStringLiteral("error: dfu mode not available");
-    // A reboot without a new enumeration: the firmware starts over.
+    // A reboot without a new enumeration: the firmware starts over from
+    // what its flash holds.
     m_started.restart();
+    m_flash.reboot();
     return answer;
 }
 

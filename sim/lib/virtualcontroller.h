@@ -6,6 +6,7 @@
 #include "faultplan.h"
 #include "hidcontroller.h"
 #include "registertable.h"
+#include "settingsflash.h"
 #include "touchtimeline.h"
 #include "transferresult.h"
 #include "usbinterface.h"
@@ -34,6 +35,11 @@ public:
     QString interfaceKind(const QString& path) const;
 
     CVNRegisterTable& registers() { return m_registers; }
+    CVNSettingsFlash& settingsFlash() { return m_flash; }
+    // A word as the controller holds it: the settings flash's setup words
+    // ("sversion", "sbl", "sbk", "swait"), else a register.
+    [[nodiscard]] bool preset(const QString& word, const QString& value, QString* error);
+    [[nodiscard]] bool value(const QString& word, QString* out) const;
     CVNFaultPlan& faults() { return m_faults; }
     void setTrafficSink(TrafficSink sink) { m_traffic = std::move(sink); }
 
@@ -54,6 +60,7 @@ private:
     QElapsedTimer m_started;
     CVNTouchTimeline m_timeline;
     CVNRegisterTable m_registers;
+    CVNSettingsFlash m_flash;
     CVNHidController m_hid;
     CVNFaultPlan m_faults;
     TrafficSink m_traffic;

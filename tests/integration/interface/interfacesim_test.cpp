@@ -174,7 +174,7 @@ TEST_F(InterfaceOverSim, WritesReachTheControllerAndRefreshDependents)
     EXPECT_TRUE(traffic("thbound").last().startsWith(Vasta + " thbound 20 100 -> "));
     EXPECT_EQ(run("fmode", {"RAW"}), "raw");
     EXPECT_EQ(run("cfo"), "0 0 0");
-    EXPECT_EQ(run("sversion"), "3");
+    EXPECT_EQ(run("sversion"), "2.5");  // the settings version of the firmware
     EXPECT_EQ(traffic("sversion").size(), 1);
     EXPECT_EQ(run("nosuchword"), "unknow command");
 }
