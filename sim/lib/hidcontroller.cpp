@@ -27,6 +27,16 @@ TransferResult CVNHidController::setFeature(const QByteArray& report)
     if (!decodeCommandReport(report, &command))
         return TransferResult::fail();
     const QString word = command.wordText();
+    for (const RawHandler& handler : qAsConst(m_rawHandlers)) {
+        RawAnswer raw;
+        if (!handler(word, command.block, &raw))
+            continue;
+        m_answer = encodeAnswerReport(command.word, QString());
+        m_answer.replace(1 + CommandWordSize, CommandValueSize, raw.field.leftJustified(CommandValueSize, '\0', true));
+        if (m_traffic)
+            m_traffic(word, raw.loggedValue, raw.loggedAnswer);
+        return TransferResult::ok();
+    }
     const QString value = command.isQuery() ? QString() : command.valueText();
     QString answer = m_registers->exchange(word, value);
     if (m_hook)

@@ -5,6 +5,7 @@
 #include "transferresult.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <functional>
 
@@ -20,10 +21,23 @@ public:
     // Called for commands that act on the controller as a whole ("dreset").
     using CommandHook = std::function<QString(const QString& word, const QString& value, const QString& answer)>;
 
+    // A command served outside the register table (binary blocks and the
+    // like): its 64 answer bytes and the texts for the traffic log.
+    struct RawAnswer {
+        QByteArray field;
+        QString loggedValue;
+        QString loggedAnswer;
+    };
+    // Given the word and the 64 value bytes as received; false when it does
+    // not take the word.
+    using RawHandler = std::function<bool(const QString& word, const QByteArray& block, RawAnswer* answer)>;
+
     CVNHidController(CVNRegisterTable* registers, const CVNTouchTimeline* timeline, std::function<qint64()> clock);
 
     void setTrafficSink(TrafficSink sink) { m_traffic = std::move(sink); }
     void setCommandHook(CommandHook hook) { m_hook = std::move(hook); }
+    // Asked in the order added, before the register table.
+    void addRawHandler(RawHandler handler) { m_rawHandlers.append(std::move(handler)); }
 
     TransferResult setFeature(const QByteArray& report);
     TransferResult getFeature(int reportId, int length) const;
@@ -35,6 +49,7 @@ private:
     std::function<qint64()> m_clock;
     TrafficSink m_traffic;
     CommandHook m_hook;
+    QList<RawHandler> m_rawHandlers;
     QByteArray m_answer;
 };
 

@@ -2,6 +2,7 @@
 // timeline and faults, and the transfers its interfaces accept.
 #pragma once
 
+#include "calibrationcommands.h"
 #include "controllersetup.h"
 #include "faultplan.h"
 #include "hidcontroller.h"
@@ -55,6 +56,7 @@ private:
     CVNTouchTimeline m_timeline;
     CVNRegisterTable m_registers;
     CVNHidController m_hid;
+    CVNCalibrationCommands m_calibration;
     CVNFaultPlan m_faults;
     TrafficSink m_traffic;
 };
