@@ -30,6 +30,8 @@ CVNCalibrationMap::CVNCalibrationMap(const CVNCalibrationZones& zones)
 
 int CVNCalibrationMap::zoneFor(const QPointF& p) const
 {
+    if (!std::isfinite(p.x()) || !std::isfinite(p.y()))
+        return -1;
     int nearest = -1;
     double best = std::numeric_limits<double>::infinity();
     for (int i = 0; i < m_zones.size(); ++i) {

@@ -79,7 +79,10 @@ CVNDeviceRequest DevicePropertyCalibration::makeRequest()
         request.value = requestValue();
         return request;
     }
-    // A read carries the number of zones to ask for.
+    // A read carries the number of zones to ask for, so that number must be
+    // known first, whichever path asks for the read (dependants, refresh).
+    if (m_zoneCount && m_zoneCount->requestState() != ReplyReceived)
+        (void)m_zoneCount->value();
     CVNDeviceRequest request(CVNDeviceRequest::Get, name(), 0);
     request.value = zoneCount();
     return request;
@@ -89,9 +92,6 @@ bool DevicePropertyCalibration::refreshZones()
 {
     if (requestState() == ReplyReceived && !isMutable())
         return true;
-    // The zone count decides how many zones are read.
-    if (m_zoneCount && m_zoneCount->requestState() != ReplyReceived)
-        (void)m_zoneCount->value();
     setRequestState(DownloadRequested);
     send();
     return requestState() == ReplyReceived;
@@ -186,6 +186,17 @@ QString DevicePropertyCalibration::writeWords(const QStringList& words)
 
 QString DevicePropertyCalibration::reset()
 {
+    // The logical size first: without it nothing is changed at all. The
+    // identity over a size the controller did not give would be a zone
+    // without cells.
+    QVector<int> size{0, 0};
+    if (m_logicalSize) {
+        (void)m_logicalSize->value();
+        size = m_logicalSize->cachedValue();
+    }
+    const QRect whole(0, 0, size.value(0), size.value(1));
+    if (!CVNCalibrationZone::isStorableRectangle(whole))
+        return CVNCalibrationExchange::errorPrefix() + QStringLiteral("no logical sensor size");
     if (m_zoneCount) {
         CVNEntityContext one;
         one.arguments = QStringList{QStringLiteral("1")};
@@ -195,16 +206,6 @@ QString DevicePropertyCalibration::reset()
         if (m_zoneCount->requestState() != ReplyReceived || !isNumber || count != 1)
             return failedZoneCountText();
     }
-    QVector<int> size{0, 0};
-    if (m_logicalSize) {
-        (void)m_logicalSize->value();
-        size = m_logicalSize->cachedValue();
-    }
-    // The identity over a logical size the controller did not give would
-    // be a zone without cells.
-    const QRect whole(0, 0, size.value(0), size.value(1));
-    if (!CVNCalibrationZone::isStorableRectangle(whole))
-        return CVNCalibrationExchange::errorPrefix() + QStringLiteral("no logical sensor size");
 
     refreshZones();
     const QString failure = readFailure();
