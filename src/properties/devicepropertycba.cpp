@@ -180,8 +180,19 @@ QString DevicePropertyCba::execute(CVNEntityContext& context)
 
 void DevicePropertyCba::setValue(const QJsonValue& value)
 {
-    if (!isWritable() || !assignJson(value))
+    if (!isWritable())
         return;
+    // Checked before anything is sent.
+    int saved[8];
+    std::copy(m_values, m_values + 8, saved);
+    const bool valid = assignJson(value);
+    std::copy(saved, saved + 8, m_values);
+    if (!valid)
+        return;
+    // The other sides are answered too: know them first.
+    if (requestState() != ReplyReceived)
+        readAll();
+    (void)assignJson(value);
     writeSide(m_action);
 }
 

@@ -211,8 +211,19 @@ QString DevicePropertyTouchSnapToEdge::valueText() const
 
 void DevicePropertyTouchSnapToEdge::setValue(const QJsonValue& value)
 {
-    if (!isWritable() || !assignJson(value))
+    if (!isWritable())
         return;
+    // Checked before anything is sent.
+    int saved[4];
+    std::copy(m_values, m_values + 4, saved);
+    const bool valid = assignJson(value);
+    std::copy(saved, saved + 4, m_values);
+    if (!valid)
+        return;
+    // The other sides are answered too: know them first.
+    if (requestState() != ReplyReceived)
+        readAll();
+    (void)assignJson(value);
     writeAction(m_action);
 }
 
