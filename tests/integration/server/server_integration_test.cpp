@@ -364,9 +364,10 @@ TEST_F(ServiceOnSim, CliAnswersOfTheServerOptions)
 
     QJsonObject answer = client->cli({TestClient::option("device-help")});
     EXPECT_EQ(outputOf(answer).at(1), QStringLiteral("\"Vasta %1 Hid\" basic options").arg(kVasta));
-    EXPECT_EQ(outputOf(answer).size(), 2 + viewSize(kVasta, "basic") + 1);
-    // Sorted by command word, descriptions in the help column.
-    const QStringList help = outputOf(answer).mid(2, viewSize(kVasta, "basic"));
+    // One option line per entity, sorted by command word, descriptions in
+    // the help column (or on the next line after a long usage text).
+    const QStringList help = outputOf(answer).mid(2).filter(QRegularExpression("^ --"));
+    EXPECT_EQ(help.size(), viewSize(kVasta, "basic"));
     QStringList sorted = help;
     sorted.sort();
     EXPECT_EQ(help, sorted);
