@@ -28,15 +28,22 @@ TransferResult CVNHidController::setFeature(const QByteArray& report)
         return TransferResult::fail();
     const QString word = command.wordText();
     const QString value = command.isQuery() ? QString() : command.valueText();
-    QByteArray block;
-    if (m_blockHook && m_blockHook(word, command.block, &block)) {
-        m_answer = encodeAnswerBlock(command.word, block);
-    } else {
-        QString answer = m_registers->exchange(word, value);
-        if (m_hook)
-            answer = m_hook(word, value, answer);
-        m_answer = encodeAnswerReport(command.word, answer);
+    for (const RawHandler& handler : qAsConst(m_rawHandlers)) {
+        RawAnswer raw;
+        if (!handler(word, command.block, &raw))
+            continue;
+        m_answer = encodeAnswerBlock(command.word, raw.field);
+        if (m_traffic) {
+            const bool asText = raw.loggedValue.isNull() && raw.loggedAnswer.isNull();
+            m_traffic(word, asText ? value : raw.loggedValue,
+                      asText ? fieldText(m_answer.mid(1 + CommandWordSize)) : raw.loggedAnswer);
+        }
+        return TransferResult::ok();
     }
+    QString answer = m_registers->exchange(word, value);
+    if (m_hook)
+        answer = m_hook(word, value, answer);
+    m_answer = encodeAnswerReport(command.word, answer);
     if (m_traffic)
         m_traffic(word, value, fieldText(m_answer.mid(1 + CommandWordSize)));
     return TransferResult::ok();

@@ -5,6 +5,7 @@
 #include "transferresult.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <functional>
 
@@ -19,15 +20,25 @@ public:
     using TrafficSink = std::function<void(const QString& word, const QString& value, const QString& answer)>;
     // Called for commands that act on the controller as a whole ("dreset").
     using CommandHook = std::function<QString(const QString& word, const QString& value, const QString& answer)>;
-    // Called first for every command with the raw 64-byte value block; true
-    // when it took the command, with the 64 raw answer bytes (settings blocks).
-    using BlockHook = std::function<bool(const QString& word, const QByteArray& block, QByteArray* answer)>;
+
+    // A command served outside the register table (binary blocks and the
+    // like): its 64 answer bytes and the texts for the traffic log. Texts left
+    // null are logged like a register exchange (value text and answer text).
+    struct RawAnswer {
+        QByteArray field;
+        QString loggedValue;
+        QString loggedAnswer;
+    };
+    // Given the word and the 64 value bytes as received; false when it does
+    // not take the word.
+    using RawHandler = std::function<bool(const QString& word, const QByteArray& block, RawAnswer* answer)>;
 
     CVNHidController(CVNRegisterTable* registers, const CVNTouchTimeline* timeline, std::function<qint64()> clock);
 
     void setTrafficSink(TrafficSink sink) { m_traffic = std::move(sink); }
     void setCommandHook(CommandHook hook) { m_hook = std::move(hook); }
-    void setBlockHook(BlockHook hook) { m_blockHook = std::move(hook); }
+    // Asked in the order added, before the register table.
+    void addRawHandler(RawHandler handler) { m_rawHandlers.append(std::move(handler)); }
 
     TransferResult setFeature(const QByteArray& report);
     TransferResult getFeature(int reportId, int length) const;
@@ -39,7 +50,7 @@ private:
     std::function<qint64()> m_clock;
     TrafficSink m_traffic;
     CommandHook m_hook;
-    BlockHook m_blockHook;
+    QList<RawHandler> m_rawHandlers;
     QByteArray m_answer;
 };
 

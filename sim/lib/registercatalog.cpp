@@ -162,6 +162,7 @@ QList<RegisterDef> calibration()
         tuple("te2fnref", RegisterKind::Triple, 0, 65535, "0 0 0"),
         choice("csize", {"1", "4", "9", "16", "25"}, "4"),
         function("cclear", QStringLiteral("ok")),
+        number("tctlrc", 0, 1, 0),
     };
 }
 

@@ -44,18 +44,22 @@ CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
     : m_setup(setup),
       m_registers(registerCatalog(setup.productId, setup.release, setup.serial), liveSources(&m_started, &m_timeline)),
       m_flash(setup.productId, setup.release, &m_registers),
-      m_hid(&m_registers, &m_timeline, [this] { return m_started.elapsed(); })
+      m_hid(&m_registers, &m_timeline, [this] { return m_started.elapsed(); }),
+      m_calibration(setup.productId, setup.release, &m_registers)
 {
     m_started.start();
     m_hid.setTrafficSink([this](const QString& word, const QString& value, const QString& answer) {
         if (m_traffic)
             m_traffic(QStringLiteral("%1 %2 %3 -> %4").arg(m_setup.serial, printable(word), printable(value), printable(answer)));
     });
+    m_hid.addRawHandler([this](const QString& word, const QByteArray& block, CVNHidController::RawAnswer* answer) {
+        return m_calibration.perform(word, block, answer);
+    });
     m_hid.setCommandHook([this](const QString& word, const QString& value, const QString& answer) {
         return controllerCommand(word, value, answer);
     });
-    m_hid.setBlockHook([this](const QString& word, const QByteArray& block, QByteArray* answer) {
-        return m_flash.exchange(word, block, answer);
+    m_hid.addRawHandler([this](const QString& word, const QByteArray& block, CVNHidController::RawAnswer* answer) {
+        return m_flash.exchange(word, block, &answer->field);
     });
 }
 

@@ -2,6 +2,7 @@
 // timeline and faults, and the transfers its interfaces accept.
 #pragma once
 
+#include "calibrationcommands.h"
 #include "controllersetup.h"
 #include "faultplan.h"
 #include "hidcontroller.h"
@@ -62,6 +63,7 @@ private:
     CVNRegisterTable m_registers;
     CVNSettingsFlash m_flash;
     CVNHidController m_hid;
+    CVNCalibrationCommands m_calibration;
     CVNFaultPlan m_faults;
     TrafficSink m_traffic;
 };

@@ -1,5 +1,6 @@
 #include "server/entitybuilders.h"
 
+#include "properties/calibrationentities.h"
 #include "properties/settingsentities.h"
 
 #include <mutex>
@@ -8,8 +9,8 @@ void registerEntityBuilders()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        // One line per library of composite entities, e.g.
-        // registerCalibrationEntities();
+        // One line per library of composite entities.
         registerSettingsEntities();
+        registerCalibrationEntities();
     });
 }
