@@ -2,6 +2,7 @@
 // timeline and faults, and the transfers its interfaces accept.
 #pragma once
 
+#include "bulkcontroller.h"
 #include "controllersetup.h"
 #include "faultplan.h"
 #include "hidcontroller.h"
@@ -43,18 +44,23 @@ public:
     TransferResult setFeature(const QByteArray& report);
     TransferResult getFeature(int reportId, int length);
     TransferResult getInput(int reportId, int length);
+    // The bulk pipes (data of a write: empty; of a read: one packet).
+    TransferResult bulkWrite(quint8 endpoint, const QByteArray& packet);
+    TransferResult bulkRead(quint8 endpoint, int maxLength);
 
 private:
     explicit CVNVirtualController(const ControllerSetup& setup);
     // Applies the pending fault; returns false when the transfer is not performed.
     bool faulted(bool returnsData, int reportId, int length, TransferResult* result);
     QString controllerCommand(const QString& word, const QString& value, const QString& answer);
+    void logExchange(const QString& word, const QString& value, const QString& answer);
 
     ControllerSetup m_setup;
     QElapsedTimer m_started;
     CVNTouchTimeline m_timeline;
     CVNRegisterTable m_registers;
     CVNHidController m_hid;
+    CVNBulkController m_bulk;
     CVNFaultPlan m_faults;
     TrafficSink m_traffic;
 };

@@ -6,9 +6,22 @@
 #include <QVariant>
 #include <QtGlobal>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <type_traits>
+
+// The text of a device's answer. A float (as the bulk channel carries it)
+// reads as its shortest decimal form, the text the command channel would
+// have sent: 3.3f gives "3.3", not the digits of its binary approximation.
+inline QString numberReplyText(const QVariant& value)
+{
+    if (value.userType() != QMetaType::Float)
+        return value.toString();
+    char digits[32];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value.toFloat());
+    return end.ec == std::errc() ? QString::fromLatin1(digits, int(end.ptr - digits)) : QString();
+}
 
 // Names and conversions of the value types of the number properties.
 template <typename T>
@@ -136,7 +149,7 @@ protected:
     void assignReply(const QVariant& value) override
     {
         bool ok = false;
-        const double number = value.toString().trimmed().toDouble(&ok);
+        const double number = numberReplyText(value).trimmed().toDouble(&ok);
         m_value = clamped(ok && std::isfinite(number) ? Traits::fromDouble(number, true) : T(0));
     }
 
