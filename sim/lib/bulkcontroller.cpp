@@ -54,6 +54,8 @@ QByteArray CVNBulkController::answer(const QByteArray& request)
     while (!reader.atEnd()) {
         BulkRecord record;
         if (!reader.next(&record)) {
+            if (reader.problem().isEmpty())
+                break;
             // The rest of the message cannot be told apart: say so once.
             BulkRecord broken;
             broken.type = bulkrecord::Error;

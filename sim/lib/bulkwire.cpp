@@ -245,6 +245,8 @@ bool CVNBulkRequestReader::next(BulkRecord* record)
     quint64 id = 0;
     if (!number(1, &type))
         return false;
+    if (type == 0)
+        return false;  // a zero byte ends the records, as padding does
     if (type < bulkrecord::Get || type > bulkrecord::Data)
         return fault(QStringLiteral("unknown record type %1").arg(type));
     record->type = quint8(type);

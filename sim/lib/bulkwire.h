@@ -86,8 +86,9 @@ public:
     explicit CVNBulkRequestReader(const QByteArray& message) : m_data(message) {}
 
     bool atEnd() const { return m_at >= m_data.size(); }
-    // The next record; false when it is cut short or holds what a host never
-    // sends (an unknown type or tag), and problem() says which.
+    // The next record; false at a zero type byte (the end of the records,
+    // problem() empty) and when the record is cut short or holds what a host
+    // never sends (an unknown type or tag), and problem() says which.
     bool next(BulkRecord* record);
     QString problem() const { return m_problem; }
 

@@ -11,16 +11,20 @@
 #include <limits>
 #include <type_traits>
 
+// The shortest decimal text that reads back as the same float: 3.3f gives
+// "3.3", not the digits of its binary approximation as a double.
+inline QString shortestFloatText(float value)
+{
+    char digits[32];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+    return end.ec == std::errc() ? QString::fromLatin1(digits, int(end.ptr - digits)) : QString();
+}
+
 // The text of a device's answer. A float (as the bulk channel carries it)
-// reads as its shortest decimal form, the text the command channel would
-// have sent: 3.3f gives "3.3", not the digits of its binary approximation.
+// reads as the text the command channel would have sent for it.
 inline QString numberReplyText(const QVariant& value)
 {
-    if (value.userType() != QMetaType::Float)
-        return value.toString();
-    char digits[32];
-    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value.toFloat());
-    return end.ec == std::errc() ? QString::fromLatin1(digits, int(end.ptr - digits)) : QString();
+    return value.userType() == QMetaType::Float ? shortestFloatText(value.toFloat()) : value.toString();
 }
 
 // Names and conversions of the value types of the number properties.
@@ -54,7 +58,7 @@ struct DeviceNumberTraits<float>
         const double limit = double(std::numeric_limits<float>::max());
         return float(qBound(-limit, value, limit));
     }
-    static QString text(float value) { return QVariant(value).toString(); }
+    static QString text(float value) { return shortestFloatText(value); }
 };
 
 template <>

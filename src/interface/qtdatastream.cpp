@@ -323,9 +323,7 @@ QVariant CVNQtDataStream::readVariantAt(int depth)
     const quint8 tag = readUInt8();
     if (m_status != Ok)
         return QVariant();
-    if (tag == TagList)
-        return readList(depth + 1);
-    const QVariant value = readTagged(tag);
+    const QVariant value = tag == TagList ? QVariant(readList(depth + 1)) : readTagged(tag);
     return m_status == Ok ? value : QVariant();
 }
 

@@ -113,9 +113,10 @@ bool collectViews(Conversation& talk, const QJsonObject& all, QJsonArray* views)
             return false;
         if (view.isEmpty())
             continue;
-        if (!view.value(QStringLiteral("name")).isString()
-            || !talk.names(arguments, view, QStringLiteral("entities"), CVNSelfDescription::MaxEntities, &members))
+        if (!view.value(QStringLiteral("name")).isString())
             return talk.fail(arguments, QStringLiteral("answer is not a view"));
+        if (!talk.names(arguments, view, QStringLiteral("entities"), CVNSelfDescription::MaxEntities, &members))
+            return false;
         views->append(view);
     }
     return true;
