@@ -1,11 +1,8 @@
-// Request records as the service writes them, read by the simulator's own
-// reader; reply messages written by the simulator's own writer, read by the
-// service; and the exchange of the bulk interface with hostile answers.
+// Reply messages written by the simulator's own writer, read by the service,
+// and the exchange of the bulk interface with hostile answers.
 #include "bulkfakes.h"
 
-#include "interface/bulkrecord.h"
 #include "interface/deviceinterfacebulk.h"
-#include "interface/qtdatastream.h"
 
 #include "bulkpackets.h"
 #include "bulkwire.h"
@@ -41,47 +38,6 @@ QByteArray message(const QList<BulkRecord>& replies)
 }
 
 } // namespace
-
-TEST(BulkRecords, RequestsAsTheSimulatorReadsThem)
-{
-    QByteArray out;
-    CVNQtDataStream stream(&out);
-    CVNDeviceRequest get = request(CVNDeviceRequest::Get, "th", 7);
-    get.value = 40; // a get carries no value
-    CVNDeviceRequest setInt = request(CVNDeviceRequest::Set, "th", 8);
-    setInt.value = 45;
-    CVNDeviceRequest setDouble = request(CVNDeviceRequest::Set, "tgamma", 9);
-    setDouble.value = 2.5;
-    CVNDeviceRequest setMatrix = request(CVNDeviceRequest::Set, "cmat", 10);
-    setMatrix.value = QVariant::fromValue(QTransform(2, 0, 0, 0, 2, 0, 1, 1, 1));
-    CVNDeviceRequest call = request(CVNDeviceRequest::Call, "metadata", 11);
-    call.arguments = { QStringLiteral("view"), QStringLiteral("all") };
-    CVNDeviceRequest error = request(CVNDeviceRequest::Error, "th", 12);
-    error.text = QStringLiteral("bad");
-    CVNDeviceRequest data = request(CVNDeviceRequest::Data, "block", 13);
-    data.data[0] = 'x';
-    for (const CVNDeviceRequest& r : { get, setInt, CVNDeviceRequest(), setDouble, setMatrix, call, error, data })
-        CVNBulkRecord::write(stream, r);
-
-    CVNBulkRequestReader reader(out);
-    QList<BulkRecord> records;
-    BulkRecord record;
-    while (!reader.atEnd()) {
-        ASSERT_TRUE(reader.next(&record)) << qPrintable(reader.problem());
-        records.append(record);
-    }
-    ASSERT_EQ(records.size(), 7); // the empty request wrote nothing
-    EXPECT_EQ(records[0].type, bulkrecord::Get);
-    EXPECT_EQ(records[0].id, 7u);
-    EXPECT_EQ(records[0].name, "th");
-    EXPECT_EQ(records[1].value, BulkValue::integer(45));
-    EXPECT_EQ(records[2].value.tag, bulktag::HostDouble);
-    EXPECT_EQ(records[2].value.reals, QVector<float> { 2.5f });
-    EXPECT_EQ(records[3].value, BulkValue::matrix({ 2, 0, 0, 0, 2, 0, 1, 1, 1 }));
-    EXPECT_EQ(records[4].arguments, (QList<BulkValue> { BulkValue::text("view"), BulkValue::text("all") }));
-    EXPECT_EQ(records[5].text, "bad");
-    EXPECT_EQ(records[6].data, data.data);
-}
 
 TEST(BulkRecords, SeveralRepliesInOneMessage)
 {

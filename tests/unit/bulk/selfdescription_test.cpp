@@ -162,22 +162,12 @@ TEST_F(OwnController, BuiltFromWhatItSaysAboutItself)
     views.sort();
     EXPECT_EQ(views, (QStringList { "advanced", "all", "basic", "corvane_link", "tuning" }));
     EXPECT_EQ(iface->view("tuning")->entityNames().size(), 6);
-    struct Kind {
-        const char* name;
-        const char* type;
-        const char* access;
-    };
-    for (const Kind& k : { Kind { "tscale", "float", "read_write" }, Kind { "tgamma", "double", "read_write" },
-             Kind { "cmat", "Matrix3x3", "read_write" }, Kind { "dkey", "ByteArray", "read" },
-             Kind { "fmodes", "EnumList", "read_write" }, Kind { "duptime", "int", "read_mutable" },
-             Kind { "fsize", "(int, int)", "read" }, Kind { "ssave", "Function", nullptr } }) {
-        Entity* entity = iface->entity(k.name);
-        ASSERT_NE(entity, nullptr) << k.name;
-        const QJsonObject described = entity->describe();
-        EXPECT_EQ(described.value("type").toString(), k.type) << k.name;
-        if (k.access)
-            EXPECT_EQ(described.value("access_mode").toString(), k.access) << k.name;
-    }
+    // Types no shipped description uses, with their access modes.
+    for (const char* name : { "tscale", "tgamma", "cmat", "dkey", "fmodes" })
+        ASSERT_NE(iface->entity(name), nullptr) << name;
+    EXPECT_EQ(iface->entity("cmat")->typeName(), "Matrix3x3");
+    EXPECT_EQ(iface->entity("dkey")->describe().value("access_mode").toString(), "read");
+    EXPECT_EQ(iface->entity("duptime")->describe().value("access_mode").toString(), "read_mutable");
     EXPECT_EQ(iface->entity("tscale")->describe().value("domain").toString(), "[0..4]");
 }
 

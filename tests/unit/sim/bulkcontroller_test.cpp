@@ -117,20 +117,14 @@ TEST(BulkSim, RecordsOfOneMessageAreAnsweredInOneMessageWithTypedValues)
     auto c = controller("vasta:0200000001A3:2.005,bulk=only");
     QStringList traffic;
     c->setTrafficSink([&traffic](const QString& line) { traffic.append(line); });
-    const QByteArray request = record(bulkrecord::Get, 1, "th") + record(bulkrecord::Get, 2, "thbound")
-        + record(bulkrecord::Set, 3, "cfo", QByteArray::fromHex("830300000006010000000602000000803300"))
-        + record(bulkrecord::Get, 4, "cenable") + record(bulkrecord::Get, 5, "tcicount")
-        + record(bulkrecord::Set, 6, "gain", QByteArray::fromHex("0609000000"))
-        + record(bulkrecord::Get, 7, "fmode") + record(bulkrecord::Call, 8, "ssave", u32(0))
-        + QByteArray(2, '\0'); // zero bytes end the records
-    const QByteArray expected = record(bulkrecord::Get, 1, "th", QByteArray::fromHex("0628000000"))
-        + record(bulkrecord::Get, 2, "thbound", QByteArray::fromHex("0e0a000000c8000000"))
-        + record(bulkrecord::Set, 3, "cfo", QByteArray::fromHex("8303000000060100000006020000000603000000"))
-        + record(bulkrecord::Get, 4, "cenable", QByteArray::fromHex("0d00"))
-        + record(bulkrecord::Get, 5, "tcicount", QByteArray::fromHex("0500000000"))
-        + record(bulkrecord::Error, 6, "gain", text("error: out of range"))
-        + record(bulkrecord::Get, 7, "fmode", QByteArray(1, char(bulktag::Text)) + text("normal"))
-        + record(bulkrecord::Call, 8, "ssave", QByteArray(1, char(bulktag::Text)) + text("ok"));
+    const QByteArray request = record(bulkrecord::Get, 1, "thbound")
+        + record(bulkrecord::Set, 2, "cfo", QByteArray::fromHex("830300000006010000000602000000803300"))
+        + record(bulkrecord::Set, 3, "gain", QByteArray::fromHex("0609000000"))
+        + record(bulkrecord::Call, 4, "ssave", u32(0)) + QByteArray(2, '\0'); // zero bytes end the records
+    const QByteArray expected = record(bulkrecord::Get, 1, "thbound", QByteArray::fromHex("0e0a000000c8000000"))
+        + record(bulkrecord::Set, 2, "cfo", QByteArray::fromHex("8303000000060100000006020000000603000000"))
+        + record(bulkrecord::Error, 3, "gain", text("error: out of range"))
+        + record(bulkrecord::Call, 4, "ssave", QByteArray(1, char(bulktag::Text)) + text("ok"));
 
     for (const QByteArray& p : bulkPackets(request))
         ASSERT_EQ(c->bulkWrite(CVNBulkController::OutEndpoint, p).status, TransferResult::Status::Ok);
@@ -145,9 +139,8 @@ TEST(BulkSim, RecordsOfOneMessageAreAnsweredInOneMessageWithTypedValues)
         wanted += p;
     EXPECT_EQ(QString::fromLatin1(answer.toHex()), QString::fromLatin1(wanted.toHex()));
     EXPECT_EQ(c->bulkRead(CVNBulkController::InEndpoint, BulkLargestPacket).status, TransferResult::Status::Fail);
-    EXPECT_EQ(traffic.size(), 8);
-    EXPECT_EQ(traffic[2], "0200000001A3 cfo 1 2 3 -> 1 2 3");
-    EXPECT_EQ(traffic[5], "0200000001A3 gain 9 -> error: out of range");
+    EXPECT_EQ(traffic, (QStringList { "0200000001A3 thbound  -> 10 200", "0200000001A3 cfo 1 2 3 -> 1 2 3",
+                           "0200000001A3 gain 9 -> error: out of range", "0200000001A3 ssave  -> ok" }));
 }
 
 TEST(BulkSim, PipesRefuseWhatDoesNotFit)
@@ -192,13 +185,8 @@ TEST(BulkSim, MetadataDescribesTheControllersOwnWords)
     EXPECT_EQ(metadata(c.get(), { "tscale" }),
         QJsonDocument::fromJson(R"({"name": "tscale", "type": "float", "command": "tscale", "access_mode": "read_write",
             "description": "Touch size scale", "domain": {"begin": 0, "end": 4}})").object());
-    EXPECT_EQ(metadata(c.get(), { "fmodes" }).value("values").toArray(), (QJsonArray { "touch", "pen", "object" }));
-    EXPECT_EQ(metadata(c.get(), { "duptime" }).value("access_mode").toString(), "read_mutable");
-    EXPECT_EQ(metadata(c.get(), { "dreset" }).value("arg_exp").toString(), "[dfu]");
-    EXPECT_FALSE(metadata(c.get(), { "dreset" }).contains("access_mode"));
     EXPECT_EQ(metadata(c.get(), { "view", "list" }).value("list").toArray(),
         (QJsonArray { "all", "basic", "corvane_link", "tuning" }));
-    EXPECT_EQ(metadata(c.get(), { "view", "tuning" }).value("entities").toArray().size(), 6);
 
     QString error;
     EXPECT_TRUE(metadata(c.get(), { "view", "nosuch" }, &error).isEmpty());
@@ -211,6 +199,4 @@ TEST(BulkSim, MetadataDescribesTheControllersOwnWords)
     // A controller of a known product describes its register table.
     auto vasta = controller("vasta:0200000001A3:2.005,bulk=only");
     EXPECT_EQ(metadata(vasta.get(), { "thbound" }).value("type").toString(), "(int, int)");
-    EXPECT_EQ(metadata(vasta.get(), { "gain" }).value("domain").toObject().value("end").toInt(), 7);
-    EXPECT_EQ(metadata(vasta.get(), { "view", "list" }).value("list").toArray(), (QJsonArray { "all", "basic", "corvane_link" }));
 }
