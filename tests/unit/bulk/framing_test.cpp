@@ -112,9 +112,18 @@ TEST(BulkFraming, QueueKeepsMessagesOldestFirst)
     ASSERT_TRUE(device.bulk->receiveData());
     ASSERT_TRUE(device.bulk->receiveData());
     EXPECT_EQ(device.bulk->takeMessage(), QByteArray("first"));
-    EXPECT_EQ(device.bulk->takeMessage(), QByteArray("second"));
-    // An empty message sends nothing and succeeds.
+    // An exchange answers with what it received itself, never with a
+    // message queued before it.
     auto* pipes = static_cast<ScriptedBulkHandle*>(device.bulk->handle());
+    pipes->packets.append(corvanesim::bulkPackets("answer"));
+    QByteArray answer;
+    QString error;
+    ASSERT_TRUE(device.bulk->exchange("question", &answer, &error));
+    EXPECT_EQ(answer, QByteArray("answer"));
+    EXPECT_EQ(device.bulk->takeMessage(), QByteArray("second"));
+    EXPECT_TRUE(device.bulk->takeMessage().isEmpty());
+    // An empty message sends nothing and succeeds.
+    pipes->written.clear();
     EXPECT_TRUE(device.bulk->sendData(QByteArray()));
     EXPECT_TRUE(pipes->written.isEmpty());
 }
