@@ -48,7 +48,8 @@ template <typename Transfer> bool CVNDeviceBulk::transfer(Transfer&& attempt)
 
 bool CVNDeviceBulk::writePacket(const QByteArray& packet)
 {
-    return transfer([&] { return m_handle->bulkWrite(m_outEndpoint, packet, WriteTimeoutMs) == packet.size(); });
+    return transfer(
+        [&] { return m_handle->bulkWrite(m_outEndpoint, packet, WriteTimeoutMs) == packet.size(); });
 }
 
 bool CVNDeviceBulk::readPacket(int size, QByteArray* packet)

@@ -85,7 +85,8 @@ CVNDeviceReplies CVNDeviceInterfaceBulk::execute(const CVNDeviceRequest& request
 CVNDeviceInterface* buildBulkInterface(const DeviceInterfaceBuilder& builder, CVNDevice* device)
 {
     QJsonObject description;
-    const QStringList keys = DeviceInterfaceBuilder::bulkResourceKeys(device->productType(), device->firmwareVersion());
+    const QStringList keys
+        = DeviceInterfaceBuilder::bulkResourceKeys(device->productType(), device->firmwareVersion());
     // An unreadable or invalid file counts as none: the controller says itself.
     if (!DeviceInterfaceBuilder::findDescription(keys, &description) || description.isEmpty()) {
         QString error;

@@ -38,4 +38,5 @@ private:
 // The interface of a bulk device: from its description resource when one
 // opens, else from what the controller says about itself. nullptr when
 // neither gives a description with the view "basic".
-[[nodiscard]] CVNDeviceInterface* buildBulkInterface(const DeviceInterfaceBuilder& builder, CVNDevice* device);
+[[nodiscard]] CVNDeviceInterface* buildBulkInterface(
+    const DeviceInterfaceBuilder& builder, CVNDevice* device);

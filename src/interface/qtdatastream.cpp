@@ -29,10 +29,14 @@ CVNQtDataStream::CVNQtDataStream(QByteArray* buffer)
 QString CVNQtDataStream::statusText() const
 {
     switch (m_status) {
-    case Ok: return QString();
-    case ReadPastEnd: return QStringLiteral("message ends inside a record");
-    case UnsupportedType: return QStringLiteral("Type not supported");
-    case TooDeep: return QStringLiteral("lists nested too deep");
+    case Ok:
+        return QString();
+    case ReadPastEnd:
+        return QStringLiteral("message ends inside a record");
+    case UnsupportedType:
+        return QStringLiteral("Type not supported");
+    case TooDeep:
+        return QStringLiteral("lists nested too deep");
     }
     return QString();
 }
@@ -210,7 +214,8 @@ void CVNQtDataStream::writeVariant(const QVariant& value)
     case QMetaType::QTransform: {
         const QTransform t = value.value<QTransform>();
         writeUInt8(TagTransform);
-        for (qreal element : { t.m11(), t.m12(), t.m13(), t.m21(), t.m22(), t.m23(), t.m31(), t.m32(), t.m33() })
+        for (qreal element :
+            { t.m11(), t.m12(), t.m13(), t.m21(), t.m22(), t.m23(), t.m31(), t.m32(), t.m33() })
             writeFloat(float(element));
         return;
     }
@@ -330,19 +335,32 @@ QVariant CVNQtDataStream::readVariantAt(int depth)
 QVariant CVNQtDataStream::readTagged(quint8 tag)
 {
     switch (tag) {
-    case TagNone: return QVariant();
-    case TagUInt8: return int(readLittleEndian<quint8>());
-    case TagInt8: return int(readLittleEndian<qint8>());
-    case TagUInt16: return int(readLittleEndian<quint16>());
-    case TagInt16: return int(readLittleEndian<qint16>());
-    case TagUInt32: return readUInt32();
-    case TagInt32: return readInt32();
-    case TagUInt64: return readLittleEndian<quint64>();
-    case TagInt64: return readLittleEndian<qint64>();
-    case TagFloat: return readFloat();
-    case TagBool: return readUInt8() != 0;
-    case TagPoint: return readPoint();
-    case TagSize: return readSize();
+    case TagNone:
+        return QVariant();
+    case TagUInt8:
+        return int(readLittleEndian<quint8>());
+    case TagInt8:
+        return int(readLittleEndian<qint8>());
+    case TagUInt16:
+        return int(readLittleEndian<quint16>());
+    case TagInt16:
+        return int(readLittleEndian<qint16>());
+    case TagUInt32:
+        return readUInt32();
+    case TagInt32:
+        return readInt32();
+    case TagUInt64:
+        return readLittleEndian<quint64>();
+    case TagInt64:
+        return readLittleEndian<qint64>();
+    case TagFloat:
+        return readFloat();
+    case TagBool:
+        return readUInt8() != 0;
+    case TagPoint:
+        return readPoint();
+    case TagSize:
+        return readSize();
     case TagRect: {
         const QPoint topLeft = readPoint();
         const QSize size = readSize();
@@ -359,15 +377,18 @@ QVariant CVNQtDataStream::readTagged(quint8 tag)
         const float z = readFloat();
         return QVector3D(x, y, z);
     }
-    case TagString: return readText();
+    case TagString:
+        return readText();
     case TagTransform: {
         float m[9];
         for (float& element : m)
             element = readFloat();
         return QTransform(m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8]);
     }
-    case TagByteArray: return readRaw(readInt32());
-    default: break;
+    case TagByteArray:
+        return readRaw(readInt32());
+    default:
+        break;
     }
     // 0x0C (a double the service sent as float) and every unlisted tag: the
     // length of what follows is unknown, so nothing after it can be read.

@@ -34,7 +34,8 @@ public:
             return fail(arguments, why.isEmpty() ? QStringLiteral("no answer") : why);
         m_total += answer.size();
         if (m_total > CVNSelfDescription::MaxTotalBytes)
-            return fail(arguments, QStringLiteral("answers exceed %1 bytes").arg(CVNSelfDescription::MaxTotalBytes));
+            return fail(
+                arguments, QStringLiteral("answers exceed %1 bytes").arg(CVNSelfDescription::MaxTotalBytes));
         QJsonParseError parse;
         const QJsonDocument document = QJsonDocument::fromJson(answer.toUtf8(), &parse);
         if (parse.error != QJsonParseError::NoError)
@@ -68,7 +69,8 @@ public:
 
     bool fail(const QStringList& arguments, const QString& why)
     {
-        *m_error = QStringLiteral("%1 [%2]: %3").arg(CVNSelfDescription::FunctionName, arguments.join(QStringLiteral(", ")), why);
+        *m_error = QStringLiteral("%1 [%2]: %3")
+                       .arg(CVNSelfDescription::FunctionName, arguments.join(QStringLiteral(", ")), why);
         return false;
     }
 
@@ -115,7 +117,8 @@ bool collectViews(Conversation& talk, const QJsonObject& all, QJsonArray* views)
             continue;
         if (!view.value(QStringLiteral("name")).isString())
             return talk.fail(arguments, QStringLiteral("answer is not a view"));
-        if (!talk.names(arguments, view, QStringLiteral("entities"), CVNSelfDescription::MaxEntities, &members))
+        if (!talk.names(
+                arguments, view, QStringLiteral("entities"), CVNSelfDescription::MaxEntities, &members))
             return false;
         views->append(view);
     }
@@ -143,7 +146,8 @@ bool CVNSelfDescription::describe(const Call& call, QJsonObject* description, QS
         return false;
     if (!entities.isEmpty() && !collectViews(talk, all, &views))
         return false;
-    *description = QJsonObject { { QStringLiteral("entities"), entities }, { QStringLiteral("views"), views } };
+    *description
+        = QJsonObject { { QStringLiteral("entities"), entities }, { QStringLiteral("views"), views } };
     return true;
 }
 
