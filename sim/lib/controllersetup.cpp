@@ -62,16 +62,25 @@ bool parsePreset(const QString& text, QPair<QString, QString>* preset, QString* 
 
 enum class SetupKey { None, Applied, Refused };
 
-// `bulk` and `paths` shape the interfaces; they are no registers.
+// `bulk`, `paths` and `entities` shape the controller; they are no registers.
 SetupKey parseSetupKey(const QPair<QString, QString>& preset, ControllerSetup* setup, QString* error)
 {
     const QString& value = preset.second;
     if (preset.first == QLatin1String("bulk")) {
-        if (value != QLatin1String("0") && value != QLatin1String("1")) {
-            *error = QStringLiteral("bulk=%1 is not 0 or 1").arg(value);
+        if (value != QLatin1String("0") && value != QLatin1String("1") && value != QLatin1String("only")) {
+            *error = QStringLiteral("bulk=%1 is not 0, 1 or only").arg(value);
             return SetupKey::Refused;
         }
-        setup->bulk = value == QLatin1String("1");
+        setup->bulk = value != QLatin1String("0");
+        setup->bulkOnly = value == QLatin1String("only");
+        return SetupKey::Applied;
+    }
+    if (preset.first == QLatin1String("entities")) {
+        if (value != QLatin1String("product") && value != QLatin1String("own")) {
+            *error = QStringLiteral("entities=%1 is not product or own").arg(value);
+            return SetupKey::Refused;
+        }
+        setup->ownEntities = value == QLatin1String("own");
         return SetupKey::Applied;
     }
     if (preset.first == QLatin1String("paths")) {

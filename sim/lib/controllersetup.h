@@ -14,6 +14,8 @@ struct ControllerSetup {
     quint16 release = 0;  // bcdDevice: major in the high byte, minor in the low byte
     QList<QPair<QString, QString>> presets;  // register word -> value, in given order
     bool bulk = false;  // `bulk=1`: the vendor bulk interface is present too
+    bool bulkOnly = false;  // `bulk=only`: the vendor bulk interface and no HID interface
+    bool ownEntities = false;  // `entities=own`: an entity set no shipped description covers
     int hidPaths = 1;   // `paths=2`: the HID interface is reached through a second path as well
 };
 

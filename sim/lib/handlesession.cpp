@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <functional>
+#include <limits>
 
 namespace corvanesim {
 
@@ -65,10 +66,53 @@ HandleAnswer getReport(CVNVirtualController* c, const QStringList& args, bool fe
 }
 
 // The HID interface has no bulk pipes and takes no vendor control requests;
-// the bulk interface has no HID reports, and its records are not served yet.
+// the bulk interface has no HID reports.
 HandleAnswer noSuchPipe(CVNVirtualController*, const QStringList&)
 {
     return {QStringLiteral("fail"), false};
+}
+
+// An endpoint address as the host writes it: one or two hex digits.
+bool parseEndpoint(const QString& text, quint8* endpoint)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[0-9a-fA-F]{1,2}$"));
+    if (!pattern.match(text).hasMatch())
+        return false;
+    *endpoint = quint8(text.toUInt(nullptr, 16));
+    return true;
+}
+
+HandleAnswer bulkWrite(CVNVirtualController* c, const QStringList& args)
+{
+    quint8 endpoint = 0;
+    QByteArray packet;
+    if (args.size() != 2 || !parseEndpoint(args[0], &endpoint) || !parseHex(args[1], &packet) || packet.isEmpty())
+        return {Malformed, false};
+    const TransferResult result = c->bulkWrite(endpoint, packet);
+    if (result.status == TransferResult::Status::Ok)
+        return {QStringLiteral("ok %1").arg(packet.size()), false};
+    return answerOf(result, false);
+}
+
+HandleAnswer bulkRead(CVNVirtualController* c, const QStringList& args)
+{
+    quint8 endpoint = 0;
+    int length = 0;
+    int timeout = 0;
+    if (args.size() != 3 || !parseEndpoint(args[0], &endpoint) || !parseNumber(args[1], 1, MaxTransferLength, &length)
+        || !parseNumber(args[2], 0, std::numeric_limits<int>::max(), &timeout))
+        return {Malformed, false};
+    return answerOf(c->bulkRead(endpoint, length), true);
+}
+
+// The transfers of the vendor bulk interface.
+const QHash<QString, std::function<HandleAnswer(CVNVirtualController*, const QStringList&)>>& bulkHandlers()
+{
+    static const QHash<QString, std::function<HandleAnswer(CVNVirtualController*, const QStringList&)>> table = {
+        {QStringLiteral("bulkwrite"), bulkWrite},
+        {QStringLiteral("bulkread"), bulkRead},
+    };
+    return table;
 }
 
 using Handler = std::function<HandleAnswer(CVNVirtualController*, const QStringList&)>;
@@ -95,6 +139,10 @@ HandleAnswer performHandleRequest(CVNVirtualController* controller, const QStrin
     const auto it = handlers().constFind(request);
     if (it == handlers().constEnd())
         return {QStringLiteral("error unknown request"), false};
+    if (kind == QLatin1String("bulk")) {
+        const auto bulk = bulkHandlers().constFind(request);
+        return bulk == bulkHandlers().constEnd() ? noSuchPipe(controller, args) : (*bulk)(controller, args);
+    }
     if (kind != QLatin1String("hid"))
         return noSuchPipe(controller, args);
     return (*it)(controller, args);

@@ -7,7 +7,9 @@
 
 namespace corvanesim {
 
-enum class RegisterKind { Int, Pair, Triple, Bool, Text, Enum, Function };
+// Real, Double, Matrix (nine numbers), Bytes (hex text) and Words (several
+// admitted words) are held by controllers that describe themselves.
+enum class RegisterKind { Int, Pair, Triple, Bool, Text, Enum, Function, Real, Double, Matrix, Bytes, Words };
 
 // Words whose value the controller changes by itself.
 enum class RegisterSource { Stored, Uptime, FrameRate, ContactCount, ContactsBegun, SensorCycle };
@@ -21,6 +23,7 @@ struct RegisterDef {
     QStringList values;  // Enum: admitted words; Function: admitted arguments
     QString initial;  // starting value; for a Function the answer of a call
     RegisterSource source = RegisterSource::Stored;
+    QString description;  // what the controller says about the word when asked
 };
 
 }  // namespace corvanesim

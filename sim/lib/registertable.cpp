@@ -1,6 +1,7 @@
 #include "registertable.h"
 
 #include "simlimits.h"
+#include "typedregisters.h"
 
 namespace corvanesim {
 
@@ -73,6 +74,12 @@ bool normaliseValue(const RegisterDef& def, const QString& value, QString* store
     case RegisterKind::Function:
         *stored = value.left(CommandValueSize);
         return true;
+    case RegisterKind::Real:
+    case RegisterKind::Double:
+    case RegisterKind::Matrix:
+    case RegisterKind::Bytes:
+    case RegisterKind::Words:
+        return normaliseTypedValue(def, value, stored, error);
     }
     return false;
 }

@@ -1,5 +1,6 @@
 #include "virtualcontroller.h"
 
+#include "ownentities.h"
 #include "registercatalog.h"
 
 #include <QRandomGenerator>
@@ -42,25 +43,37 @@ QByteArray garbage(int reportId, int length)
 
 CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
     : m_setup(setup),
-      m_registers(registerCatalog(setup.productId, setup.release, setup.serial), liveSources(&m_started, &m_timeline)),
+      m_registers(setup.ownEntities ? ownRegisterCatalog(setup.productId, setup.release, setup.serial)
+                                    : registerCatalog(setup.productId, setup.release, setup.serial),
+                  liveSources(&m_started, &m_timeline)),
       m_flash(setup.productId, setup.release, &m_registers),
       m_hid(&m_registers, &m_timeline, [this] { return m_started.elapsed(); }),
-      m_calibration(setup.productId, setup.release, &m_registers)
+      m_calibration(setup.productId, setup.release, &m_registers),
+      m_bulk(&m_registers, setup.ownEntities ? ownViews() : productViews(m_registers.words()))
 {
     m_started.start();
-    m_hid.setTrafficSink([this](const QString& word, const QString& value, const QString& answer) {
-        if (m_traffic)
-            m_traffic(QStringLiteral("%1 %2 %3 -> %4").arg(m_setup.serial, printable(word), printable(value), printable(answer)));
-    });
+    auto traffic = [this](const QString& word, const QString& value, const QString& answer) {
+        logExchange(word, value, answer);
+    };
+    auto hook = [this](const QString& word, const QString& value, const QString& answer) {
+        return controllerCommand(word, value, answer);
+    };
+    m_hid.setTrafficSink(traffic);
+    m_hid.setCommandHook(hook);
     m_hid.addRawHandler([this](const QString& word, const QByteArray& block, CVNHidController::RawAnswer* answer) {
         return m_calibration.perform(word, block, answer);
-    });
-    m_hid.setCommandHook([this](const QString& word, const QString& value, const QString& answer) {
-        return controllerCommand(word, value, answer);
     });
     m_hid.addRawHandler([this](const QString& word, const QByteArray& block, CVNHidController::RawAnswer* answer) {
         return m_flash.exchange(word, block, &answer->field);
     });
+    m_bulk.setTrafficSink(traffic);
+    m_bulk.setCommandHook(hook);
+}
+
+void CVNVirtualController::logExchange(const QString& word, const QString& value, const QString& answer)
+{
+    if (m_traffic)
+        m_traffic(QStringLiteral("%1 %2 %3 -> %4").arg(m_setup.serial, printable(word), printable(value), printable(answer)));
 }
 
 std::unique_ptr<CVNVirtualController> CVNVirtualController::create(const ControllerSetup& setup, QString* error)
@@ -92,6 +105,8 @@ QList<UsbInterface> CVNVirtualController::interfaces() const
     QList<UsbInterface> result;
     if (m_setup.bulk)
         result.append(bulkInterface(m_setup.productId, m_setup.release, m_setup.serial));
+    if (m_setup.bulkOnly)
+        return result;
     result.append(hidInterface(m_setup.productId, m_setup.release, m_setup.serial));
     // Both paths lead to the same controller, as one device behind two USB routes.
     if (m_setup.hidPaths == 2)
@@ -160,6 +175,26 @@ TransferResult CVNVirtualController::getFeature(int reportId, int length)
     if (faulted(true, reportId, length, &result))
         return result;
     return m_hid.getFeature(reportId, length);
+}
+
+TransferResult CVNVirtualController::bulkWrite(quint8 endpoint, const QByteArray& packet)
+{
+    TransferResult result;
+    if (faulted(false, 0, 0, &result))
+        return result;
+    return m_bulk.write(endpoint, packet);
+}
+
+TransferResult CVNVirtualController::bulkRead(quint8 endpoint, int maxLength)
+{
+    TransferResult result;
+    // Garbage on the IN pipe: a packet of the length asked for, random from the first byte.
+    if (faulted(true, -1, maxLength, &result)) {
+        if (result.status == TransferResult::Status::Ok && maxLength > 0)
+            result.data[0] = char(QRandomGenerator::global()->bounded(256));
+        return result;
+    }
+    return m_bulk.read(endpoint, maxLength);
 }
 
 TransferResult CVNVirtualController::getInput(int reportId, int length)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "calibrationcommands.h"
+#include "bulkcontroller.h"
 #include "controllersetup.h"
 #include "faultplan.h"
 #include "hidcontroller.h"
@@ -50,12 +51,16 @@ public:
     TransferResult setFeature(const QByteArray& report);
     TransferResult getFeature(int reportId, int length);
     TransferResult getInput(int reportId, int length);
+    // The bulk pipes (data of a write: empty; of a read: one packet).
+    TransferResult bulkWrite(quint8 endpoint, const QByteArray& packet);
+    TransferResult bulkRead(quint8 endpoint, int maxLength);
 
 private:
     explicit CVNVirtualController(const ControllerSetup& setup);
     // Applies the pending fault; returns false when the transfer is not performed.
     bool faulted(bool returnsData, int reportId, int length, TransferResult* result);
     QString controllerCommand(const QString& word, const QString& value, const QString& answer);
+    void logExchange(const QString& word, const QString& value, const QString& answer);
 
     ControllerSetup m_setup;
     QElapsedTimer m_started;
@@ -64,6 +69,7 @@ private:
     CVNSettingsFlash m_flash;
     CVNHidController m_hid;
     CVNCalibrationCommands m_calibration;
+    CVNBulkController m_bulk;
     CVNFaultPlan m_faults;
     TrafficSink m_traffic;
 };

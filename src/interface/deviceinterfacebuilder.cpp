@@ -3,6 +3,7 @@
 #include "device/device.h"
 #include "interface/deviceentitybuilder.h"
 #include "interface/deviceinterface.h"
+#include "interface/deviceinterfacebulk.h"
 #include "interface/deviceinterfacehid.h"
 #include "interface/deviceinterfaceview.h"
 #include "interface/devicepropertyalias.h"
@@ -354,6 +355,8 @@ CVNDeviceInterface* DeviceInterfaceBuilder::build(CVNDevice* device) const
 {
     if (!device)
         return nullptr;
+    if (device->kind() == CVNDeviceKind::Bulk)
+        return buildBulkInterface(*this, device);
     switch (device->kind()) {
     case CVNDeviceKind::Hid:
         return buildFromResources(new CVNDeviceInterfaceHid(device),

@@ -122,6 +122,11 @@ bool DevicePropertyEnumList::assignJson(const QJsonValue& value)
 
 void DevicePropertyEnumList::assignReply(const QVariant& value)
 {
+    // The bulk channel hands the words over as a list, the command channel as text.
+    if (value.userType() == QMetaType::QVariantList || value.userType() == QMetaType::QStringList) {
+        m_value = value.toStringList();
+        return;
+    }
     m_value = value.toString().split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts);
 }
 

@@ -6,9 +6,26 @@
 #include <QVariant>
 #include <QtGlobal>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <type_traits>
+
+// The shortest decimal text that reads back as the same float: 3.3f gives
+// "3.3", not the digits of its binary approximation as a double.
+inline QString shortestFloatText(float value)
+{
+    char digits[32];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+    return end.ec == std::errc() ? QString::fromLatin1(digits, int(end.ptr - digits)) : QString();
+}
+
+// The text of a device's answer. A float (as the bulk channel carries it)
+// reads as the text the command channel would have sent for it.
+inline QString numberReplyText(const QVariant& value)
+{
+    return value.userType() == QMetaType::Float ? shortestFloatText(value.toFloat()) : value.toString();
+}
 
 // Names and conversions of the value types of the number properties.
 template <typename T>
@@ -41,7 +58,7 @@ struct DeviceNumberTraits<float>
         const double limit = double(std::numeric_limits<float>::max());
         return float(qBound(-limit, value, limit));
     }
-    static QString text(float value) { return QVariant(value).toString(); }
+    static QString text(float value) { return shortestFloatText(value); }
 };
 
 template <>
@@ -136,7 +153,7 @@ protected:
     void assignReply(const QVariant& value) override
     {
         bool ok = false;
-        const double number = value.toString().trimmed().toDouble(&ok);
+        const double number = numberReplyText(value).trimmed().toDouble(&ok);
         m_value = clamped(ok && std::isfinite(number) ? Traits::fromDouble(number, true) : T(0));
     }
 

@@ -208,11 +208,18 @@ TEST_F(SimProcess, BulkInterfaceAndSecondPathOfOneController)
     EXPECT_TRUE(watcher.readLine().startsWith("arrived path=" + base + "hid kind=hid"));
     EXPECT_TRUE(watcher.readLine().startsWith("arrived path=" + base + "hid2 kind=hid"));
 
-    // Bulk records are not served yet, and the bulk interface has no HID reports.
+    // The bulk interface answers records on its pipes and has no HID reports.
+    // A get of "gain", id 7, in its one 64-byte packet; the answer carries 3.
     LineClient bulk;
     connect(&bulk, "open " + base.toUtf8() + "bulk");
-    EXPECT_EQ(bulk.request("bulkwrite 1 0102"), QStringLiteral("fail"));
-    EXPECT_EQ(bulk.request("bulkread 129 64 10"), QStringLiteral("fail"));
+    const QByteArray get = QByteArray::fromHex("0a00" "0107000000" "6761696e00").leftJustified(64, '\0');
+    EXPECT_EQ(bulk.request("bulkwrite 1 0102"), QStringLiteral("fail")) << "not a 64-byte first packet";
+    EXPECT_EQ(bulk.request("bulkwrite 01 " + get.toHex()), QStringLiteral("ok 64"));
+    EXPECT_EQ(bulk.request("bulkread 81 64 10"),
+              QString::fromLatin1("ok " + QByteArray::fromHex("0f00" "0107000000" "6761696e00" "0603000000")
+                                                 .leftJustified(64, '\0').toHex()));
+    EXPECT_EQ(bulk.request("bulkread 81 64 10"), QStringLiteral("fail")) << "nothing more to read";
+    EXPECT_TRUE(bulk.request("bulkread 129 64 10").startsWith("error")) << "the endpoint is two hex digits";
     EXPECT_EQ(bulk.request(setFeature("gain")), QStringLiteral("fail"));
     EXPECT_TRUE(bulk.request("bulkfly").startsWith("error"));
 
