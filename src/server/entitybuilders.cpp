@@ -1,5 +1,7 @@
 #include "server/entitybuilders.h"
 
+#include "properties/sensorentities.h"
+
 #include <mutex>
 
 void registerEntityBuilders()
@@ -8,5 +10,6 @@ void registerEntityBuilders()
     std::call_once(once, [] {
         // One line per library of composite entities, e.g.
         // registerCalibrationEntities();
+        registerSensorEntities();
     });
 }
