@@ -2,6 +2,8 @@
 // `plug` requests: PRODUCT:SERIAL:FIRMWARE[,key=value...].
 #pragma once
 
+#include "foildamage.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -15,6 +17,7 @@ struct ControllerSetup {
     QList<QPair<QString, QString>> presets;  // register word -> value, in given order
     bool bulk = false;  // `bulk=1`: the vendor bulk interface is present too
     int hidPaths = 1;   // `paths=2`: the HID interface is reached through a second path as well
+    FoilDamage damage;  // `deadcols=`, `brokenrows=`, `shortcols=`, `shortrows=`
 };
 
 // Parses a SETUP; on failure returns false and a message naming the fault.

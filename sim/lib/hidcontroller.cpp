@@ -28,6 +28,14 @@ TransferResult CVNHidController::setFeature(const QByteArray& report)
         return TransferResult::fail();
     const QString word = command.wordText();
     const QString value = command.isQuery() ? QString() : command.valueText();
+    QByteArray block;
+    if (m_blockHook && m_blockHook(command, &block)) {
+        m_answer = encodeAnswerReport(command.word, QString());
+        m_answer.replace(1 + CommandWordSize, CommandValueSize, fitReport(block, CommandValueSize));
+        if (m_traffic)
+            m_traffic(word, value, fieldText(block));
+        return TransferResult::ok();
+    }
     QString answer = m_registers->exchange(word, value);
     if (m_hook)
         answer = m_hook(word, value, answer);
@@ -48,8 +56,8 @@ TransferResult CVNHidController::getFeature(int reportId, int length) const
 
 TransferResult CVNHidController::getInput(int reportId, int length) const
 {
-    // The controller has no input reports; the host reads touches as features.
-    return TransferResult::fail();
+    // Touches are read as features; input reports carry frames.
+    return m_inputHook ? m_inputHook(reportId, length) : TransferResult::fail();
 }
 
 }  // namespace corvanesim

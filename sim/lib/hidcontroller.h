@@ -11,6 +11,7 @@
 namespace corvanesim {
 
 class CVNRegisterTable;
+struct CommandReport;
 class CVNTouchTimeline;
 
 class CVNHidController {
@@ -19,11 +20,18 @@ public:
     using TrafficSink = std::function<void(const QString& word, const QString& value, const QString& answer)>;
     // Called for commands that act on the controller as a whole ("dreset").
     using CommandHook = std::function<QString(const QString& word, const QString& value, const QString& answer)>;
+    // Called first for every command: true when it performed the command,
+    // with the 64 answer bytes (binary blocks such as the cell mask).
+    using BlockHook = std::function<bool(const CommandReport& command, QByteArray* answerBlock)>;
+    // Serves the input reports.
+    using InputHook = std::function<TransferResult(int reportId, int length)>;
 
     CVNHidController(CVNRegisterTable* registers, const CVNTouchTimeline* timeline, std::function<qint64()> clock);
 
     void setTrafficSink(TrafficSink sink) { m_traffic = std::move(sink); }
     void setCommandHook(CommandHook hook) { m_hook = std::move(hook); }
+    void setBlockHook(BlockHook hook) { m_blockHook = std::move(hook); }
+    void setInputHook(InputHook hook) { m_inputHook = std::move(hook); }
 
     TransferResult setFeature(const QByteArray& report);
     TransferResult getFeature(int reportId, int length) const;
@@ -35,6 +43,8 @@ private:
     std::function<qint64()> m_clock;
     TrafficSink m_traffic;
     CommandHook m_hook;
+    BlockHook m_blockHook;
+    InputHook m_inputHook;
     QByteArray m_answer;
 };
 

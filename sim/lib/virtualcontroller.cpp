@@ -43,7 +43,9 @@ QByteArray garbage(int reportId, int length)
 CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
     : m_setup(setup),
       m_registers(registerCatalog(setup.productId, setup.release, setup.serial), liveSources(&m_started, &m_timeline)),
-      m_hid(&m_registers, &m_timeline, [this] { return m_started.elapsed(); })
+      m_hid(&m_registers, &m_timeline, [this] { return m_started.elapsed(); }),
+      m_sensor(&m_registers, [this] { return m_started.elapsed(); },
+               [this] { return m_timeline.contactsAt(m_started.elapsed()); })
 {
     m_started.start();
     m_hid.setTrafficSink([this](const QString& word, const QString& value, const QString& answer) {
@@ -53,6 +55,10 @@ CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
     m_hid.setCommandHook([this](const QString& word, const QString& value, const QString& answer) {
         return controllerCommand(word, value, answer);
     });
+    m_hid.setBlockHook([this](const CommandReport& command, QByteArray* answer) {
+        return m_sensor.command(command, answer);
+    });
+    m_hid.setInputHook([this](int reportId, int length) { return m_sensor.input(reportId, length); });
 }
 
 std::unique_ptr<CVNVirtualController> CVNVirtualController::create(const ControllerSetup& setup, QString* error)
@@ -62,7 +68,20 @@ std::unique_ptr<CVNVirtualController> CVNVirtualController::create(const Control
         if (!controller->m_registers.preset(preset.first, preset.second, error))
             return nullptr;
     }
+    controller->m_sensor.foil().damage() = setup.damage;
+    if (!setup.damage.fits(controller->m_sensor.width(), controller->m_sensor.height(), error))
+        return nullptr;
     return controller;
+}
+
+bool CVNVirtualController::damageLine(bool column, int index, QString* error)
+{
+    FoilDamage damage = m_sensor.foil().damage();
+    (column ? damage.deadColumns : damage.brokenRows).insert(index);
+    if (!damage.fits(m_sensor.width(), m_sensor.height(), error))
+        return false;
+    m_sensor.foil().damage() = damage;
+    return true;
 }
 
 QList<UsbInterface> CVNVirtualController::interfaces() const
@@ -101,6 +120,7 @@ QString CVNVirtualController::controllerCommand(const QString& word, const QStri
         return QStringLiteral("error: dfu mode not available");
     // A reboot without a new enumeration: the firmware starts over.
     m_started.restart();
+    m_sensor.reboot();
     return answer;
 }
 

@@ -6,6 +6,7 @@
 #include "faultplan.h"
 #include "hidcontroller.h"
 #include "registertable.h"
+#include "sensorfunctions.h"
 #include "touchtimeline.h"
 #include "transferresult.h"
 #include "usbinterface.h"
@@ -35,6 +36,10 @@ public:
 
     CVNRegisterTable& registers() { return m_registers; }
     CVNFaultPlan& faults() { return m_faults; }
+    CVNSensorFunctions& sensor() { return m_sensor; }
+    // Marks a column (dead) or row (broken) of the foil; refused outside the grid.
+    [[nodiscard]] bool damageLine(bool column, int index, QString* error);
+    void heal() { m_sensor.foil().damage().clear(); }
     void setTrafficSink(TrafficSink sink) { m_traffic = std::move(sink); }
 
     // Milliseconds since the controller started (plug or reboot).
@@ -57,6 +62,7 @@ private:
     CVNHidController m_hid;
     CVNFaultPlan m_faults;
     TrafficSink m_traffic;
+    CVNSensorFunctions m_sensor;
 };
 
 }  // namespace corvanesim

@@ -165,8 +165,8 @@ void DevicePropertyFoilh::checkRunningStatus()
     if (m_testState != TestState::Running)
         return;
     const bool statusRead = request(QStringLiteral("status"));
-    if (m_runClock.elapsed() >= MaxRunMs) {
-        qCWarning(lcSensor) << "foil health test still running after" << MaxRunMs << "ms: stopped";
+    if (m_runClock.elapsed() >= m_maxRunMs) {
+        qCWarning(lcSensor) << "foil health test still running after" << m_maxRunMs << "ms: stopped";
         (void)request(QStringLiteral("stop"));
         finish(false, QStringLiteral("Foil health test did not end in time"));
         return;

@@ -16,7 +16,7 @@ class DevicePropertyIntPair;
 // reads 2 (running), then its per-cell result bitmap is fetched and
 // analysed line by line.
 //
-// The wait is bounded: a test still running after MaxRunMs, or whose
+// The wait is bounded: a test still running after maxRunMs(), or whose
 // status cannot be read MaxStatusFailures times in a row, is stopped and
 // ends as failed.
 //
@@ -31,7 +31,7 @@ public:
     enum class TestState { Idle, Running, Done, Failed };
 
     static constexpr int StatusIntervalMs = 500;
-    static constexpr int MaxRunMs = 30000;
+    static constexpr int DefaultMaxRunMs = 30000;
     static constexpr int MaxStatusFailures = 4;
     static constexpr int RunningStatus = 2;
 
@@ -56,6 +56,9 @@ public:
     // Stops a run (the controller is told); it ends as failed.
     void stopTest();
     TestState testState() const { return m_testState; }
+    // The longest run waited for (DefaultMaxRunMs unless set).
+    void setMaxRunMs(int ms) { m_maxRunMs = qMax(StatusIntervalMs, ms); }
+    int maxRunMs() const { return m_maxRunMs; }
     QString failureText() const { return m_failure; }
     int lastStatus() const { return m_status; }
     const CVNLineAnalysis& analysis() const { return m_analysis; }
@@ -96,6 +99,7 @@ private:
     TestState m_testState = TestState::Idle;
     QString m_failure;
     int m_statusFailures = 0;
+    int m_maxRunMs = DefaultMaxRunMs;
     QElapsedTimer m_runClock;
     QTimer m_pollTimer;
 };

@@ -49,7 +49,7 @@ DevicePropertyGridTest::DevicePropertyGridTest(CVNDeviceInterface* interface, co
     , m_device(interface ? interface->device() : nullptr)
 {
     m_watchdog.setSingleShot(true);
-    m_watchdog.setInterval(FrameWaitMs);
+    m_watchdog.setInterval(DefaultFrameWaitMs);
     connect(&m_watchdog, &QTimer::timeout, this, &DevicePropertyGridTest::framesStopped);
 }
 
@@ -64,6 +64,11 @@ DevicePropertyGridTest::~DevicePropertyGridTest()
     }
     if (m_saved)
         restoreDirectly();
+}
+
+void DevicePropertyGridTest::setFrameWaitMs(int ms)
+{
+    m_watchdog.setInterval(qMax(DevicePropertyFrame::PollIntervalMs, ms));
 }
 
 void DevicePropertyGridTest::setSymbolExtra(const QString& role, const QString& value)
@@ -114,8 +119,10 @@ void DevicePropertyGridTest::propertyChanged(CVNProperty* property)
 
 void DevicePropertyGridTest::propertyDestroyed(CVNProperty* property)
 {
-    if (property == static_cast<CVNProperty*>(m_frame))
+    if (property == static_cast<CVNProperty*>(m_frame)) {
         m_frame = nullptr;
+        m_watchingFrame = false;
+    }
     if (property == static_cast<CVNProperty*>(m_gain))
         m_gain = nullptr;
     if (property == static_cast<CVNProperty*>(m_capmode))
@@ -126,8 +133,11 @@ void DevicePropertyGridTest::propertyDestroyed(CVNProperty* property)
 
 void DevicePropertyGridTest::stopWatching()
 {
-    if (m_frame)
+    // Only while watching is the frame known to be there: it tells its
+    // observers when it goes.
+    if (m_frame && m_watchingFrame)
         m_frame->removeObserver(this);
+    m_watchingFrame = false;
 }
 
 bool DevicePropertyGridTest::startTest()
@@ -157,6 +167,7 @@ bool DevicePropertyGridTest::startTest()
     m_frames = 0;
     m_state = TestState::Running;
     m_watchdog.start();
+    m_watchingFrame = true;
     m_frame->addObserver(this);
     return true;
 }
@@ -224,7 +235,7 @@ void DevicePropertyGridTest::framesStopped()
         return;
     stopWatching();
     const bool restored = restoreSettings();
-    QString failure = QStringLiteral("no frame for %1 ms after %2 of %3 frames").arg(FrameWaitMs).arg(m_frames).arg(FrameCount);
+    QString failure = QStringLiteral("no frame for %1 ms after %2 of %3 frames").arg(frameWaitMs()).arg(m_frames).arg(FrameCount);
     failure += restored ? QStringLiteral("; gain, capmode and fmode restored")
                         : QStringLiteral("; gain, capmode and fmode could not be restored");
     finish(false, failure);

@@ -18,7 +18,7 @@ template <typename T> class DevicePropertyNumberTemplate;
 // line, and gain, capture mode and frame mode are set back as they were.
 //
 // The sensor is never left in the test configuration: when no frame comes
-// for FrameWaitMs (controller gone, error replies) the test ends as failed
+// for frameWaitMs() (controller gone, error replies) the test ends as failed
 // and the settings are restored at once; when the controller cannot take
 // them back the test says so (failureText(), "error" in its value, a
 // warning in the log). A test still running when the property goes away
@@ -35,7 +35,7 @@ public:
     enum class TestState { Idle, Running, Done, Failed };
 
     static constexpr int FrameCount = 25;
-    static constexpr int FrameWaitMs = 3000;
+    static constexpr int DefaultFrameWaitMs = 3000;
 
     DevicePropertyGridTest(CVNDeviceInterface* interface, const QString& name, const QString& description,
                            const QString& command, int accessMode);
@@ -62,6 +62,9 @@ public:
     [[nodiscard]] bool startTest();
     TestState testState() const { return m_state; }
     bool isRunning() const { return m_state == TestState::Running; }
+    // The longest wait for the next frame (DefaultFrameWaitMs unless set).
+    void setFrameWaitMs(int ms);
+    int frameWaitMs() const { return m_watchdog.interval(); }
     QString failureText() const { return m_failure; }
     int framesSeen() const { return m_frames; }
     const CVNLineAnalysis& analysis() const { return m_analysis; }
@@ -97,6 +100,7 @@ private:
     void finish(bool ok, const QString& failure);
 
     DevicePropertyFrame* m_frame = nullptr;
+    bool m_watchingFrame = false;
     DevicePropertyNumberTemplate<int>* m_gain = nullptr;
     DevicePropertyNumberTemplate<int>* m_capmode = nullptr;
     DevicePropertyEnum* m_fmode = nullptr;
