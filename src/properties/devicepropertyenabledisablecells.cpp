@@ -69,7 +69,7 @@ bool intMember(const QJsonObject& object, const char* key, int* value)
     if (!member.isDouble())
         return false;
     const double number = member.toDouble();
-    if (number != double(int(number)))
+    if (!(number >= -2147483648.0 && number <= 2147483647.0) || number != double(int(number)))
         return false;
     *value = int(number);
     return true;
@@ -216,18 +216,12 @@ QString DevicePropertyEnableDisableCells::lineCommand(const QStringList& words)
     return words.first() + QStringLiteral(" is ") + QLatin1String(CVNCellMask::stateText(state));
 }
 
-void DevicePropertyEnableDisableCells::setValue(const QJsonValue& value)
+void DevicePropertyEnableDisableCells::applyChanges(CVNCellMask* mask, const QJsonObject& changes)
 {
-    if (!isWritable() || !value.isObject())
-        return;
-    const QJsonObject object = value.toObject();
-    CVNCellMask mask = currentMask();
-    if (mask.isEmpty())
-        return;
-    if (object.value(QStringLiteral("reset")).toBool())
-        mask.setAll(true);
+    if (changes.value(QStringLiteral("reset")).toBool())
+        mask->setAll(true);
 
-    const QJsonObject cells = object.value(QStringLiteral("cells")).toObject();
+    const QJsonObject cells = changes.value(QStringLiteral("cells")).toObject();
     const bool cellsOn = actionEnables(cells.value(QStringLiteral("action")));
     const QJsonArray rects = cells.value(QStringLiteral("value")).toArray();
     for (int i = 0; i < rects.size() && i < CVNSensorLimits::MaxMaskItems; ++i) {
@@ -238,16 +232,14 @@ void DevicePropertyEnableDisableCells::setValue(const QJsonValue& value)
         if (!intMember(origin, "x", &x) || !intMember(origin, "y", &y) || !intMember(size, "width", &w)
             || !intMember(size, "height", &h) || w < 0 || h < 0)
             continue;
-        // Clipped to the grid; qint64 keeps far-away origins from wrapping.
-        const qint64 right = qint64(x) + w;
-        const qint64 bottom = qint64(y) + h;
-        const int left = int(qBound<qint64>(0, x, mask.width()));
-        const int top = int(qBound<qint64>(0, y, mask.height()));
-        const int clippedRight = int(qBound<qint64>(0, right, mask.width()));
-        const int clippedBottom = int(qBound<qint64>(0, bottom, mask.height()));
-        mask.setRect(QRect(left, top, clippedRight - left, clippedBottom - top), cellsOn);
+        // Clipped to the grid; 64 bits keep far-away corners from wrapping.
+        const int left = int(qBound<qint64>(0, x, mask->width()));
+        const int top = int(qBound<qint64>(0, y, mask->height()));
+        const int right = int(qBound<qint64>(0, qint64(x) + w, mask->width()));
+        const int bottom = int(qBound<qint64>(0, qint64(y) + h, mask->height()));
+        mask->setRect(QRect(left, top, right - left, bottom - top), cellsOn);
     }
-    const auto applyLines = [&mask](const QJsonArray& lines, const char* key, bool column) {
+    const auto applyLines = [mask](const QJsonArray& lines, const char* key, bool column) {
         for (int i = 0; i < lines.size() && i < CVNSensorLimits::MaxMaskItems; ++i) {
             const QJsonObject line = lines.at(i).toObject();
             int index = 0;
@@ -255,13 +247,23 @@ void DevicePropertyEnableDisableCells::setValue(const QJsonValue& value)
                 continue;
             const bool on = actionEnables(line.value(QStringLiteral("action")));
             if (column)
-                mask.setColumn(index, on);
+                mask->setColumn(index, on);
             else
-                mask.setRow(index, on);
+                mask->setRow(index, on);
         }
     };
-    applyLines(object.value(QStringLiteral("rows")).toArray(), "row", false);
-    applyLines(object.value(QStringLiteral("cols")).toArray(), "col", true);
+    applyLines(changes.value(QStringLiteral("rows")).toArray(), "row", false);
+    applyLines(changes.value(QStringLiteral("cols")).toArray(), "col", true);
+}
+
+void DevicePropertyEnableDisableCells::setValue(const QJsonValue& value)
+{
+    if (!isWritable() || !value.isObject())
+        return;
+    CVNCellMask mask = currentMask();
+    if (mask.isEmpty())
+        return;
+    applyChanges(&mask, value.toObject());
     (void)writeMask(mask);
 }
 

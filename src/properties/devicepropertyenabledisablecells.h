@@ -47,6 +47,10 @@ public:
     QSize gridSize();
 
     static QString invalidArgumentsText() { return QStringLiteral("invalid arguments"); }
+    // The changes of a structured write ("reset", "cells", "rows", "cols")
+    // applied to a mask; items that are not well formed are skipped and
+    // everything is clipped to the grid.
+    static void applyChanges(CVNCellMask* mask, const QJsonObject& changes);
 
 protected:
     QString writeWords(const QStringList& words) override;

@@ -110,7 +110,7 @@ void DevicePropertyGridTest::propertyChanged(CVNProperty* property)
     m_size = m_frame->frameSize();
     stopWatching();
     m_analysis = CVNLineAnalysis::ofFrame(bytes, m_size.width(), m_size.height());
-    if (!restoreSettings()) {
+    if (!restoreSensorSettings()) {
         finish(false, QStringLiteral("gain, capmode and fmode could not be restored"));
         return;
     }
@@ -151,12 +151,12 @@ bool DevicePropertyGridTest::startTest()
         m_failure = QStringLiteral("gain, capmode or fmode missing");
         return false;
     }
-    if (!saveSettings()) {
+    if (!saveSensorSettings()) {
         m_failure = QStringLiteral("gain, capmode and fmode could not be read");
         return false;
     }
     if (!applyTestSettings()) {
-        const bool restored = restoreSettings();
+        const bool restored = restoreSensorSettings();
         m_failure = restored ? QStringLiteral("the test settings were not taken")
                              : QStringLiteral("the test settings were not taken; gain, capmode and fmode could not "
                                               "be restored");
@@ -172,7 +172,7 @@ bool DevicePropertyGridTest::startTest()
     return true;
 }
 
-bool DevicePropertyGridTest::saveSettings()
+bool DevicePropertyGridTest::saveSensorSettings()
 {
     QJsonValue gain;
     QJsonValue capmode;
@@ -191,7 +191,7 @@ bool DevicePropertyGridTest::applyTestSettings()
     return CVNCompanion::write(m_capmode, 0) && CVNCompanion::write(m_gain, 0) && CVNCompanion::write(m_fmode, kRaw);
 }
 
-bool DevicePropertyGridTest::restoreSettings()
+bool DevicePropertyGridTest::restoreSensorSettings()
 {
     if (!m_saved)
         return true;
@@ -234,7 +234,7 @@ void DevicePropertyGridTest::framesStopped()
     if (m_state != TestState::Running)
         return;
     stopWatching();
-    const bool restored = restoreSettings();
+    const bool restored = restoreSensorSettings();
     QString failure = QStringLiteral("no frame for %1 ms after %2 of %3 frames").arg(frameWaitMs()).arg(m_frames).arg(FrameCount);
     failure += restored ? QStringLiteral("; gain, capmode and fmode restored")
                         : QStringLiteral("; gain, capmode and fmode could not be restored");

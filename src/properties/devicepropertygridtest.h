@@ -90,11 +90,11 @@ protected:
     QVariant requestValue() const override { return QVariant(); }
 
 private:
-    bool saveSettings();
+    bool saveSensorSettings();
     bool applyTestSettings();
     // Writes the saved settings back; false when the controller did not
     // take all of them.
-    bool restoreSettings();
+    bool restoreSensorSettings();
     void restoreDirectly();
     void stopWatching();
     void finish(bool ok, const QString& failure);
