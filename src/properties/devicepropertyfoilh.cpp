@@ -81,14 +81,22 @@ QSize DevicePropertyFoilh::gridSize()
 bool DevicePropertyFoilh::request(const QString& word)
 {
     m_inFlight = actionName(word);
+    m_queued = true;
     m_replyOk = false;
     setRequestState(DownloadRequested);
     send();
+    m_queued = false; // not sent at all when the device is gone
     return m_replyOk;
 }
 
 CVNDeviceRequest DevicePropertyFoilh::makeRequest()
 {
+    // Only an action asked for is sent as such; any other refresh (all
+    // properties re-read, a dependency changed) only reads the status, so
+    // that it never starts or stops a test.
+    if (!m_queued)
+        m_inFlight = actionName(QStringLiteral("status"));
+    m_queued = false;
     if (m_inFlight.isEmpty())
         return CVNDeviceRequest();
     if (CVNHidFoilHealthExchange::actionOf(m_inFlight) == QLatin1String("result")) {

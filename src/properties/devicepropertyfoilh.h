@@ -91,6 +91,7 @@ private:
 
     QHash<QString, QString> m_actions; // word -> request name
     QString m_inFlight;
+    bool m_queued = false; // m_inFlight was asked for and waits to be sent
     DevicePropertyIntPair* m_size = nullptr;
     QSize m_resultSize;
     CVNLineAnalysis m_analysis;

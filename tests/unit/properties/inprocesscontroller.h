@@ -47,6 +47,8 @@ public:
 
     // Changes what the host reads (feature reports) before it sees it.
     std::function<void(QByteArray& report)> tamper;
+    // The same for input reports.
+    std::function<void(QByteArray& report)> tamperInput;
     std::atomic<int> inputReports{0};
 
 private:
@@ -62,6 +64,8 @@ private:
         report = result.data;
         if (!input && tamper)
             tamper(report);
+        if (input && tamperInput)
+            tamperInput(report);
         return true;
     }
 

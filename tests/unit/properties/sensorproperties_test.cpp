@@ -118,6 +118,31 @@ TEST(FrameProperty, PollsWhileObservedAndKeepsThePictureOnFailedReports)
     EXPECT_FALSE(frame->isPolling());
 }
 
+TEST(FrameProperty, ReportsOfAnotherIdOrLengthAreNoFrame)
+{
+    InProcessController c(kVasta);
+    auto* frame = c.entity<DevicePropertyFrame>("frame");
+    frame->setValue(QJsonValue(1));
+    const QByteArray first = frame->frameBytes();
+    ASSERT_EQ(first.size(), 168 * 96);
+    FrameWatch watch(c);
+    frame->addObserver(&watch);
+    const std::function<void(QByteArray&)> tampers[] = {
+        [](QByteArray& report) { report[0] = 7; },
+        [](QByteArray& report) { report.chop(1); },
+        [](QByteArray& report) { report.append('x'); },
+    };
+    for (const auto& tamper : tampers) {
+        c.handle->tamperInput = tamper;
+        const int reports = c.handle->inputReports;
+        ASSERT_TRUE(waitFor([&] { return c.handle->inputReports > reports + 2; }));
+        EXPECT_TRUE(watch.settings.isEmpty());
+        EXPECT_EQ(frame->frameBytes(), first);
+    }
+    frame->removeObserver(&watch);
+    EXPECT_TRUE(c.parent->isOpen());
+}
+
 TEST(FrameProperty, InfoTextsAndRefusedBindings)
 {
     InProcessController c(kVasta);
@@ -370,6 +395,12 @@ TEST(FoilHealth, FindsTheDamagedLinesInTheControllersResult)
 
     for (const QStringList& words : {QStringList{"bogus"}, QStringList{"start", "now"}, QStringList{}})
         EXPECT_EQ(c.run("foilh", words), "Invalid arguments");
+
+    // Re-reading every property only asks for the status: no test restarts.
+    c.iface->refreshAll();
+    EXPECT_EQ(c.exchanges("foilh").filter(" foilh start ").size(), 1);
+    EXPECT_TRUE(c.exchanges("foilh").last().contains(" foilh status "));
+    EXPECT_EQ(foil->testState(), DevicePropertyFoilh::TestState::Done);
 }
 
 TEST(FoilHealth, AStatusThatStaysRunningIsBounded)
