@@ -44,6 +44,8 @@ struct ControlTable {
             {QStringLiteral("vanish"), &CVNControlHandler::vanish},
             {QStringLiteral("set"), &CVNControlHandler::set},
             {QStringLiteral("get"), &CVNControlHandler::get},
+            {QStringLiteral("damage"), &CVNControlHandler::damage},
+            {QStringLiteral("heal"), &CVNControlHandler::heal},
         };
         return table;
     }
@@ -156,6 +158,33 @@ QStringList CVNControlHandler::get(const QStringList& args)
     if (!c->value(args[1], &value))
         return error(QStringLiteral("unknown word \"%1\"").arg(args[1]));
     return {value.isEmpty() ? QStringLiteral("ok") : QStringLiteral("ok ") + value};
+}
+
+QStringList CVNControlHandler::damage(const QStringList& args)
+{
+    const bool column = args.value(1) == QLatin1String("col");
+    bool ok = false;
+    const int index = args.value(2).toInt(&ok, 10);
+    if (args.size() != 3 || (!column && args[1] != QLatin1String("row")) || !ok || index < 0)
+        return error(QStringLiteral("usage: damage SERIAL col|row N"));
+    CVNVirtualController* c = m_server->controller(args[0]);
+    if (!c)
+        return error(QStringLiteral("no controller with serial %1").arg(args[0]));
+    QString text;
+    if (!c->damageLine(column, index, &text))
+        return error(text);
+    return Ok;
+}
+
+QStringList CVNControlHandler::heal(const QStringList& args)
+{
+    if (args.size() != 1)
+        return error(QStringLiteral("usage: heal SERIAL"));
+    CVNVirtualController* c = m_server->controller(args[0]);
+    if (!c)
+        return error(QStringLiteral("no controller with serial %1").arg(args[0]));
+    c->heal();
+    return Ok;
 }
 
 }  // namespace corvanesim

@@ -27,6 +27,8 @@ private:
     QStringList vanish(const QStringList& args);
     QStringList set(const QStringList& args);
     QStringList get(const QStringList& args);
+    QStringList damage(const QStringList& args);
+    QStringList heal(const QStringList& args);
 
     CVNSimServer* m_server;
 };

@@ -46,7 +46,7 @@ bool parsePreset(const QString& text, QPair<QString, QString>* preset, QString* 
 {
     const int eq = text.indexOf(QLatin1Char('='));
     const QString word = text.left(eq);
-    static const QRegularExpression wordPattern(QStringLiteral("^[a-z0-9_.]{1,8}$"));
+    static const QRegularExpression wordPattern(QStringLiteral("^[a-z0-9_.]{1,10}$"));
     if (eq < 0 || !wordPattern.match(word).hasMatch()) {
         *error = QStringLiteral("preset \"%1\" is not word=value").arg(text);
         return false;
@@ -62,7 +62,8 @@ bool parsePreset(const QString& text, QPair<QString, QString>* preset, QString* 
 
 enum class SetupKey { None, Applied, Refused };
 
-// `bulk`, `paths` and `entities` shape the controller; they are no registers.
+// `bulk`, `paths` and `entities` shape the controller, the foil keys the foil;
+// they are no registers.
 SetupKey parseSetupKey(const QPair<QString, QString>& preset, ControllerSetup* setup, QString* error)
 {
     const QString& value = preset.second;
@@ -90,6 +91,14 @@ SetupKey parseSetupKey(const QPair<QString, QString>& preset, ControllerSetup* s
         }
         setup->hidPaths = value.toInt();
         return SetupKey::Applied;
+    }
+    switch (parseFoilKey(preset.first, value, &setup->damage, error)) {
+    case FoilKey::Applied:
+        return SetupKey::Applied;
+    case FoilKey::Refused:
+        return SetupKey::Refused;
+    case FoilKey::None:
+        break;
     }
     return SetupKey::None;
 }

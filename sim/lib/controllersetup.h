@@ -2,6 +2,8 @@
 // `plug` requests: PRODUCT:SERIAL:FIRMWARE[,key=value...].
 #pragma once
 
+#include "foildamage.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -17,6 +19,7 @@ struct ControllerSetup {
     bool bulkOnly = false;  // `bulk=only`: the vendor bulk interface and no HID interface
     bool ownEntities = false;  // `entities=own`: an entity set no shipped description covers
     int hidPaths = 1;   // `paths=2`: the HID interface is reached through a second path as well
+    FoilDamage damage;  // `deadcols=`, `brokenrows=`, `shortcols=`, `shortrows=`
 };
 
 // Parses a SETUP; on failure returns false and a message naming the fault.

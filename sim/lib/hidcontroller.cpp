@@ -60,8 +60,8 @@ TransferResult CVNHidController::getFeature(int reportId, int length) const
 
 TransferResult CVNHidController::getInput(int reportId, int length) const
 {
-    // The controller has no input reports; the host reads touches as features.
-    return TransferResult::fail();
+    // Touches are read as features; input reports carry frames.
+    return m_inputHook ? m_inputHook(reportId, length) : TransferResult::fail();
 }
 
 }  // namespace corvanesim

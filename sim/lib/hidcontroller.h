@@ -12,6 +12,7 @@
 namespace corvanesim {
 
 class CVNRegisterTable;
+struct CommandReport;
 class CVNTouchTimeline;
 
 class CVNHidController {
@@ -20,6 +21,8 @@ public:
     using TrafficSink = std::function<void(const QString& word, const QString& value, const QString& answer)>;
     // Called for commands that act on the controller as a whole ("dreset").
     using CommandHook = std::function<QString(const QString& word, const QString& value, const QString& answer)>;
+    // Serves the input reports.
+    using InputHook = std::function<TransferResult(int reportId, int length)>;
 
     // A command served outside the register table (binary blocks and the
     // like): its 64 answer bytes and the texts for the traffic log. Texts left
@@ -39,6 +42,7 @@ public:
     void setCommandHook(CommandHook hook) { m_hook = std::move(hook); }
     // Asked in the order added, before the register table.
     void addRawHandler(RawHandler handler) { m_rawHandlers.append(std::move(handler)); }
+    void setInputHook(InputHook hook) { m_inputHook = std::move(hook); }
 
     TransferResult setFeature(const QByteArray& report);
     TransferResult getFeature(int reportId, int length) const;
@@ -51,6 +55,7 @@ private:
     TrafficSink m_traffic;
     CommandHook m_hook;
     QList<RawHandler> m_rawHandlers;
+    InputHook m_inputHook;
     QByteArray m_answer;
 };
 

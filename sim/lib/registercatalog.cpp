@@ -75,13 +75,13 @@ Geometry geometryOf(quint16 productId)
 {
     switch (productId) {
     case 4:
-        return {"32 18", "708 398"};
+        return {"84 48", "708 398"};
     case 12:
-        return {"24 14", "521 293"};
+        return {"56 32", "521 293"};
     case 32:
         return {"56 32", "1218 685"};
     default:
-        return {"48 27", "1106 622"};
+        return {"168 96", "1106 622"};
     }
 }
 
@@ -109,7 +109,7 @@ QList<RegisterDef> thresholds()
         number("tcstrong", 0, 1, 0),
         number("bmode", 0, 4, 1),
         number("tblobth", 0, 255, 60),
-        tuple("tblobdis", RegisterKind::Pair, 0, 255, "8 8"),
+        tuple("tblobdis", RegisterKind::Pair, 0, 65535, "8 8"),
         number("tcenable", 0, 3, 3),
         number("tpdmind", 0, 65535, 20),
         number("ttsmooth", 1, 430, 10),

@@ -23,6 +23,8 @@ const QHash<QString, Verb>& verbs()
         {QStringLiteral("vanish"), {1, 1, "vanish SERIAL"}},
         {QStringLiteral("set"), {3, -1, "set SERIAL WORD VALUE"}},
         {QStringLiteral("get"), {2, 2, "get SERIAL WORD"}},
+        {QStringLiteral("damage"), {3, 3, "damage SERIAL col|row N"}},
+        {QStringLiteral("heal"), {1, 1, "heal SERIAL"}},
     };
     return table;
 }
@@ -66,9 +68,11 @@ QString usageText()
         "usage: corvane-sim --socket PATH [--device SETUP]... [--traffic FILE]\n"
         "       corvane-sim --socket PATH plug SETUP | unplug SERIAL | fail SERIAL N | garbage SERIAL N\n"
         "                                 | vanish SERIAL | set SERIAL WORD VALUE | get SERIAL WORD | list\n"
+        "                                 | damage SERIAL col|row N | heal SERIAL\n"
         "SETUP: PRODUCT:SERIAL:FIRMWARE[,word=value...], PRODUCT vasta, lyn, twinpoint, tarso55 or a\n"
         "      decimal USB product id, SERIAL 12 characters, FIRMWARE like 2.005; word=value presets a\n"
-        "      register, bulk=1 adds the vendor bulk interface, paths=2 a second path to the HID interface\n");
+        "      register, bulk=1 adds the vendor bulk interface, paths=2 a second path to the HID interface;\n"
+        "      deadcols=N+N..., brokenrows=N+N..., shortcols=N+N..., shortrows=N+N... damage the foil\n");
 }
 
 bool parseCommandLine(const QStringList& args, SimCommandLine* commandLine, QString* error)

@@ -1,5 +1,7 @@
 #include "virtualcontroller.h"
 
+#include "simlimits.h"
+
 #include "ownentities.h"
 #include "registercatalog.h"
 
@@ -49,7 +51,9 @@ CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
       m_flash(setup.productId, setup.release, &m_registers),
       m_hid(&m_registers, &m_timeline, [this] { return m_started.elapsed(); }),
       m_calibration(setup.productId, setup.release, &m_registers),
-      m_bulk(&m_registers, setup.ownEntities ? ownViews() : productViews(m_registers.words()))
+      m_bulk(&m_registers, setup.ownEntities ? ownViews() : productViews(m_registers.words())),
+      m_sensor(&m_registers, [this] { return m_started.elapsed(); },
+               [this] { return m_timeline.contactsAt(m_started.elapsed()); })
 {
     m_started.start();
     auto traffic = [this](const QString& word, const QString& value, const QString& answer) {
@@ -66,6 +70,13 @@ CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
     m_hid.addRawHandler([this](const QString& word, const QByteArray& block, CVNHidController::RawAnswer* answer) {
         return m_flash.exchange(word, block, &answer->field);
     });
+    m_hid.addRawHandler([this](const QString& word, const QByteArray& block, CVNHidController::RawAnswer* answer) {
+        CommandReport command;
+        command.word = word.toLatin1().leftJustified(CommandWordSize, '\0', true);
+        command.block = block;
+        return m_sensor.command(command, &answer->field);
+    });
+    m_hid.setInputHook([this](int reportId, int length) { return m_sensor.input(reportId, length); });
     m_bulk.setTrafficSink(traffic);
     m_bulk.setCommandHook(hook);
 }
@@ -83,6 +94,9 @@ std::unique_ptr<CVNVirtualController> CVNVirtualController::create(const Control
         if (!controller->preset(preset.first, preset.second, error))
             return nullptr;
     }
+    controller->m_sensor.foil().damage() = setup.damage;
+    if (!setup.damage.fits(controller->m_sensor.width(), controller->m_sensor.height(), error))
+        return nullptr;
     return controller;
 }
 
@@ -98,6 +112,16 @@ bool CVNVirtualController::value(const QString& word, QString* out) const
     if (m_flash.isSetupWord(word))
         return m_flash.value(word, out);
     return m_registers.value(word, out);
+}
+
+bool CVNVirtualController::damageLine(bool column, int index, QString* error)
+{
+    FoilDamage damage = m_sensor.foil().damage();
+    (column ? damage.deadColumns : damage.brokenRows).insert(index);
+    if (!damage.fits(m_sensor.width(), m_sensor.height(), error))
+        return false;
+    m_sensor.foil().damage() = damage;
+    return true;
 }
 
 QList<UsbInterface> CVNVirtualController::interfaces() const
@@ -140,6 +164,7 @@ QString CVNVirtualController::controllerCommand(const QString& word, const QStri
     // what its flash holds.
     m_started.restart();
     m_flash.reboot();
+    m_sensor.reboot();
     return answer;
 }
 

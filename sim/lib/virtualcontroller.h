@@ -9,6 +9,7 @@
 #include "hidcontroller.h"
 #include "registertable.h"
 #include "settingsflash.h"
+#include "sensorfunctions.h"
 #include "touchtimeline.h"
 #include "transferresult.h"
 #include "usbinterface.h"
@@ -43,6 +44,10 @@ public:
     [[nodiscard]] bool preset(const QString& word, const QString& value, QString* error);
     [[nodiscard]] bool value(const QString& word, QString* out) const;
     CVNFaultPlan& faults() { return m_faults; }
+    CVNSensorFunctions& sensor() { return m_sensor; }
+    // Marks a column (dead) or row (broken) of the foil; refused outside the grid.
+    [[nodiscard]] bool damageLine(bool column, int index, QString* error);
+    void heal() { m_sensor.foil().damage().clear(); }
     void setTrafficSink(TrafficSink sink) { m_traffic = std::move(sink); }
 
     // Milliseconds since the controller started (plug or reboot).
@@ -72,6 +77,7 @@ private:
     CVNBulkController m_bulk;
     CVNFaultPlan m_faults;
     TrafficSink m_traffic;
+    CVNSensorFunctions m_sensor;
 };
 
 }  // namespace corvanesim

@@ -24,7 +24,7 @@ void CVNDeviceHid::close()
         m_handle->close();
 }
 
-template <typename Transfer> bool CVNDeviceHid::transferLocked(Transfer&& transfer)
+template <typename Transfer> bool CVNDeviceHid::transferLocked(Transfer&& transfer, bool closeOnFailure)
 {
     if (!isOpen() || !m_handle)
         return false;
@@ -37,6 +37,8 @@ template <typename Transfer> bool CVNDeviceHid::transferLocked(Transfer&& transf
         if (transfer())
             return true;
     }
+    if (!closeOnFailure)
+        return false;
     if (CVNDeviceParent* parent = parentDevice())
         parent->markNotOpen();
     return false;
@@ -104,4 +106,20 @@ bool CVNDeviceHid::readTouchReport(QByteArray& report)
         return false;
     report = buffer;
     return true;
+}
+
+bool CVNDeviceHid::getInputReport(QByteArray& report)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (report.isEmpty())
+        return false;
+    return transferLocked(
+        [&] {
+            QByteArray buffer = report;
+            if (!m_handle->getInputReport(buffer) || buffer.size() != report.size())
+                return false;
+            report = buffer;
+            return true;
+        },
+        false);
 }

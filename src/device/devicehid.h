@@ -38,9 +38,14 @@ public:
         const QString& command, const QByteArray& block, QByteArray& answerBlock, bool waitAnswer);
     // The 161-byte touch report (id 13).
     [[nodiscard]] bool readTouchReport(QByteArray& report);
+    // An input report (first byte the report id, sized to the expected
+    // length), spaced like every transfer and tried as often. A controller
+    // that does not deliver it fails only this read: the command channel
+    // stays open.
+    [[nodiscard]] bool getInputReport(QByteArray& report);
 
 private:
-    template <typename Transfer> bool transferLocked(Transfer&& transfer);
+    template <typename Transfer> bool transferLocked(Transfer&& transfer, bool closeOnFailure = true);
     bool setFeatureLocked(const QByteArray& report);
     bool getFeatureLocked(QByteArray& report);
 

@@ -1,6 +1,7 @@
 #include "server/entitybuilders.h"
 
 #include "properties/calibrationentities.h"
+#include "properties/sensorentities.h"
 #include "properties/settingsentities.h"
 
 #include <mutex>
@@ -12,5 +13,6 @@ void registerEntityBuilders()
         // One line per library of composite entities.
         registerSettingsEntities();
         registerCalibrationEntities();
+        registerSensorEntities();
     });
 }

@@ -1,0 +1,3 @@
+#include "properties/sensorlog.h"
+
+Q_LOGGING_CATEGORY(lcSensor, "corvane.properties")

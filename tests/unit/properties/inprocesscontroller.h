@@ -1,0 +1,137 @@
+#pragma once
+
+// A corvane-sim controller hosted in this process behind the platform seam:
+// the service's real HID device, interface builder and exchanges talk to it
+// through a handle that calls the controller directly, so that the sensor
+// properties are tried end to end without sockets.
+
+#include "device/device.h"
+#include "device/devicehid.h"
+#include "device/platform/usbplatform.h"
+#include "interface/deviceinterface.h"
+#include "interface/deviceinterfacebuilder.h"
+#include "server/entitybuilders.h"
+
+#include "controllersetup.h"
+#include "virtualcontroller.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class InProcessHandle : public CVNUsbHandle
+{
+public:
+    explicit InProcessHandle(corvanesim::CVNVirtualController* controller)
+        : m_controller(controller)
+    {
+    }
+
+    bool setFeature(const QByteArray& report) override
+    {
+        return !m_closed && m_controller->setFeature(report).status == corvanesim::TransferResult::Status::Ok;
+    }
+    bool getFeature(QByteArray& report) override { return read(report, false); }
+    bool getInputReport(QByteArray& report) override
+    {
+        ++inputReports;
+        return read(report, true);
+    }
+    qint64 bulkWrite(quint8, const QByteArray&, int) override { return -1; }
+    bool bulkRead(quint8, int, int, QByteArray&) override { return false; }
+    bool controlTransfer(quint8, quint8, quint16, quint16, QByteArray&, int) override { return false; }
+    void close() override { m_closed = true; }
+
+    // Changes what the host reads (feature reports) before it sees it.
+    std::function<void(QByteArray& report)> tamper;
+    // The same for input reports.
+    std::function<void(QByteArray& report)> tamperInput;
+    std::atomic<int> inputReports{0};
+
+private:
+    bool read(QByteArray& report, bool input)
+    {
+        if (m_closed || report.isEmpty())
+            return false;
+        const int id = quint8(report.at(0));
+        const corvanesim::TransferResult result
+            = input ? m_controller->getInput(id, report.size()) : m_controller->getFeature(id, report.size());
+        if (result.status != corvanesim::TransferResult::Status::Ok || result.data.size() != report.size())
+            return false;
+        report = result.data;
+        if (!input && tamper)
+            tamper(report);
+        if (input && tamperInput)
+            tamperInput(report);
+        return true;
+    }
+
+    corvanesim::CVNVirtualController* m_controller;
+    std::atomic<bool> m_closed{false};
+};
+
+// One controller from a SETUP text, its HID device and its built interface.
+struct InProcessController
+{
+    explicit InProcessController(const QString& setupText)
+    {
+        corvanesim::ControllerSetup setup;
+        QString error;
+        if (!corvanesim::parseControllerSetup(setupText, &setup, &error)) {
+            ADD_FAILURE() << error.toStdString();
+            return;
+        }
+        controller = corvanesim::CVNVirtualController::create(setup, &error);
+        if (!controller) {
+            ADD_FAILURE() << error.toStdString();
+            return;
+        }
+        controller->setTrafficSink([this](const QString& line) { traffic.append(line); });
+        parent = std::make_unique<CVNDeviceParent>(setup.serial, corvanesim::firmwareText(setup.release), setup.productId);
+        auto owned = std::make_unique<InProcessHandle>(controller.get());
+        handle = owned.get();
+        hid = new CVNDeviceHid(parent.get(), std::move(owned));
+        parent->addChild(hid);
+        registerEntityBuilders();
+        builder = std::make_unique<DeviceInterfaceBuilder>();
+        iface.reset(builder->build(hid));
+        if (!iface)
+            ADD_FAILURE() << "no interface for " << setupText.toStdString();
+    }
+
+    ~InProcessController()
+    {
+        iface.reset();
+        parent.reset();
+    }
+
+    template <typename T> T* entity(const QString& name) const { return dynamic_cast<T*>(iface->entity(name)); }
+    QString run(const QString& command, const QStringList& words = {}) { return iface->executeCommand(command, words); }
+    QString reg(const QString& word) const
+    {
+        QString value;
+        (void)controller->registers().value(word, &value);
+        return value;
+    }
+    // Traffic lines of one command word.
+    QStringList exchanges(const QString& word) const
+    {
+        QStringList lines;
+        for (const QString& line : traffic) {
+            if (line.section(QLatin1Char(' '), 1, 1) == word)
+                lines.append(line);
+        }
+        return lines;
+    }
+
+    std::unique_ptr<corvanesim::CVNVirtualController> controller;
+    std::unique_ptr<CVNDeviceParent> parent;
+    CVNDeviceHid* hid = nullptr;
+    InProcessHandle* handle = nullptr;
+    std::unique_ptr<DeviceInterfaceBuilder> builder;
+    std::unique_ptr<CVNDeviceInterface> iface;
+    QStringList traffic;
+};
