@@ -15,6 +15,7 @@ struct ControllerSetup {
     QList<QPair<QString, QString>> presets;  // register word -> value, in given order
     bool bulk = false;  // `bulk=1`: the vendor bulk interface is present too
     int hidPaths = 1;   // `paths=2`: the HID interface is reached through a second path as well
+    QString hangWord;   // `hang=WORD`: the controller stops answering once it is sent WORD
 };
 
 // Parses a SETUP; on failure returns false and a message naming the fault.
