@@ -56,6 +56,14 @@ void CVNApplicationClient::start()
 
 void CVNApplicationClient::consumeOptions(int& result, CVNPendingOptionList& options)
 {
+    if (!m_userWordsTaken) {
+        // Later lists come back from the service, which may have added words.
+        m_userWordsTaken = true;
+        for (const CVNPendingOption& option : options.options()) {
+            for (const QString& value : option.values)
+                m_userWords.insert(value);
+        }
+    }
     m_pending = &options;
     m_executer.executeOne(result, options, *this);
     if (result != CVNOptionResult::NotFound)
