@@ -14,7 +14,14 @@
 #include <cstdio>
 
 namespace {
-const QString kLocalHost = QStringLiteral("127.0.0.1");
+// The service on this machine, however discovery reports its address: a
+// client that listens on every address sees it as ::ffff:127.0.0.1.
+bool isLocal(const CVNComConnection* connection)
+{
+    const HostEndpoint endpoint = connection->endpoint();
+    return endpoint.matchesAddress(QHostAddress(QHostAddress::LocalHost))
+        || endpoint.matchesAddress(QHostAddress(QHostAddress::LocalHostIPv6));
+}
 }
 
 CVNApplicationClient::CVNApplicationClient(QObject* parent)
@@ -239,7 +246,7 @@ void CVNApplicationClient::newConnection(CVNComConnection* connection)
         hostFound(connection);
         return;
     }
-    if (!m_current && connection->endpoint().host() == kLocalHost)
+    if (!m_current && isLocal(connection))
         setCurrentConnection(connection);
 }
 
