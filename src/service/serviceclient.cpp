@@ -9,6 +9,10 @@
 #include <QSysInfo>
 #include <QTimer>
 
+// The commit being built, written at build time.
+#if __has_include("corvane_buildid.h")
+#include "corvane_buildid.h"
+#endif
 #ifndef CORVANE_BUILD_ID
 #define CORVANE_BUILD_ID "0000000"
 #endif

@@ -48,6 +48,16 @@ TEST(ServiceProcess, ServesTheToolUntilSystemdStopsIt)
         QStringLiteral("^CorvaneService version 1\\.1\\.0 \\([0-9a-f]{7}\\) \\(\\w+\\) \\(Linux-")
         + QRegularExpression::escape(QSysInfo::buildCpuArchitecture()) + QStringLiteral("\\)$"));
     EXPECT_TRUE(versionLine.match(lines.at(0)).hasMatch()) << qPrintable(lines.at(0));
+    // The build identifier is the commit that was built, however the build
+    // folder was configured.
+    QProcess git;
+    git.start(QStringLiteral("git"), { QStringLiteral("-C"), QStringLiteral(CORVANE_SOURCE_DIR), QStringLiteral("rev-parse"),
+                                         QStringLiteral("--short=7"), QStringLiteral("HEAD") });
+    if (git.waitForFinished(kWaitMs) && git.exitStatus() == QProcess::NormalExit && git.exitCode() == 0) {
+        const QString head = QString::fromLatin1(git.readAllStandardOutput()).trimmed();
+        EXPECT_TRUE(lines.at(0).contains(QStringLiteral(" (") + head + QStringLiteral(") ")))
+            << qPrintable(lines.at(0)) << " built from " << qPrintable(head);
+    }
     EXPECT_EQ(lines.at(1), QStringLiteral("The service CorvaneService is not installed and not running"));
     // The running service answered, so the tool found it.
     EXPECT_FALSE(lines.contains(QStringLiteral("No service found")));
