@@ -134,3 +134,19 @@ TEST_F(ServiceCommandsTest, LeftoverOptionsAfterAFailedCommand)
         kErrorExit);
     EXPECT_TRUE(systemctl.actions().isEmpty());
 }
+
+// After the package is installed, every service command works on its unit.
+TEST_F(ServiceCommandsTest, PackagedUnitIsTheService)
+{
+    systemctl.placePackagedUnit();
+    expectRun({ "--install" }, message(" has been installed.\n"), 0);
+    EXPECT_TRUE(unitFile().isEmpty()) << "a second unit would shadow the package's";
+    EXPECT_TRUE(systemctl.enabled());
+    expectRun({ "-i" }, message(" is already installed.\n"), 0);
+    expectRun({ "--start" }, message(" has been started.\n"), 0);
+    expectRun({ "--terminate" }, message(" has been stopped.\n"), 0);
+    expectRun({ "--uninstall" }, message(" has been uninstalled.\n"), 0);
+    EXPECT_FALSE(systemctl.enabled());
+    EXPECT_TRUE(QFile::exists(systemctl.packagedUnitFile()));
+    expectRun({ "-u" }, message(" is not installed.\n"), 0);
+}

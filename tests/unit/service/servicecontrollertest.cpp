@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <pwd.h>
 #include <unistd.h>
 
 // The outcome texts of every command are checked on the real program against
@@ -40,8 +41,9 @@ TEST_F(ServiceControllerTest, InstallAndUninstallWriteTheUnitAndCallSystemctlInO
     const QString text = unitText();
     const QString program = QFileInfo("/proc/self/exe").canonicalFilePath();
     EXPECT_TRUE(text.contains("\nExecStart=" + program + " -e\n")) << qPrintable(text);
-    // The rest of the text is the shipped unit's (ServiceUnit tests).
-    EXPECT_FALSE(text.contains("User="));
+    // The rest of the text is the shipped unit's (ServiceUnit tests); the
+    // service runs as the package's user, or one systemd lends it.
+    EXPECT_TRUE(text.contains(::getpwnam("corvane") ? "\nUser=corvane\n" : "\nDynamicUser=yes\n")) << qPrintable(text);
     EXPECT_EQ(systemctl.actions(), (QStringList { "daemon-reload", "enable CorvaneService.service" }));
 
     systemctl.clearCalls();
@@ -125,4 +127,33 @@ TEST_F(ServiceControllerTest, StopThatLeavesTheServiceRunningIsAnError)
     EXPECT_EQ(controller.stop(), CVNServiceController::Error);
     // One look before stopping, then the bounded polling.
     EXPECT_EQ(systemctl.calls().count("is-active CorvaneService.service"), 1 + CVNServiceController::kStopPollCount);
+}
+
+// With the package installed, its unit is the service: install enables it
+// instead of writing a second unit that would shadow it, and uninstall
+// disables it without touching the package's file.
+TEST_F(ServiceControllerTest, PackagedUnitIsEnabledAndDisabledNeverShadowed)
+{
+    systemctl.placePackagedUnit();
+    EXPECT_EQ(controller.packagedUnitPath(), systemctl.packagedUnitFile());
+    EXPECT_FALSE(controller.isInstalled()); // shipped, not enabled yet
+    EXPECT_EQ(controller.start({ "-e" }), CVNServiceController::NotInstalled);
+
+    // An account of the caller's choice is for a unit of its own.
+    EXPECT_EQ(controller.install("root", QString()), CVNServiceController::Error);
+    EXPECT_FALSE(systemctl.enabled());
+
+    ASSERT_EQ(controller.install(QString(), QString()), CVNServiceController::Done);
+    EXPECT_FALSE(QFile::exists(systemctl.unitFile()));
+    EXPECT_TRUE(systemctl.enabled());
+    EXPECT_TRUE(controller.isInstalled());
+    EXPECT_EQ(controller.install(QString(), QString()), CVNServiceController::AlreadyInstalled);
+    EXPECT_EQ(controller.start({ "-e" }), CVNServiceController::Done);
+    EXPECT_EQ(controller.stop(), CVNServiceController::Done);
+
+    systemctl.clearCalls();
+    EXPECT_EQ(controller.uninstall(), CVNServiceController::Done);
+    EXPECT_EQ(systemctl.actions(), QStringList { "disable CorvaneService.service" });
+    EXPECT_TRUE(QFile::exists(systemctl.packagedUnitFile()));
+    EXPECT_FALSE(controller.isInstalled());
 }
