@@ -139,13 +139,19 @@ TEST_F(ServiceCommandsTest, LeftoverOptionsAfterAFailedCommand)
 TEST_F(ServiceCommandsTest, PackagedUnitIsTheService)
 {
     systemctl.placePackagedUnit();
+    expectRun({ "-s" }, message(" is not installed and could not be started.\n"), kErrorExit); // shipped, not enabled
+    // An account of the caller's choice needs a unit of its own.
+    expectRun({ "-i", "x", "y", "root" }, message(" could not be installed.\n"), kFailedExit);
+    EXPECT_FALSE(systemctl.enabled());
     expectRun({ "--install" }, message(" has been installed.\n"), 0);
     EXPECT_TRUE(unitFile().isEmpty()) << "a second unit would shadow the package's";
     EXPECT_TRUE(systemctl.enabled());
     expectRun({ "-i" }, message(" is already installed.\n"), 0);
     expectRun({ "--start" }, message(" has been started.\n"), 0);
     expectRun({ "--terminate" }, message(" has been stopped.\n"), 0);
+    systemctl.clearCalls();
     expectRun({ "--uninstall" }, message(" has been uninstalled.\n"), 0);
+    EXPECT_EQ(systemctl.actions(), QStringList { "disable CorvaneService.service" });
     EXPECT_FALSE(systemctl.enabled());
     EXPECT_TRUE(QFile::exists(systemctl.packagedUnitFile()));
     expectRun({ "-u" }, message(" is not installed.\n"), 0);

@@ -128,32 +128,3 @@ TEST_F(ServiceControllerTest, StopThatLeavesTheServiceRunningIsAnError)
     // One look before stopping, then the bounded polling.
     EXPECT_EQ(systemctl.calls().count("is-active CorvaneService.service"), 1 + CVNServiceController::kStopPollCount);
 }
-
-// With the package installed, its unit is the service: install enables it
-// instead of writing a second unit that would shadow it, and uninstall
-// disables it without touching the package's file.
-TEST_F(ServiceControllerTest, PackagedUnitIsEnabledAndDisabledNeverShadowed)
-{
-    systemctl.placePackagedUnit();
-    EXPECT_EQ(controller.packagedUnitPath(), systemctl.packagedUnitFile());
-    EXPECT_FALSE(controller.isInstalled()); // shipped, not enabled yet
-    EXPECT_EQ(controller.start({ "-e" }), CVNServiceController::NotInstalled);
-
-    // An account of the caller's choice is for a unit of its own.
-    EXPECT_EQ(controller.install("root", QString()), CVNServiceController::Error);
-    EXPECT_FALSE(systemctl.enabled());
-
-    ASSERT_EQ(controller.install(QString(), QString()), CVNServiceController::Done);
-    EXPECT_FALSE(QFile::exists(systemctl.unitFile()));
-    EXPECT_TRUE(systemctl.enabled());
-    EXPECT_TRUE(controller.isInstalled());
-    EXPECT_EQ(controller.install(QString(), QString()), CVNServiceController::AlreadyInstalled);
-    EXPECT_EQ(controller.start({ "-e" }), CVNServiceController::Done);
-    EXPECT_EQ(controller.stop(), CVNServiceController::Done);
-
-    systemctl.clearCalls();
-    EXPECT_EQ(controller.uninstall(), CVNServiceController::Done);
-    EXPECT_EQ(systemctl.actions(), QStringList { "disable CorvaneService.service" });
-    EXPECT_TRUE(QFile::exists(systemctl.packagedUnitFile()));
-    EXPECT_FALSE(controller.isInstalled());
-}
