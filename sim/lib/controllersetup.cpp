@@ -62,8 +62,8 @@ bool parsePreset(const QString& text, QPair<QString, QString>* preset, QString* 
 
 enum class SetupKey { None, Applied, Refused };
 
-// `bulk`, `paths` and `entities` shape the controller, the foil keys the foil;
-// they are no registers.
+// `bulk`, `paths`, `entities` and `hang` shape the controller and its faults,
+// the foil keys the foil; they are no registers.
 SetupKey parseSetupKey(const QPair<QString, QString>& preset, ControllerSetup* setup, QString* error)
 {
     const QString& value = preset.second;
@@ -90,6 +90,15 @@ SetupKey parseSetupKey(const QPair<QString, QString>& preset, ControllerSetup* s
             return SetupKey::Refused;
         }
         setup->hidPaths = value.toInt();
+        return SetupKey::Applied;
+    }
+    if (preset.first == QLatin1String("hang")) {
+        static const QRegularExpression word(QStringLiteral("^[a-z0-9_.]{1,8}$"));
+        if (!word.match(value).hasMatch()) {
+            *error = QStringLiteral("hang=%1 is not a command word").arg(value);
+            return SetupKey::Refused;
+        }
+        setup->hangWord = value;
         return SetupKey::Applied;
     }
     switch (parseFoilKey(preset.first, value, &setup->damage, error)) {

@@ -20,6 +20,7 @@ struct ControllerSetup {
     bool ownEntities = false;  // `entities=own`: an entity set no shipped description covers
     int hidPaths = 1;   // `paths=2`: the HID interface is reached through a second path as well
     FoilDamage damage;  // `deadcols=`, `brokenrows=`, `shortcols=`, `shortrows=`
+    QString hangWord;   // `hang=WORD`: the controller stops answering once it is sent WORD
 };
 
 // Parses a SETUP; on failure returns false and a message naming the fault.

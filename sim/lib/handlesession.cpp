@@ -42,6 +42,8 @@ HandleAnswer answerOf(const TransferResult& result, bool withData)
                 false};
     case TransferResult::Status::Vanished:
         return {QStringLiteral("fail"), true};
+    case TransferResult::Status::Silent:
+        return {QString(), false, true};
     case TransferResult::Status::Fail:
         break;
     }

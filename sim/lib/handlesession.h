@@ -10,6 +10,7 @@ class CVNVirtualController;
 struct HandleAnswer {
     QString line;
     bool vanished = false;  // the controller left the bus during the transfer
+    bool silent = false;    // the controller does not answer: no line is sent
 };
 
 // Performs one request line (setfeature, getfeature, getinput, bulkwrite,

@@ -102,7 +102,8 @@ void CVNSimConnection::handleTransfer(const QString& line)
         return;
     }
     const HandleAnswer answer = performHandleRequest(controller, controller->interfaceKind(m_path), line);
-    sendLine(answer.line);
+    if (!answer.silent)
+        sendLine(answer.line);
     if (answer.vanished) {
         QString ignored;
         (void)m_server->unplug(controller->serial(), &ignored);

@@ -6,7 +6,7 @@
 namespace corvanesim {
 
 struct TransferResult {
-    enum class Status { Ok, Fail, Vanished };
+    enum class Status { Ok, Fail, Vanished, Silent };  // Silent: no answer at all
     Status status = Status::Fail;
     QByteArray data;
 

@@ -154,6 +154,8 @@ QString CVNVirtualController::interfaceKind(const QString& path) const
 
 QString CVNVirtualController::controllerCommand(const QString& word, const QString& value, const QString& answer)
 {
+    if (!m_setup.hangWord.isEmpty() && word == m_setup.hangWord)
+        m_hung = true;
     if (word != QLatin1String("dreset") || answer.contains(QLatin1String("error"), Qt::CaseInsensitive))
         return answer;
     // TODO: "dreset dfu" re-enumerates the controller in DFU mode once the
@@ -170,6 +172,10 @@ QString CVNVirtualController::controllerCommand(const QString& word, const QStri
 
 bool CVNVirtualController::faulted(bool returnsData, int reportId, int length, TransferResult* result)
 {
+    if (m_hung) {
+        *result = {TransferResult::Status::Silent, {}};
+        return true;
+    }
     switch (m_faults.next(returnsData)) {
     case CVNFaultPlan::Outcome::Normal:
         return false;
@@ -191,7 +197,9 @@ TransferResult CVNVirtualController::setFeature(const QByteArray& report)
     TransferResult result;
     if (faulted(false, 0, 0, &result))
         return result;
-    return m_hid.setFeature(report);
+    result = m_hid.setFeature(report);
+    // The command that makes the controller hang gets no answer either.
+    return m_hung ? TransferResult{TransferResult::Status::Silent, {}} : result;
 }
 
 TransferResult CVNVirtualController::getFeature(int reportId, int length)

@@ -68,6 +68,7 @@ private:
     void logExchange(const QString& word, const QString& value, const QString& answer);
 
     ControllerSetup m_setup;
+    bool m_hung = false;  // sent the setup's hang word: answers nothing any more
     QElapsedTimer m_started;
     CVNTouchTimeline m_timeline;
     CVNRegisterTable m_registers;

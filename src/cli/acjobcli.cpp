@@ -1,5 +1,6 @@
 #include "cli/acjobcli.h"
 
+#include "cli/applicationclient.h"
 #include "cli/clientfiles.h"
 #include "cli/optionresult.h"
 #include "cli/pendingoption.h"
@@ -58,7 +59,7 @@ CVNACJob::Answer CVNACJobCli::carryOutFiles()
         setResult(CVNOptionResult::Error);
         return Answer::Done;
     }
-    CVNClientFiles::carryOut(options->first().fileOperations);
+    CVNClientFiles::carryOut(options->first().fileOperations, client().userWords());
     return Answer::Repeat;
 }
 

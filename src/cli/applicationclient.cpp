@@ -14,7 +14,14 @@
 #include <cstdio>
 
 namespace {
-const QString kLocalHost = QStringLiteral("127.0.0.1");
+// The service on this machine, however discovery reports its address: a
+// client that listens on every address sees it as ::ffff:127.0.0.1.
+bool isLocal(const CVNComConnection* connection)
+{
+    const HostEndpoint endpoint = connection->endpoint();
+    return endpoint.matchesAddress(QHostAddress(QHostAddress::LocalHost))
+        || endpoint.matchesAddress(QHostAddress(QHostAddress::LocalHostIPv6));
+}
 }
 
 CVNApplicationClient::CVNApplicationClient(QObject* parent)
@@ -56,6 +63,14 @@ void CVNApplicationClient::start()
 
 void CVNApplicationClient::consumeOptions(int& result, CVNPendingOptionList& options)
 {
+    if (!m_userWordsTaken) {
+        // Later lists come back from the service, which may have added words.
+        m_userWordsTaken = true;
+        for (const CVNPendingOption& option : options.options()) {
+            for (const QString& value : option.values)
+                m_userWords.insert(value);
+        }
+    }
     m_pending = &options;
     m_executer.executeOne(result, options, *this);
     if (result != CVNOptionResult::NotFound)
@@ -231,7 +246,7 @@ void CVNApplicationClient::newConnection(CVNComConnection* connection)
         hostFound(connection);
         return;
     }
-    if (!m_current && connection->endpoint().host() == kLocalHost)
+    if (!m_current && isLocal(connection))
         setCurrentConnection(connection);
 }
 

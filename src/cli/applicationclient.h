@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QTextStream>
 #include <QTimer>
 #include <memory>
@@ -76,6 +77,10 @@ public:
     CVNCommandLineExecuter& executer() { return m_executer; }
     CVNComManager& comManager() { return m_comManager; }
     CVNComConnection* currentConnection() const { return m_current; }
+    // The words the user gave to the options (the first list handed to
+    // consumeOptions, before any answer of a service replaced it): the only
+    // names of files the client reads or writes for a service.
+    const QSet<QString>& userWords() const { return m_userWords; }
 
     // Limit of each wait for a service answer; kConnectionTimeoutMs unless
     // changed (tests use shorter waits).
@@ -140,6 +145,8 @@ private:
 
     bool m_jobSent = false;
     CVNPendingOptionList* m_pending = nullptr;
+    QSet<QString> m_userWords;
+    bool m_userWordsTaken = false;
     // A local option waiting for connections (host, list-hosts).
     Waiting m_waiting = Waiting::Nothing;
     QTimer m_optionTimer;

@@ -5,22 +5,27 @@
 #include <QFile>
 #include <QSaveFile>
 
-int CVNClientFiles::carryOut(CVNFileTable& table)
+int CVNClientFiles::carryOut(CVNFileTable& table, const QSet<QString>& userPaths)
 {
     int done = 0;
     for (auto it = table.begin(); it != table.end(); ++it) {
         CVNFileOperation& operation = it.value();
         if (!operation.result.isEmpty())
             continue;
-        if (operation.data.isEmpty()) {
-            operation.result = readFile(it.key(), operation.data) ? QStringLiteral("File read successful")
-                                                                  : QStringLiteral("Cannot open file");
-        } else {
+        ++done;
+        const bool writes = operation.writes();
+        if (!userPaths.contains(it.key())) {
+            qCWarning(lcCli) << "refused a file the command line does not name:" << it.key();
+            operation.data.clear();
+            operation.result = writes ? QStringLiteral("Cannot write to file") : QStringLiteral("Cannot open file");
+        } else if (writes) {
             operation.result = writeFile(it.key(), operation.data) ? QStringLiteral("File write successful")
                                                                    : QStringLiteral("Cannot write to file");
             operation.data.clear();
+        } else {
+            operation.result = readFile(it.key(), operation.data) ? QStringLiteral("File read successful")
+                                                                  : QStringLiteral("Cannot open file");
         }
-        ++done;
     }
     return done;
 }

@@ -41,6 +41,7 @@ void CVNCommandLineOptionEntity::executeWithFiles(int& result, const QStringList
     const QString text = m_entity->execute(entityContext);
     fileOperations = entityContext.fileTable;
     context.output() << text << "\n";
-    const bool failed = text.isEmpty() || text.contains(QLatin1String("error"), Qt::CaseInsensitive);
+    const bool failed
+        = entityContext.failed || text.isEmpty() || text.contains(QLatin1String("error"), Qt::CaseInsensitive);
     result = failed ? CVNOptionResult::Error : CVNOptionResult::Processed;
 }

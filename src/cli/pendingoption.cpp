@@ -54,6 +54,10 @@ QJsonArray fileOperationsToJson(const CVNFileTable& table)
         entry.insert(QStringLiteral("filename"), it.key());
         entry.insert(QStringLiteral("data"), QString::fromLatin1(it.value().data.toBase64()));
         entry.insert(QStringLiteral("result"), it.value().result);
+        if (it.value().kind == CVNFileOperation::Kind::Read)
+            entry.insert(QStringLiteral("operation"), QStringLiteral("read"));
+        else if (it.value().kind == CVNFileOperation::Kind::Write)
+            entry.insert(QStringLiteral("operation"), QStringLiteral("write"));
         array.append(entry);
     }
     return array;
@@ -67,6 +71,11 @@ CVNFileTable fileOperationsFromJson(const QJsonArray& array)
         CVNFileOperation operation;
         operation.data = QByteArray::fromBase64(entry.value(QStringLiteral("data")).toString().toLatin1());
         operation.result = entry.value(QStringLiteral("result")).toString();
+        const QString kind = entry.value(QStringLiteral("operation")).toString();
+        if (kind == QLatin1String("read"))
+            operation.kind = CVNFileOperation::Kind::Read;
+        else if (kind == QLatin1String("write"))
+            operation.kind = CVNFileOperation::Kind::Write;
         table.insert(entry.value(QStringLiteral("filename")).toString(), operation);
     }
     return table;

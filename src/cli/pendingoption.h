@@ -35,7 +35,7 @@ public:
 
     // The "parser" array of a "cli" request: [{"option", "dash" (1 short,
     // 2 long), "values", "file_operations" [{"filename", "data" (Base64),
-    // "result"}]}].
+    // "result", "operation" ("read" or "write", absent from older peers)}]}].
     QJsonArray toJson() const;
     // Replaces the content with the options of a "parser" array. Entries that
     // are not objects are skipped; missing members read as empty.

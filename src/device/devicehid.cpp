@@ -20,16 +20,17 @@ CVNDeviceHid::~CVNDeviceHid()
 void CVNDeviceHid::close()
 {
     // No lock: closing must be able to interrupt a blocked transfer.
+    m_closed = true;
     if (m_handle)
         m_handle->close();
 }
 
 template <typename Transfer> bool CVNDeviceHid::transferLocked(Transfer&& transfer, bool closeOnFailure)
 {
-    if (!isOpen() || !m_handle)
+    if (!isOpen() || !m_handle || m_closed)
         return false;
     for (int attempt = 0; attempt < TransferAttempts; ++attempt) {
-        if (attempt > 0 && !isOpen())
+        if (attempt > 0 && (!isOpen() || m_closed))
             return false; // closed meanwhile (removal): no point in trying on
         if (m_lastTransfer.elapsed() < TransferSpacingMs)
             QThread::msleep(TransferSpacingMs);
@@ -74,13 +75,27 @@ bool CVNDeviceHid::getFeature(QByteArray& report)
 
 QString CVNDeviceHid::sendCommand(const QString& command, const QString& value, bool waitAnswer)
 {
+    if (!waitAnswer) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        (void)setFeatureLocked(CVNHidCommandReport::make(command, value));
+        return QString();
+    }
+    QString answer;
+    (void)exchangeCommand(command, value, answer);
+    return answer;
+}
+
+bool CVNDeviceHid::exchangeCommand(const QString& command, const QString& value, QString& answer)
+{
+    answer.clear();
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!setFeatureLocked(CVNHidCommandReport::make(command, value)) || !waitAnswer)
-        return QString();
-    QByteArray answer = CVNHidCommandReport::answerBuffer();
-    if (!getFeatureLocked(answer))
-        return QString();
-    return CVNHidCommandReport::answerText(answer);
+    if (!setFeatureLocked(CVNHidCommandReport::make(command, value)))
+        return false;
+    QByteArray report = CVNHidCommandReport::answerBuffer();
+    if (!getFeatureLocked(report))
+        return false;
+    answer = CVNHidCommandReport::answerText(report);
+    return true;
 }
 
 bool CVNDeviceHid::sendCommandRaw(

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -24,6 +25,8 @@ public:
     ~CVNDeviceHid() override;
 
     CVNDeviceKind kind() const override { return CVNDeviceKind::Hid; }
+    // Any thread: a transfer in flight fails at once where the platform
+    // allows, and no attempt follows.
     void close() override;
 
     // report: first byte the report id; a get fills the buffer in place.
@@ -32,6 +35,9 @@ public:
 
     // The answer text; empty when nothing was read.
     QString sendCommand(const QString& command, const QString& value, bool waitAnswer);
+    // The same, telling a transfer that failed (false, empty answer) from a
+    // controller that answered with an empty text.
+    [[nodiscard]] bool exchangeCommand(const QString& command, const QString& value, QString& answer);
     // The same with a raw 64-byte value block; answerBlock receives the 64
     // answer bytes unchanged. False when nothing was read.
     [[nodiscard]] bool sendCommandRaw(
@@ -50,6 +56,7 @@ private:
     bool getFeatureLocked(QByteArray& report);
 
     std::unique_ptr<CVNUsbHandle> m_handle;
+    std::atomic<bool> m_closed { false };
     QElapsedTimer m_lastTransfer;
     std::mutex m_mutex; // one exchange (set + get) at a time
 };

@@ -9,6 +9,7 @@
 
 const QString CVNHidExchanges::UnknownResult = QStringLiteral("Unknown result");
 const QString CVNHidExchanges::InvalidArgument = QStringLiteral("Invalid argument");
+const QString CVNHidExchanges::TransferFailed = QStringLiteral("error: transfer failed");
 
 namespace
 {
@@ -58,14 +59,21 @@ CVNDeviceRequest CVNHidExchanges::errorReply(const CVNDeviceRequest& request, co
     return reply;
 }
 
-CVNDeviceRequest CVNHidExchanges::generic(CVNDeviceHid& device, const CVNDeviceRequest& request)
+CVNDeviceRequest CVNHidExchanges::answered(CVNDeviceHid& device, const CVNDeviceRequest& request, const QString& value)
 {
-    const QString answer = device.sendCommand(request.name, valueText(request), true);
+    QString answer;
+    if (!device.exchangeCommand(request.name, value, answer))
+        return errorReply(request, TransferFailed);
     if (isErrorAnswer(answer))
         return errorReply(request, answer);
     CVNDeviceRequest reply = request.makeReply();
     reply.value = answer;
     return reply;
+}
+
+CVNDeviceRequest CVNHidExchanges::generic(CVNDeviceHid& device, const CVNDeviceRequest& request)
+{
+    return answered(device, request, valueText(request));
 }
 
 CVNDeviceRequest CVNHidExchanges::gain(CVNDeviceHid& device, const CVNDeviceRequest& request)
@@ -78,12 +86,7 @@ CVNDeviceRequest CVNHidExchanges::gain(CVNDeviceHid& device, const CVNDeviceRequ
 
 CVNDeviceRequest CVNHidExchanges::function(CVNDeviceHid& device, const CVNDeviceRequest& request)
 {
-    const QString answer = device.sendCommand(request.name, argumentsText(request.arguments), true);
-    if (isErrorAnswer(answer))
-        return errorReply(request, answer);
-    CVNDeviceRequest reply = request.makeReply();
-    reply.value = answer;
-    return reply;
+    return answered(device, request, argumentsText(request.arguments));
 }
 
 CVNDeviceRequest CVNHidExchanges::boolean(CVNDeviceHid& device, const CVNDeviceRequest& request)
@@ -91,11 +94,9 @@ CVNDeviceRequest CVNHidExchanges::boolean(CVNDeviceHid& device, const CVNDeviceR
     QString text;
     if (request.type == CVNDeviceRequest::Set)
         text = request.value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    const QString answer = device.sendCommand(request.name, text, true);
-    if (isErrorAnswer(answer))
-        return errorReply(request, answer);
-    CVNDeviceRequest reply = request.makeReply();
-    reply.value = answer == QLatin1String("1");
+    CVNDeviceRequest reply = answered(device, request, text);
+    if (reply.type != CVNDeviceRequest::Error)
+        reply.value = reply.value.toString() == QLatin1String("1");
     return reply;
 }
 
@@ -140,11 +141,11 @@ CVNDeviceRequest CVNHidExchanges::integers(CVNDeviceHid& device, const CVNDevice
             return errorReply(request, InvalidArgument);
         text = argumentsText(numbers);
     }
-    const QString answer = device.sendCommand(request.name, text, true);
-    if (isErrorAnswer(answer))
-        return errorReply(request, answer);
+    CVNDeviceRequest answer = answered(device, request, text);
+    if (answer.type == CVNDeviceRequest::Error)
+        return answer;
     QVariantList numbers;
-    if (!integersOf(answer, count, numbers))
+    if (!integersOf(answer.value.toString(), count, numbers))
         return errorReply(request, UnknownResult);
     CVNDeviceRequest reply = request.makeReply();
     reply.value = numbers;

@@ -8,12 +8,15 @@ class CVNDeviceHid;
 
 // The command channel's own exchanges: a request in, its one reply out.
 // Any answer containing "error" (any case) becomes an error reply (type 5)
-// carrying the device's words.
+// carrying the device's words; a command that could not be sent or whose
+// answer could not be read becomes the error reply TransferFailed, never a
+// value.
 class CVNHidExchanges
 {
 public:
     static const QString UnknownResult; // pair/triple answer of the wrong shape
     static const QString InvalidArgument; // pair/triple value that is not integers
+    static const QString TransferFailed; // the command or its answer did not get through
 
     static CVNDeviceRequest generic(CVNDeviceHid& device, const CVNDeviceRequest& request);
     // Generic, keeping only the first space-separated word of the answer.
@@ -35,4 +38,8 @@ public:
 
 private:
     static CVNDeviceRequest errorReply(const CVNDeviceRequest& request, const QString& text);
+    // One command exchange: an error reply for a failed transfer or an
+    // error answer, otherwise a reply of the request's type whose value is
+    // the answer text.
+    static CVNDeviceRequest answered(CVNDeviceHid& device, const CVNDeviceRequest& request, const QString& value);
 };

@@ -1,6 +1,8 @@
 #include "interface/devicefunction.h"
 
+#include "device/device.h"
 #include "interface/deviceinterface.h"
+#include "interface/deviceproperty.h"
 #include "interface/interfacelog.h"
 
 #include <QJsonArray>
@@ -37,27 +39,32 @@ QString DeviceFunction::execute(CVNEntityContext& context)
         return executeUpload(context);
     if (isFileDownload())
         return executeDownload(context);
-    return executePlain(context.arguments);
+    return executePlain(context);
 }
 
-QString DeviceFunction::executePlain(const QStringList& words)
+QString DeviceFunction::executePlain(CVNEntityContext& context)
 {
-    for (const QString& word : words)
+    for (const QString& word : context.arguments)
         m_arguments.append(word);
-    sendCall();
-    if (!m_lastError.isEmpty())
+    if (!sendCall()) {
+        context.failed = true;
         return m_lastError;
+    }
     return m_result.toString();
 }
 
 QString DeviceFunction::executeUpload(CVNEntityContext& context)
 {
+    context.failed = true; // until the file went to the device
     if (context.arguments.isEmpty())
         return QStringLiteral("File name is missing");
     const QString path = context.arguments.first();
     if (!context.fileTable.contains(path)) {
         // The client reads the file and repeats the command.
-        context.fileTable.insert(path, CVNFileOperation());
+        CVNFileOperation request;
+        request.kind = CVNFileOperation::Kind::Read;
+        context.fileTable.insert(path, request);
+        context.failed = false;
         return QString();
     }
     // Taken out so that the repeated command is not asked for the file again.
@@ -68,25 +75,31 @@ QString DeviceFunction::executeUpload(CVNEntityContext& context)
     if (operation.data.isEmpty())
         return QStringLiteral("File is empty");
     m_arguments.append(operation.data);
-    sendCall();
-    if (!m_lastError.isEmpty())
+    if (!sendCall())
         return m_lastError;
+    context.failed = false;
     return QStringLiteral("File uploaded");
 }
 
 QString DeviceFunction::executeDownload(CVNEntityContext& context)
 {
-    if (context.arguments.isEmpty())
+    if (context.arguments.isEmpty()) {
+        context.failed = true;
         return QStringLiteral("File name is missing");
+    }
     const QString path = context.arguments.first();
     if (context.fileTable.contains(path)) {
         const CVNFileOperation report = context.fileTable.take(path);
+        context.failed = report.result != QLatin1String("File write successful");
         return report.result + QLatin1String(" to ") + path;
     }
-    sendCall();
-    if (!m_lastError.isEmpty())
+    if (!sendCall()) {
+        context.failed = true;
         return m_lastError;
+    }
+    // Written as it is, empty contents included.
     CVNFileOperation operation;
+    operation.kind = CVNFileOperation::Kind::Write;
     operation.data = m_result.toByteArray();
     context.fileTable.insert(path, operation);
     return QStringLiteral("Downloading File");
@@ -137,11 +150,18 @@ void DeviceFunction::handleReply(const CVNDeviceRequest& reply)
     }
 }
 
-void DeviceFunction::sendCall()
+bool DeviceFunction::sendCall()
 {
     m_lastError.clear();
     m_requestState = CallRequested;
+    const CVNDevice* device = m_interface ? m_interface->device() : nullptr;
+    if (!device || !device->isOpen()) {
+        // Nothing would reach the device: no result is no answer.
+        m_lastError = DeviceProperty::deviceNotOpenText();
+        return false;
+    }
     send();
+    return m_lastError.isEmpty();
 }
 
 void DeviceFunction::send()

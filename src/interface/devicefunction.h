@@ -43,11 +43,12 @@ protected:
     void send();
 
 private:
-    QString executePlain(const QStringList& words);
+    QString executePlain(CVNEntityContext& context);
     QString executeUpload(CVNEntityContext& context);
     QString executeDownload(CVNEntityContext& context);
     // State 1 and the exchange; the previous error is no longer relevant.
-    void sendCall();
+    // False without a result: the last error text says why.
+    bool sendCall();
 
     CVNDeviceInterface* m_interface;
     QVariantList m_arguments;

@@ -1,5 +1,6 @@
 #include "interface/deviceproperty.h"
 
+#include "device/device.h"
 #include "interface/deviceinterface.h"
 
 #include <QSet>
@@ -20,27 +21,48 @@ void DeviceProperty::store()
 QString DeviceProperty::execute(CVNEntityContext& context)
 {
     if (!context.arguments.isEmpty()) {
-        const QString error = writeWords(context.arguments);
-        if (!error.isEmpty())
-            return error;
-        commitWrite();
-        // A write the device refused answers with the device's words; the
-        // read that follows would otherwise report the old value as if the
-        // write had succeeded.
-        if (m_requestState == Idle && !m_lastError.isEmpty())
-            return m_lastError;
+        const CacheSnapshot before = snapshot();
+        QString failure = writeWords(context.arguments);
+        if (failure.isEmpty())
+            failure = finishWrite(before);
+        if (!failure.isEmpty()) {
+            // The read that follows a write would otherwise report the old
+            // value as if the write had succeeded.
+            context.failed = true;
+            return failure;
+        }
     }
-    return readText();
+    bool failed = false;
+    const QString text = read(&failed);
+    context.failed = context.failed || failed;
+    return text;
 }
 
 QString DeviceProperty::readText()
 {
+    bool failed = false;
+    return read(&failed);
+}
+
+QString DeviceProperty::read(bool* failed)
+{
+    const int before = m_requestState;
     if (m_requestState != ReplyReceived || isMutable()) {
         m_requestState = DownloadRequested;
         send();
     }
-    if (m_requestState == Idle && !m_lastError.isEmpty())
+    if (m_requestState == Idle && !m_lastError.isEmpty()) {
+        *failed = true;
         return m_lastError;
+    }
+    if (m_requestState == DownloadRequested && !deviceOpen()) {
+        // Nothing was asked: what is cached stands only if the device said it.
+        m_requestState = before;
+        if (before != ReplyReceived) {
+            *failed = true;
+            return deviceNotOpenText();
+        }
+    }
     return valueText();
 }
 
@@ -48,11 +70,44 @@ void DeviceProperty::setValue(const QJsonValue& value)
 {
     // A read-only property keeps its cache: the device would not take the
     // value, so it must not appear as if it had.
-    if (!isWritable())
+    if (!isWritable()) {
+        refuseWrite(notWritableText());
         return;
-    if (!assignJson(value))
+    }
+    const CacheSnapshot before = snapshot();
+    if (!assignJson(value)) {
+        refuseWrite(invalidArgumentText());
         return;
+    }
+    const QString failure = finishWrite(before);
+    if (!failure.isEmpty())
+        refuseWrite(failure);
+}
+
+QString DeviceProperty::finishWrite(const CacheSnapshot& before)
+{
     commitWrite();
+    if (m_requestState == ReplyReceived)
+        return QString();
+    if (m_requestState == Idle && !m_lastError.isEmpty()) {
+        // Refused or lost on the way: the cache keeps what the device last
+        // reported, and the next read asks the device again.
+        restoreValue(before.value);
+        return m_lastError;
+    }
+    if (!deviceOpen()) {
+        restoreValue(before.value);
+        m_requestState = before.state;
+        m_lastError = before.error;
+        return deviceNotOpenText();
+    }
+    return QString();
+}
+
+bool DeviceProperty::deviceOpen() const
+{
+    const CVNDevice* device = m_interface ? m_interface->device() : nullptr;
+    return device && device->isOpen();
 }
 
 QJsonValue DeviceProperty::value()
@@ -84,6 +139,11 @@ void DeviceProperty::handleReply(const CVNDeviceRequest& reply)
     switch (reply.type) {
     case CVNDeviceRequest::Get:
     case CVNDeviceRequest::Set:
+        if (!acceptsReply(reply.value)) {
+            m_requestState = Idle;
+            m_lastError = unknownResultText();
+            break;
+        }
         assignReply(reply.value);
         m_requestState = ReplyReceived;
         notifyChanged();

@@ -52,11 +52,16 @@ public:
     void refreshDependents();
 
     // The text of a read: the last device error while the state is idle,
-    // else the cached value's text.
+    // else the cached value's text. A device that is not open answers with
+    // the cached value only when the device reported it.
     QString readText();
 
     static QString notWritableText() { return QStringLiteral("Property is not writable"); }
     static QString invalidArgumentText() { return QStringLiteral("Invalid argument"); }
+    // Nothing could be exchanged: the device is closed or gone.
+    static QString deviceNotOpenText() { return QStringLiteral("error: device not open"); }
+    // A device answer that is not a value of the class (a fraction for an int).
+    static QString unknownResultText() { return QStringLiteral("Unknown result"); }
 
 protected:
     // The class's write syntax: checks and parses the words, stores the value
@@ -75,12 +80,40 @@ protected:
     // Called after a good reply has been taken; the base does nothing.
     virtual void replyTaken(const CVNDeviceRequest& reply) { (void)reply; }
 
+    // Whether a device answer is a value of the class. One that is not
+    // becomes an error ("Unknown result"), never a value. The base takes all.
+    virtual bool acceptsReply(const QVariant& value) const
+    {
+        (void)value;
+        return true;
+    }
+    // The cached value, put back when a write did not take effect. The base
+    // keeps the set request's value and gives it back as a reply; a class
+    // whose requestValue() does not read back through assignReply()
+    // overrides both.
+    virtual QVariant savedValue() const { return requestValue(); }
+    virtual void restoreValue(const QVariant& saved) { assignReply(saved); }
+
     // A stored write: state 1, send, refresh the dependents.
     void commitWrite();
     // Asks the interface to exchange this property's request.
     void send();
 
 private:
+    // What a write may have to put back.
+    struct CacheSnapshot {
+        QVariant value;
+        int state;
+        QString error;
+    };
+    CacheSnapshot snapshot() const { return CacheSnapshot{savedValue(), m_requestState, m_lastError}; }
+    // Sends a write that writeWords() or assignJson() has stored. Unless the
+    // device confirmed it, the cache goes back to `before` and the text says
+    // why; empty when the write took effect.
+    QString finishWrite(const CacheSnapshot& before);
+    QString read(bool* failed);
+    bool deviceOpen() const;
+
     CVNDeviceInterface* m_interface;
     int m_requestState = Idle;
     QString m_lastError;

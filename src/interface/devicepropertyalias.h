@@ -17,7 +17,7 @@ public:
     QString typeName() const override { return m_target->typeName(); }
     QString argumentHint() const override { return m_target->argumentHint(); }
     QString execute(CVNEntityContext& context) override { return m_target->execute(context); }
-    void setValue(const QJsonValue& value) override { m_target->setValue(value); }
+    void setValue(const QJsonValue& value) override { refuseWrite(m_target->writeValue(value)); }
     QJsonValue value() override { return m_target->value(); }
     CVNDeviceRequest makeRequest() override;
 

@@ -46,6 +46,8 @@ struct DeviceNumberTraits<int>
         return int(whole);
     }
     static QString text(int value) { return QString::number(value); }
+    // An answer with a fraction is no integer: taking it would round it.
+    static bool isValue(double number) { return std::trunc(number) == number; }
 };
 
 template <>
@@ -59,6 +61,11 @@ struct DeviceNumberTraits<float>
         return float(qBound(-limit, value, limit));
     }
     static QString text(float value) { return shortestFloatText(value); }
+    static bool isValue(double number)
+    {
+        (void)number;
+        return true;
+    }
 };
 
 template <>
@@ -71,6 +78,11 @@ struct DeviceNumberTraits<double>
         return value;
     }
     static QString text(double value) { return QVariant(value).toString(); }
+    static bool isValue(double number)
+    {
+        (void)number;
+        return true;
+    }
 };
 
 // A number with an optional domain [minimum..maximum] into which every
@@ -148,6 +160,14 @@ protected:
         }
         m_value = parsed;
         return true;
+    }
+
+    // A device answer must be a number (a whole one for int).
+    bool acceptsReply(const QVariant& value) const override
+    {
+        bool ok = false;
+        const double number = value.toString().trimmed().toDouble(&ok);
+        return ok && std::isfinite(number) && Traits::isValue(number);
     }
 
     void assignReply(const QVariant& value) override

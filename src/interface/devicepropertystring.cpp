@@ -10,13 +10,20 @@ QString DevicePropertyString::writeWords(const QStringList& words)
 {
     if (!isWritable())
         return notWritableText();
-    m_value = words.join(QLatin1Char(' '));
+    const QString text = words.join(QLatin1Char(' '));
+    // An empty value field is how the command channel asks for a value: it
+    // would read, not write.
+    if (text.isEmpty())
+        return invalidArgumentText();
+    m_value = text;
     return QString();
 }
 
 bool DevicePropertyString::assignJson(const QJsonValue& value)
 {
     if (value.isString()) {
+        if (value.toString().isEmpty())
+            return false; // a query, not a write (see writeWords)
         m_value = value.toString();
         return true;
     }

@@ -2,6 +2,8 @@
 
 #include "interface/accessmode.h"
 
+#include <utility>
+
 Entity::Entity(const QString& name, const QString& description, const QString& command)
     : m_name(name)
     , m_description(description)
@@ -53,6 +55,13 @@ void CVNProperty::addObserver(CVNPropertyObserver* observer)
 void CVNProperty::removeObserver(CVNPropertyObserver* observer)
 {
     m_observers.removeOne(observer);
+}
+
+QString CVNProperty::writeValue(const QJsonValue& value)
+{
+    m_writeRefusal.clear();
+    setValue(value);
+    return std::exchange(m_writeRefusal, QString());
 }
 
 bool CVNProperty::isReadable() const { return m_accessMode & AccessMode::Read; }

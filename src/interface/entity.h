@@ -59,7 +59,11 @@ public:
     QJsonObject describe() const override;  // adds "access_mode"
 
     virtual QString argumentHint() const = 0;
+    // A write from a JSON request; see writeValue for its outcome.
     virtual void setValue(const QJsonValue& value) = 0;
+    // setValue, then why the write did not take effect: empty when it did.
+    // Classes that refuse writes say so with refuseWrite().
+    QString writeValue(const QJsonValue& value);
     virtual QJsonValue value() = 0;
     virtual void addObserver(CVNPropertyObserver* observer);
     virtual void removeObserver(CVNPropertyObserver* observer);
@@ -80,10 +84,14 @@ public:
 
 protected:
     void setAccessMode(int mode) { m_accessMode = mode; }
+    // Called from setValue: the write did not take effect, for `reason`.
+    void refuseWrite(const QString& reason) { m_writeRefusal = reason; }
+    QString writeRefusal() const { return m_writeRefusal; }
 
 private:
     int m_accessMode;
     QList<CVNPropertyObserver*> m_observers;
+    QString m_writeRefusal;
 };
 
 // A command with arguments and a result.

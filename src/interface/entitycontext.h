@@ -10,4 +10,7 @@ struct CVNEntityContext
 {
     QStringList arguments;
     CVNFileTable fileTable;
+    // Set by the entity when the command did not take effect (refused,
+    // invalid, failed on the device); its text says why.
+    bool failed = false;
 };

@@ -39,8 +39,9 @@ inline bool write(DeviceProperty* property, const QJsonValue& value)
 {
     if (!property)
         return false;
-    property->setValue(value);
-    return property->requestState() == DeviceProperty::ReplyReceived;
+    // A refused or unsent write puts the last reported value back, reply
+    // state included: only the write's own outcome tells.
+    return property->writeValue(value).isEmpty() && property->requestState() == DeviceProperty::ReplyReceived;
 }
 
 } // namespace CVNCompanion

@@ -240,15 +240,14 @@ void DevicePropertyCalibration::setValue(const QJsonValue& value)
     // Flip and orientation belong to the zones; calibration is switched on
     // only for zones the controller holds.
     if (m_flipOrientation) {
-        m_flipOrientation->setValue(QJsonArray{parsed.flipX, parsed.flipY, parsed.orientation});
-        if (m_flipOrientation->requestState() != ReplyReceived) {
+        if (!m_flipOrientation->writeValue(QJsonArray{parsed.flipX, parsed.flipY, parsed.orientation}).isEmpty()
+            || m_flipOrientation->requestState() != ReplyReceived) {
             m_writeError = companionFailure(QStringLiteral("flip and orientation not written"), m_flipOrientation);
             return;
         }
     }
     if (m_enable) {
-        m_enable->setValue(true);
-        if (m_enable->requestState() != ReplyReceived) {
+        if (!m_enable->writeValue(true).isEmpty() || m_enable->requestState() != ReplyReceived) {
             m_writeError = companionFailure(QStringLiteral("calibration not switched on"), m_enable);
             return;
         }

@@ -144,6 +144,11 @@ QList<CVNCommandLineExecuter*> CVNApplicationServer::executers() const
 
 void CVNApplicationServer::start()
 {
+    listen(storedListenType());
+}
+
+int CVNApplicationServer::storedListenType() const
+{
     QSettings settings = appSettings();
     settings.beginGroup(kGroup);
     settings.beginGroup(kCommunication);
@@ -151,7 +156,7 @@ void CVNApplicationServer::start()
     settings.endGroup();
     settings.endGroup();
     settings.sync();
-    listen(type);
+    return type;
 }
 
 void CVNApplicationServer::listen(int type)
@@ -169,9 +174,11 @@ void CVNApplicationServer::pause()
     m_comManager->stop();
 }
 
+// Listening again as stored: a pause and a continue (Ctrl+Z and fg) must not
+// open a service that accepts local clients only to the network.
 void CVNApplicationServer::resume()
 {
-    listen(QHostAddress::Any);
+    listen(storedListenType());
 }
 
 void CVNApplicationServer::processCommand(int command)

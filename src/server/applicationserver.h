@@ -109,6 +109,8 @@ private:
     void createExecuters();
     void createEntities();
     void listen(int type);
+    // The listen type in the settings ("listen-type", local only by default).
+    int storedListenType() const;
     void addInterface(CVNDevice* descriptor);
     // Takes a descriptor's interface out of service (deleted after the
     // current event); the descriptor may already be going away.

@@ -50,7 +50,9 @@ int CVNCommandLineDeviceExecuter::runDeviceCommand(CVNDeviceInterface& device, C
     if (text.contains(QLatin1String("unknow command"), Qt::CaseInsensitive) || text == QLatin1String("error"))
         return CVNOptionResult::NotFound;
     out << option.name << ": " << text << "\n";
-    if (text.contains(QLatin1String("error"), Qt::CaseInsensitive))
+    // A command that did not take effect (refused, invalid, failed on the
+    // device) stays pending like a device error, so that the client tells.
+    if (entityContext.failed || text.contains(QLatin1String("error"), Qt::CaseInsensitive))
         return CVNOptionResult::Error;
     options.takeFirst();
     return CVNOptionResult::Processed;

@@ -1,6 +1,7 @@
 #include "server/ssparseactions.h"
 
 #include "interface/deviceinterface.h"
+#include "interface/deviceproperty.h"
 #include "interface/entity.h"
 #include "server/serverlimits.h"
 #include "server/serverlogging.h"
@@ -21,6 +22,7 @@ const QString kId = QStringLiteral("id");
 const QString kDevice = QStringLiteral("device");
 const QString kValue = QStringLiteral("value");
 const QString kArguments = QStringLiteral("arguments");
+const QString kError = QStringLiteral("error");
 }
 
 CVNSSParseActions::CVNSSParseActions()
@@ -64,8 +66,12 @@ QJsonObject CVNSSParseActions::parseAction(const QJsonObject& action, CVNServerS
             Entity* entity = device->entity(key);
             if (!entity)
                 return notFound(action);
-            return QJsonObject{{kId, action.value(kId)}, {kKey, key},
-                               {kValue, executeEntity(entity, action)}, {kDevice, action.value(kDevice)}};
+            QString refusal;
+            QJsonObject answer{{kId, action.value(kId)}, {kKey, key}, {kValue, executeEntity(entity, action, &refusal)},
+                               {kDevice, action.value(kDevice)}};
+            if (!refusal.isEmpty())
+                answer.insert(kError, refusal);
+            return answer;
         }
         // A named device that this session cannot reach (unknown, or locked by
         // another session) must not fall back to another device's entity.
@@ -76,13 +82,16 @@ QJsonObject CVNSSParseActions::parseAction(const QJsonObject& action, CVNServerS
     Entity* entity = session->entity(key);
     if (!entity)
         return notFound(action);
-    QJsonObject answer{{kId, action.value(kId)}, {kKey, key}, {kValue, executeEntity(entity, action)}};
+    QString refusal;
+    QJsonObject answer{{kId, action.value(kId)}, {kKey, key}, {kValue, executeEntity(entity, action, &refusal)}};
     if (hasDevice)
         answer.insert(kDevice, action.value(kDevice));
+    if (!refusal.isEmpty())
+        answer.insert(kError, refusal);
     return answer;
 }
 
-QJsonValue CVNSSParseActions::executeEntity(Entity* entity, const QJsonObject& action)
+QJsonValue CVNSSParseActions::executeEntity(Entity* entity, const QJsonObject& action, QString* refusal)
 {
     if (entity->kind() == Entity::FunctionKind) {
         auto* function = static_cast<CVNFunction*>(entity);
@@ -91,8 +100,13 @@ QJsonValue CVNSSParseActions::executeEntity(Entity* entity, const QJsonObject& a
     }
     auto* property = static_cast<CVNProperty*>(entity);
     const QJsonValue value = action.value(kValue);
-    if (!value.isNull() && !value.isUndefined())
-        property->setValue(value);
+    if (!value.isNull() && !value.isUndefined()) {
+        // Each property decides what a value means to it (a frame property
+        // takes any value as "capture now", read-only or not).
+        const QString why = property->writeValue(value);
+        if (refusal)
+            *refusal = why;
+    }
     return property->value();
 }
 

@@ -21,8 +21,9 @@ public:
     QJsonObject parseAction(const QJsonObject& action, CVNServerSession* session);
 
     // Runs an entity for an action: a function is called with "arguments",
-    // a property is written with a non-null "value", then read.
-    static QJsonValue executeEntity(Entity* entity, const QJsonObject& action);
+    // a property is written with a non-null "value", then read. A write
+    // that did not take effect leaves why in `refusal` (the answer's "error").
+    static QJsonValue executeEntity(Entity* entity, const QJsonObject& action, QString* refusal = nullptr);
     static QJsonObject notFound(const QJsonObject& action);
 
 private:

@@ -9,6 +9,10 @@
 #include <QSysInfo>
 #include <QTimer>
 
+// The commit being built, written at build time.
+#if __has_include("corvane_buildid.h")
+#include "corvane_buildid.h"
+#endif
 #ifndef CORVANE_BUILD_ID
 #define CORVANE_BUILD_ID "0000000"
 #endif
@@ -97,7 +101,7 @@ int CVNServiceClient::run(const QStringList& arguments)
         effective = QStringList { arguments.value(0, m_name), QStringLiteral("-h") };
     if (!m_pending.parse(effective)) {
         print(m_pending.error() + QLatin1Char('\n'));
-        return -2;
+        return ExitMalformed;
     }
     if (!QCoreApplication::instance()) {
         for (const QString& argument : effective)
@@ -110,16 +114,31 @@ int CVNServiceClient::run(const QStringList& arguments)
     }
     scheduleConsume();
     QCoreApplication::exec();
-    if (!m_pending.isEmpty())
+    if (!m_pending.isEmpty()) {
         print(QLatin1String("Unknown or not executed option(s): ")
             + m_pending.names().join(QLatin1String(", ")) + QLatin1Char('\n'));
+        if (m_exitCode == ExitDone)
+            m_exitCode = ExitNotExecuted;
+    }
     return m_exitCode;
+}
+
+QString CVNServiceClient::exitCodesHelp()
+{
+    return QStringLiteral("\nExit status:\n"
+                          "  0    every option was carried out\n"
+                          "  1    an option is unknown or was not carried out\n"
+                          "  4    an option failed: refused, invalid, an error of the device, or no answer\n"
+                          "       from the service\n"
+                          "  254  the command line is malformed\n"
+                          "  255  the service could not be installed or uninstalled\n");
 }
 
 void CVNServiceClient::consumeOptions()
 {
     int result = CVNOptionResult::Unknown;
     m_executer.exec(result, m_pending, *this);
+    takeClientResult(result);
     if (result == CVNOptionResult::Wait)
         return;
     if (result == CVNOptionResult::NotFound && m_client) {
@@ -154,13 +173,14 @@ void CVNServiceClient::resumeAfterAnswer()
     scheduleConsume();
 }
 
-// A command that failed on the way to or inside the service (time-out, lost
-// connection, an error answer) ends the process with a non-zero code, so
-// that scripts can tell; the service commands keep their own codes.
+// A command that failed (a service command, or one on the way to or inside
+// the service: refused, invalid, a device error, time-out, lost connection)
+// ends the process with a non-zero code, so that scripts can tell; the
+// first failure's code stays.
 void CVNServiceClient::takeClientResult(int result)
 {
-    if (result == CVNOptionResult::Error && m_exitCode == 0)
-        m_exitCode = CVNOptionResult::Error;
+    if (result == CVNOptionResult::Error && m_exitCode == ExitDone)
+        m_exitCode = ExitFailed;
 }
 
 void CVNServiceClient::requeue(const QString& name)
@@ -226,7 +246,7 @@ void CVNServiceClient::optionInstall(int& result, const QStringList& values)
         print(outcome == CVNServiceController::AccessDenied
                 ? QStringLiteral("Please check your permissions to install.\n")
                 : serviceMessage(QStringLiteral(" could not be installed.\n")));
-        m_exitCode = -1;
+        m_exitCode = ExitInstallFailed;
         result = CVNOptionResult::Error;
         return;
     }
@@ -251,7 +271,7 @@ void CVNServiceClient::optionUninstall(int& result, const QStringList&)
         failure = QStringLiteral("Please check your permissions to uninstall.\n");
     if (!failure.isEmpty()) {
         print(failure);
-        m_exitCode = -1;
+        m_exitCode = ExitInstallFailed;
         result = CVNOptionResult::Error;
         return;
     }
@@ -338,6 +358,7 @@ void CVNServiceClient::optionHelp(int& result, const QStringList&)
     CVNHelpTable merged = m_executer.help();
     CVNHelp::merge(merged, table);
     CVNHelp::print(m_output, merged);
+    m_output << exitCodesHelp();
     m_output.flush();
     quit();
     result = CVNOptionResult::Wait;

@@ -24,6 +24,17 @@ class CVNServiceClient : public QObject, public CVNCommandLineContext
 public:
     static constexpr const char* kReleaseName = "Linden";
 
+    // The process exit code: what became of the options.
+    enum ExitCode : int {
+        ExitDone = 0,           // every option was carried out
+        ExitNotExecuted = 1,    // an option is unknown or was not carried out
+        ExitFailed = 4,         // an option failed (the option result Error)
+        ExitMalformed = -2,     // the command line is malformed (status 254)
+        ExitInstallFailed = -1, // install or uninstall failed (status 255)
+    };
+    // The exit codes as --help lists them.
+    static QString exitCodesHelp();
+
     // `client` is not owned and must outlive this object.
     CVNServiceClient(const QString& name, const QString& description, CVNApplicationClient* client,
         QObject* parent = nullptr);
@@ -33,8 +44,7 @@ public:
     static CVNServiceClient* instance();
 
     // Executes the options of `arguments` (the program name first); the
-    // process exit code: 0, -1 after a failed install or uninstall, -2 for
-    // a malformed command line.
+    // process exit code (ExitCode): the first failure decides it.
     [[nodiscard]] int run(const QStringList& arguments);
 
     // "<name> version 1.1.0 (<build>) (<release>) (Linux-<architecture>)"

@@ -74,6 +74,36 @@ QString CVNServiceController::unitFilePath() const
     return QDir(unitDirectory()).filePath(unitName());
 }
 
+QStringList CVNServiceController::packagedUnitDirectories()
+{
+    const QString overridden = qEnvironmentVariable("CORVANE_SYSTEMD_PACKAGE_UNIT_DIR");
+    if (!overridden.isEmpty())
+        return { overridden };
+    return { QStringLiteral("/usr/lib/systemd/system"), QStringLiteral("/lib/systemd/system") };
+}
+
+QString CVNServiceController::packagedUnitPath() const
+{
+    for (const QString& directory : packagedUnitDirectories()) {
+        const QString path = QDir(directory).filePath(unitName());
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return QString();
+}
+
+bool CVNServiceController::hasWrittenUnit() const
+{
+    return QFileInfo(unitFilePath()).isFile();
+}
+
+bool CVNServiceController::packagedUnitEnabled() const
+{
+    // is-enabled reads the unit files; it answers without a running systemd.
+    return !packagedUnitPath().isEmpty()
+        && CVNSystemctl::run({ QStringLiteral("is-enabled"), unitName() }).succeeded();
+}
+
 QString CVNServiceController::programPath()
 {
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
@@ -81,7 +111,7 @@ QString CVNServiceController::programPath()
 
 bool CVNServiceController::isInstalled() const
 {
-    return QFileInfo(unitFilePath()).isFile();
+    return hasWrittenUnit() || packagedUnitEnabled();
 }
 
 bool CVNServiceController::isRunning() const
@@ -106,11 +136,24 @@ int CVNServiceController::install(const QString& account, const QString& passwor
         qCWarning(lcService) << "install: systemd is not running";
         return Error;
     }
-    const std::optional<QString> user = CVNServiceUnit::userForAccount(account);
+    std::optional<QString> user = CVNServiceUnit::userForAccount(account);
     if (!user || !userExists(*user)) {
         qCWarning(lcService) << "install: unknown account" << account;
         return Error;
     }
+    if (!packagedUnitPath().isEmpty()) {
+        // The package's unit runs the service as the package's own user.
+        if (!user->isEmpty()) {
+            qCWarning(lcService) << "install: the packaged unit" << packagedUnitPath()
+                                 << "runs as its own user, not as" << *user;
+            return Error;
+        }
+        return registerUnit();
+    }
+    // Without an account named, the package's service user when there is
+    // one, else a user systemd lends while the service runs.
+    if (user->isEmpty() && userExists(QLatin1String(CVNServiceUnit::kServiceUser)))
+        user = QLatin1String(CVNServiceUnit::kServiceUser);
     const int written = writeUnit(*user);
     if (written != Done)
         return written;
@@ -130,7 +173,8 @@ int CVNServiceController::writeUnit(const QString& user) const
         qCWarning(lcService) << "install: unusable program path" << programPath();
         return Error;
     }
-    const QString text = CVNServiceUnit::text(m_description, *execStart, user);
+    const QString text
+        = CVNServiceUnit::text(m_description, *execStart, user, CVNServiceUnit::isUnderHome(programPath()));
     const int error = writeWholeFile(unitFilePath(), text.toUtf8());
     if (error == 0)
         return Done;
@@ -169,6 +213,9 @@ int CVNServiceController::uninstall()
     const CVNSystemctlResult disabled = CVNSystemctl::run({ QStringLiteral("disable"), unitName() });
     if (!disabled.succeeded())
         return disabled.accessDenied() ? AccessDenied : Error;
+    // The package's unit belongs to the package: disabled, it stays.
+    if (!hasWrittenUnit())
+        return Done;
     const int removed = removeUnitFile();
     if (removed != Done)
         return removed;

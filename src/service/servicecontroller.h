@@ -6,11 +6,15 @@
 // Registers, unregisters, starts and stops the service with systemd and
 // answers whether it is registered and running.
 //
-// The service is registered by a unit file "<name>.service" in the unit
-// directory, /etc/systemd/system unless the environment variable
-// CORVANE_SYSTEMD_UNIT_DIR names another one (tests and staged installs).
-// Only that file counts as "installed": a unit shipped by the package in
-// /lib/systemd/system is the template, `install` puts the enabled one in place.
+// The service is registered by a unit file "<name>.service": the one the
+// Debian package ships in /usr/lib/systemd/system (or /lib/systemd/system),
+// or one that `install` writes into the unit directory, /etc/systemd/system.
+// The environment variables CORVANE_SYSTEMD_PACKAGE_UNIT_DIR and
+// CORVANE_SYSTEMD_UNIT_DIR name other folders for each (tests, staged
+// installs). The service counts as installed when a written unit exists, or
+// when the packaged one is enabled: `install` then enables the packaged unit
+// rather than writing a second one that would shadow it, and `uninstall`
+// disables it and leaves the package's file alone.
 class CVNServiceController
 {
 public:
@@ -45,12 +49,18 @@ public:
 
     QString name() const { return m_name; }
     QString unitName() const;
+    // The unit `install` writes.
     QString unitFilePath() const;
     static QString unitDirectory();
+    // The unit the package installed; empty when there is none.
+    QString packagedUnitPath() const;
+    static QStringList packagedUnitDirectories();
     // The running program, as the unit's ExecStart= names it.
     static QString programPath();
 
 private:
+    bool hasWrittenUnit() const;
+    bool packagedUnitEnabled() const;
     [[nodiscard]] int writeUnit(const QString& user) const;
     [[nodiscard]] int registerUnit() const;
     [[nodiscard]] int removeUnitFile() const;

@@ -15,12 +15,14 @@ public:
     static constexpr int kMaxAccountLength = 32;
     // Longest program path written into ExecStart=.
     static constexpr int kMaxProgramPathLength = 4096;
+    // The system user the package makes for the service (in group plugdev).
+    static constexpr const char* kServiceUser = "corvane";
 
-    // The user the service runs as. An empty result means "no User=" (the
-    // service runs as root, the system account): empty account, "LocalSystem"
-    // or anything ending in "\LocalSystem". A domain part before the last
-    // backslash (".\", "HOST\") is dropped. std::nullopt when the name is not
-    // a valid account name.
+    // The user the service runs as. An empty result means "no account of
+    // the caller's choice" (the system account): empty account,
+    // "LocalSystem" or anything ending in "\LocalSystem". A domain part
+    // before the last backslash (".\", "HOST\") is dropped. std::nullopt
+    // when the name is not a valid account name.
     [[nodiscard]] static std::optional<QString> userForAccount(const QString& account);
 
     // "<program> -e" with the program quoted and escaped for a unit file;
@@ -28,8 +30,14 @@ public:
     // control characters.
     [[nodiscard]] static std::optional<QString> execStart(const QString& programPath);
 
-    // The whole unit file. `execStart` must come from execStart().
-    static QString text(const QString& description, const QString& execStart, const QString& user);
+    // The whole unit file, sandboxed. `execStart` must come from
+    // execStart(). An empty `user` makes systemd lend the service a user of
+    // its own while it runs. A program under a home folder keeps the homes
+    // readable.
+    static QString text(
+        const QString& description, const QString& execStart, const QString& user, bool programUnderHome = false);
+    // Whether the path lies where ProtectHome=yes would hide it.
+    static bool isUnderHome(const QString& programPath);
 
 private:
     static QString escapeSpecifiers(QString value);

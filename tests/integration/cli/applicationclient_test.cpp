@@ -124,6 +124,38 @@ TEST_F(ClientTest, FileWrittenForTheServiceOrNothingLeftBehind)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{ "out.set" });
 }
 
+TEST_F(ClientTest, EmptyDownloadIsWrittenAsAnEmptyFile)
+{
+    QTemporaryDir dir;
+    StandInService service;
+    service.downloadData.clear();
+    const QString path = dir.filePath("empty.set");
+    EXPECT_EQ(run({ "--download", path }), CVNOptionResult::Finished);
+    EXPECT_EQ(printed(), "File write successful to " + path + "\n");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().isEmpty());
+}
+
+TEST_F(ClientTest, FilesTheUserDidNotNameAreNeverTouched)
+{
+    QTemporaryDir dir;
+    StandInService service;
+    service.foreignWrite = dir.filePath("planted");
+    service.foreignRead = dir.filePath("secret");
+    {
+        QFile secret(service.foreignRead);
+        ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+        secret.write("private");
+    }
+    EXPECT_EQ(run({ "--foreign", dir.filePath("mine") }), CVNOptionResult::Finished);
+    EXPECT_EQ(printed(), "foreign done\n");
+    EXPECT_FALSE(QFile::exists(service.foreignWrite));
+    EXPECT_EQ(service.foreignAnswers.value(service.foreignWrite).result, "Cannot write to file");
+    EXPECT_EQ(service.foreignAnswers.value(service.foreignRead).result, "Cannot open file");
+    EXPECT_TRUE(service.foreignAnswers.value(service.foreignRead).data.isEmpty());
+}
+
 TEST_F(ClientTest, ConnectionLostWhileTheServiceWorksEndsTheCommand)
 {
     StandInService service;

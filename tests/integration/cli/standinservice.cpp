@@ -83,7 +83,7 @@ QJsonObject StandInService::answerCli(const QJsonObject& cli, bool& hangUp)
 void StandInService::consumeOptions(int& result, CVNPendingOptionList& options)
 {
     do {
-        if (!fileOption(result, options))
+        if (!fileOption(result, options) && !foreignOption(result, options))
             m_executer.executeOne(result, options, *this);
     } while (result == CVNOptionResult::Processed);
 }
@@ -101,6 +101,7 @@ bool StandInService::fileOption(int& result, CVNPendingOptionList& options)
     const QString path = option.values.value(0);
     if (option.fileOperations.isEmpty()) {
         CVNFileOperation operation;
+        operation.kind = upload ? CVNFileOperation::Kind::Read : CVNFileOperation::Kind::Write;
         if (!upload)
             operation.data = downloadData;
         option.fileOperations.insert(path, operation);
@@ -114,6 +115,24 @@ bool StandInService::fileOption(int& result, CVNPendingOptionList& options)
     } else {
         m_stream << operation.result << " to " << path << "\n";
     }
+    result = CVNOptionResult::Processed;
+    return true;
+}
+
+bool StandInService::foreignOption(int& result, CVNPendingOptionList& options)
+{
+    if (options.isEmpty() || options.first().name != "foreign")
+        return false;
+    CVNPendingOption& option = options.first();
+    if (option.fileOperations.isEmpty()) {
+        option.values = QStringList{ foreignWrite };
+        option.fileOperations.insert(foreignWrite, CVNFileOperation{ downloadData, {}, CVNFileOperation::Kind::Write });
+        option.fileOperations.insert(foreignRead, CVNFileOperation{ {}, {}, CVNFileOperation::Kind::Read });
+        result = CVNOptionResult::FileOperation;
+        return true;
+    }
+    foreignAnswers = options.takeFirst().fileOperations;
+    m_stream << "foreign done\n";
     result = CVNOptionResult::Processed;
     return true;
 }

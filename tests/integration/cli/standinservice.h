@@ -4,6 +4,7 @@
 #include "cli/commandlineexecuter.h"
 #include "com/commanager.h"
 #include "com/documentbuffer.h"
+#include "interface/filetable.h"
 
 #include <QHash>
 #include <QJsonObject>
@@ -18,6 +19,10 @@
 //   --download PATH     hands the client `downloadData` to store, then
 //                       prints the client's status
 //   --hang              answers nothing and closes the connection
+//   --foreign WORD      a hostile service: asks the client to write
+//                       `downloadData` to `foreignWrite` and to read
+//                       `foreignRead`, files the user did not name (and
+//                       puts the first one among the option's words)
 class StandInService : public QObject, public CVNCommandLineContext
 {
     Q_OBJECT
@@ -35,6 +40,10 @@ public:
     QList<QJsonObject> requests;
     QByteArray uploaded;
     QByteArray downloadData = QByteArray("settings\x00\x01\x02 image", 17);
+    QString foreignWrite;
+    QString foreignRead;
+    // What the client answered to --foreign, by file name.
+    CVNFileTable foreignAnswers;
 
 private:
     void adopt(CVNComConnection* connection);
@@ -43,6 +52,7 @@ private:
     QJsonObject answerCli(const QJsonObject& cli, bool& hangUp);
     QJsonObject answerActions(const QJsonObject& actions);
     [[nodiscard]] bool fileOption(int& result, CVNPendingOptionList& options);
+    [[nodiscard]] bool foreignOption(int& result, CVNPendingOptionList& options);
 
     CVNComManager m_manager;
     CVNCommandLineExecuter m_executer;

@@ -8,6 +8,7 @@
 #include "simprocess.h"
 
 #include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -63,6 +64,13 @@ struct ManagerOverSim : ::testing::Test {
         manager.reset();
         sim.reset();
         qunsetenv("CORVANE_SIM_SOCKET");
+    }
+
+    bool waitForTraffic(const QString& start) const
+    {
+        for (int i = 0; i < 200 && !sim->trafficHas(start); ++i)
+            QTest::qWait(25);
+        return sim->trafficHas(start);
     }
 
     CVNDeviceHid* hidOf(const QString& serial) const
@@ -239,21 +247,57 @@ TEST_F(ManagerOverSim, StopRemovesEveryDevice)
 TEST_F(ManagerOverSim, ControllerReachedThroughTwoPathsIsOneDevice)
 {
     startWith({ QStringLiteral("vasta:0200000001A3:2.005,paths=2") });
-    // Both paths were offered during enumeration, whose events come before started.
+    // Both paths were offered during enumeration, whose events come before
+    // started: clients saw the controller arrive once and never leave.
+    EXPECT_EQ(inserted->count(), 1);
+    EXPECT_EQ(removed->count(), 0);
     EXPECT_EQ(manager->devices().size(), 1);
     CVNDeviceParent* device = manager->device(Vasta);
     ASSERT_NE(device, nullptr);
     ASSERT_NE(hidOf(Vasta), nullptr);
     EXPECT_EQ(ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("gain")).value.toString(), QStringLiteral("3"));
-    const int removedAtStart = removed->count();
+    // Probed through one path only.
+    EXPECT_EQ(sim->trafficLines().filter(QStringLiteral(" dserial ")).size(), 1);
 
     // Unplugging takes both paths away; the device held goes, and only once.
     ASSERT_TRUE(sim->control({ QStringLiteral("unplug"), Vasta }));
-    ASSERT_TRUE(waitFor(*removed, removedAtStart + 1));
+    ASSERT_TRUE(waitFor(*removed, 1));
     EXPECT_EQ(removed->last().at(0).value<CVNDeviceParent*>(), device);
     QCoreApplication::processEvents();
-    EXPECT_EQ(removed->count(), removedAtStart + 1);
+    EXPECT_EQ(removed->count(), 1);
+    EXPECT_EQ(inserted->count(), 1);
     EXPECT_TRUE(manager->devices().isEmpty());
+}
+
+TEST_F(ManagerOverSim, ControllerThatHangsInItsProbeHoldsUpOnlyItself)
+{
+    launch({ QStringLiteral("vasta:0200000001A3:2.005,hang=dbuild"), QStringLiteral("lyn:0400000001B4:2.010") });
+    qputenv("CORVANE_SIM_SOCKET", sim->socketPath().toLocal8Bit());
+    manager = std::make_unique<CVNDeviceManager>();
+    inserted = std::make_unique<QSignalSpy>(manager.get(), &CVNDeviceManager::deviceInserted);
+    removed = std::make_unique<QSignalSpy>(manager.get(), &CVNDeviceManager::deviceRemoved);
+    QSignalSpy started(manager.get(), &CVNDeviceManager::started);
+    // Returns while the Vasta keeps its probe waiting for an answer.
+    manager->start();
+    ASSERT_TRUE(waitFor(*inserted, 1));
+    EXPECT_NE(manager->device(Lyn), nullptr);
+    EXPECT_EQ(ask(Lyn, CVNDeviceRequest::Get, QStringLiteral("gain")).value.toString(), QStringLiteral("3"));
+    ASSERT_TRUE(waitForTraffic(Vasta + QStringLiteral(" dbuild")));
+    // The enumeration is not over until the Vasta's probe is.
+    EXPECT_TRUE(started.isEmpty());
+
+    // Unplugging closes the interface in the middle of the transfer.
+    ASSERT_TRUE(sim->control({ QStringLiteral("unplug"), Vasta }));
+    ASSERT_TRUE(started.wait(WaitMs));
+    EXPECT_EQ(manager->device(Vasta), nullptr);
+    EXPECT_FALSE(sim->trafficHas(Vasta + QStringLiteral(" dserial")));
+
+    // A controller that hangs while plugged in does not hold up the stop.
+    ASSERT_TRUE(sim->control({ QStringLiteral("plug"), QStringLiteral("tarso55:2000000001C5:2.005,hang=gain") }));
+    ASSERT_TRUE(waitForTraffic(QStringLiteral("2000000001C5 gain")));
+    manager->stop();
+    ASSERT_TRUE(waitFor(*removed, 1));
+    EXPECT_EQ(inserted->count(), 1);
 }
 
 TEST_F(ManagerOverSim, HidOfAControllerWithItsBulkInterfaceIsNotProbed)

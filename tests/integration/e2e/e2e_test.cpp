@@ -15,6 +15,7 @@ namespace
 {
 
 constexpr int kMalformedExit = 254; // -2 as a process exit status
+constexpr int kNotExecutedExit = 1; // an option unknown or left over
 constexpr int kErrorExit = 4; // the option result Error
 
 QString notExecuted(const QString& names)
@@ -75,14 +76,47 @@ TEST_F(EndToEnd, CommandLineModes)
     EXPECT_EQ(tool({ "--help" }).output, help.output);
 
     // "-e" with anything after it is the tool, which has no option e.
-    expectRuns({ { { "-e", "extra" }, notExecuted("e"), 0 },
+    expectRuns({ { { "-e", "extra" }, notExecuted("e"), kNotExecutedExit },
         { { "-install" }, " Malformed dash option.\n", kMalformedExit } });
 
     // A good option runs; the unknown one after it is reported, not run.
     const ToolRun leftover = tool({ "--device-list", "--no-such-option" });
     EXPECT_TRUE(leftover.output.contains(RunningService::kVasta)) << qPrintable(leftover.output);
     EXPECT_TRUE(leftover.output.endsWith(notExecuted("no-such-option"))) << qPrintable(leftover.output);
-    EXPECT_EQ(leftover.exitCode, 0);
+    EXPECT_EQ(leftover.exitCode, kNotExecutedExit);
+    // The help lists the exit codes.
+    EXPECT_TRUE(help.output.endsWith("  255  the service could not be installed or uninstalled\n")) << qPrintable(help.output);
+}
+
+// What the tool's exit code says, whatever the option.
+TEST_F(EndToEnd, ExitCodeTellsWhatBecameOfTheOptions)
+{
+    const QString th = service.sim().registerValue(RunningService::kVasta, "th");
+    expectRuns({
+        { { "--th" }, "th: " + th + '\n', 0 },
+        { { "--th", "abc" }, "th: Invalid argument\n" + notExecuted("th"), kErrorExit },
+        { { "--th", "300" }, "th: error: out of range\n" + notExecuted("th"), kErrorExit },
+        { { "--gainmax", "3" }, "gainmax: Property is not writable\n" + notExecuted("gainmax"), kErrorExit },
+        { { "--nosuch" }, notExecuted("nosuch"), kNotExecutedExit },
+        { { "--th", "abc", "--nosuch" }, "th: Invalid argument\n" + notExecuted("th, nosuch"), kErrorExit },
+        { { "--discover-network", "maybe" }, "Invalid arguments\n", kErrorExit },
+        { { "--device", "9" }, "Device 9 not found\n", kErrorExit },
+    });
+    EXPECT_EQ(service.sim().registerValue(RunningService::kVasta, "th"), th);
+}
+
+// A client that looks for services on the network still finds the local
+// one, and the stored choice does not break later commands.
+TEST_F(EndToEnd, DiscoverNetworkStillFindsTheLocalService)
+{
+    expectRuns({ { { "--discover-network", "true" }, "True, looking for network clients.\n", 0 } });
+    const ToolRun list = tool({ "--device-list" });
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_TRUE(list.output.contains(RunningService::kVasta)) << qPrintable(list.output);
+    const ToolRun th = tool({ "--th" });
+    EXPECT_EQ(th.exitCode, 0);
+    EXPECT_TRUE(th.output.startsWith("th: ")) << qPrintable(th.output);
+    expectRuns({ { { "--discover-network", "false" }, "False, looking for localhost clients only.\n", 0 } });
 }
 
 TEST_F(EndToEnd, DeviceListSelectionAndHelp)
@@ -129,7 +163,7 @@ TEST_F(EndToEnd, DeviceCommandsReadAndWriteTheController)
     expectRuns({ { { "--device", vasta, "--th" }, selected + "th: " + before + '\n', 0 },
         { { "--device", vasta, "--th", "45" }, selected + "th: 45\n", 0 },
         { { "--device", vasta, "--th" }, selected + "th: 45\n", 0 },
-        { { "--device", vasta, "--nosuchword", "1" }, selected + notExecuted("nosuchword"), 0 } });
+        { { "--device", vasta, "--nosuchword", "1" }, selected + notExecuted("nosuchword"), kNotExecutedExit } });
     EXPECT_EQ(service.sim().registerValue(vasta, "th"), "45");
     EXPECT_NE(service.sim().registerValue(RunningService::kTwinPoint, "th"), "45");
 

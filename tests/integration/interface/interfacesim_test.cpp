@@ -140,6 +140,9 @@ TEST_F(InterfaceOverSim, VastaHoldsItsDescription)
     expectDescriptionBuilt("2-2_005-hid", {"th", "gain", "thn", "thni", "dversion", "dserial", "cenable", "flogs"});
     EXPECT_EQ(run("dserial"), Vasta);
     EXPECT_EQ(run("dversion"), "2.005");
+    // The build hash as the controller sends it.
+    EXPECT_EQ(run("dbuild"), sim->registerValue(Vasta, "dbuild"));
+    EXPECT_EQ(run("dbuild").size(), 40);
 }
 
 TEST_F(InterfaceOverSim, ReadsAreCachedUnlessMutable)
@@ -196,6 +199,12 @@ TEST_F(InterfaceOverSim, DeviceErrorsAreReportedAndChangeNothing)
 
     EXPECT_EQ(run("gain", {"x"}), "Invalid argument");
     EXPECT_EQ(traffic("gain").filter(" gain x").size(), 0);
+
+    // A fraction from the controller for an integer is no value.
+    ASSERT_TRUE(sim->control({"set", Vasta, "th", "12.7"}));
+    static_cast<DeviceProperty*>(property("th"))->setRequestState(DeviceProperty::Idle);
+    EXPECT_EQ(run("th"), "Unknown result");
+    EXPECT_EQ(static_cast<DevicePropertyInt*>(property("th"))->cachedValue(), 40);
 }
 
 TEST_F(InterfaceOverSim, FailedChannelInvalidatesTheDevice)
@@ -206,8 +215,9 @@ TEST_F(InterfaceOverSim, FailedChannelInvalidatesTheDevice)
     (void)property("tcicount")->value();
     ASSERT_EQ(invalidated.count(), 1);
     EXPECT_EQ(invalidated.first().first().value<CVNDevice*>(), iface->device());
-    // Nothing more is sent on a channel that is gone.
-    EXPECT_EQ(run("th"), "0");
+    // Nothing more is sent on a channel that is gone, and a value it never
+    // reported is not made up.
+    EXPECT_EQ(run("th"), "error: device not open");
     EXPECT_EQ(invalidated.count(), 1);
 }
 

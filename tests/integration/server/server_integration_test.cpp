@@ -107,6 +107,22 @@ TEST_F(ServiceOnSim, WorkedExampleAndFunctionsNeedingTheDeviceMember)
     answer = client->action(act("gain", {{"value", 99}}));
     EXPECT_EQ(QString::number(answer.value("value").toInt()), sim->registerValue(kVasta, "gain"));
 
+    // Writes that do not take effect say why, beside the value held.
+    struct Refused {
+        const char* key;
+        QJsonValue value;
+        const char* error;
+        int held;
+    };
+    for (const Refused& r : {Refused{"gainmax", 3, "Property is not writable", 7},
+                             Refused{"gain", QJsonArray{1}, "Invalid argument", 7},
+                             Refused{"th", 300, "error: out of range", 40}}) {
+        answer = client->action(act(r.key, {{"id", 9}, {"value", r.value}}));
+        EXPECT_EQ(answer.value("error").toString(), r.error) << r.key;
+        EXPECT_EQ(answer.value("value").toInt(), r.held) << r.key;
+        EXPECT_EQ(answer.value("id").toInt(), 9) << r.key;
+    }
+
     // Functions need the "device" member, even an empty one.
     answer = client->action(act("sversion"));
     EXPECT_EQ(answer.value("error").toString(), "action not found");

@@ -16,6 +16,7 @@ namespace
 const QString kProgram = CORVANE_BIN_DIR "/CorvaneService";
 constexpr int kToolTimeoutMs = 30000;
 constexpr int kFailedExit = 255; // -1
+constexpr int kErrorExit = 4; // the option result Error
 
 QString message(const QString& tail) { return "The service CorvaneService" + tail; }
 
@@ -89,39 +90,39 @@ TEST_F(ServiceCommandsTest, UninstallOutcomes)
     EXPECT_FALSE(QFile::exists(systemctl.unitFile()));
 }
 
-TEST_F(ServiceCommandsTest, StartOutcomesLeaveTheExitCodeAlone)
+TEST_F(ServiceCommandsTest, StartOutcomesAndTheirExitCodes)
 {
-    expectRun({ "-s" }, message(" is not installed and could not be started.\n"), 0);
+    expectRun({ "-s" }, message(" is not installed and could not be started.\n"), kErrorExit);
     systemctl.placeUnit();
     systemctl.fail("start", 1, "Job for CorvaneService.service failed.");
-    expectRun({ "-s" }, message(" has an error and could not be started. Please check your permissions.\n"), 0);
+    expectRun({ "-s" }, message(" has an error and could not be started. Please check your permissions.\n"), kErrorExit);
     succeed("start");
 
     expectRun({ "--start" }, message(" has been started.\n"), 0);
     EXPECT_TRUE(systemctl.actions().contains("start CorvaneService.service"));
-    expectRun({ "--start" }, message(" is already started.\n"), 0);
+    expectRun({ "--start" }, message(" is already started.\n"), kErrorExit);
 
     systemctl.setActive("inactive");
     systemctl.set("system", "offline");
-    expectRun({ "-s" }, message(" could not be started.\n"), 0);
+    expectRun({ "-s" }, message(" could not be started.\n"), kErrorExit);
 }
 
-TEST_F(ServiceCommandsTest, TerminateOutcomesLeaveTheExitCodeAlone)
+TEST_F(ServiceCommandsTest, TerminateOutcomesAndTheirExitCodes)
 {
-    expectRun({ "-t" }, message(" is not installed and could not be stopped\n"), 0);
+    expectRun({ "-t" }, message(" is not installed and could not be stopped\n"), kErrorExit);
     systemctl.placeUnit();
-    expectRun({ "-t" }, message(" is already stopped.\n"), 0);
+    expectRun({ "-t" }, message(" is already stopped.\n"), kErrorExit);
 
     systemctl.setActive("active");
     systemctl.fail("stop", 1, "Failed to stop CorvaneService.service: Access denied");
-    expectRun({ "--terminate" }, message(" has an error and could not be stopped. Please check your permissions.\n"), 0);
+    expectRun({ "--terminate" }, message(" has an error and could not be stopped. Please check your permissions.\n"), kErrorExit);
     succeed("stop");
 
     expectRun({ "--terminate" }, message(" has been stopped.\n"), 0);
 
     systemctl.setActive("active");
     systemctl.set("system", "offline");
-    expectRun({ "-t" }, message(" could not be stopped.\n"), 0);
+    expectRun({ "-t" }, message(" could not be stopped.\n"), kErrorExit);
 }
 
 // A malformed option's text and exit code are checked end to end.
@@ -129,6 +130,29 @@ TEST_F(ServiceCommandsTest, LeftoverOptionsAfterAFailedCommand)
 {
     // A failed command ends the run; what follows was not executed.
     expectRun({ "-s", "--version", "-x" },
-        message(" is not installed and could not be started.\n") + "Unknown or not executed option(s): version, x\n", 0);
+        message(" is not installed and could not be started.\n") + "Unknown or not executed option(s): version, x\n",
+        kErrorExit);
     EXPECT_TRUE(systemctl.actions().isEmpty());
+}
+
+// After the package is installed, every service command works on its unit.
+TEST_F(ServiceCommandsTest, PackagedUnitIsTheService)
+{
+    systemctl.placePackagedUnit();
+    expectRun({ "-s" }, message(" is not installed and could not be started.\n"), kErrorExit); // shipped, not enabled
+    // An account of the caller's choice needs a unit of its own.
+    expectRun({ "-i", "x", "y", "root" }, message(" could not be installed.\n"), kFailedExit);
+    EXPECT_FALSE(systemctl.enabled());
+    expectRun({ "--install" }, message(" has been installed.\n"), 0);
+    EXPECT_TRUE(unitFile().isEmpty()) << "a second unit would shadow the package's";
+    EXPECT_TRUE(systemctl.enabled());
+    expectRun({ "-i" }, message(" is already installed.\n"), 0);
+    expectRun({ "--start" }, message(" has been started.\n"), 0);
+    expectRun({ "--terminate" }, message(" has been stopped.\n"), 0);
+    systemctl.clearCalls();
+    expectRun({ "--uninstall" }, message(" has been uninstalled.\n"), 0);
+    EXPECT_EQ(systemctl.actions(), QStringList { "disable CorvaneService.service" });
+    EXPECT_FALSE(systemctl.enabled());
+    EXPECT_TRUE(QFile::exists(systemctl.packagedUnitFile()));
+    expectRun({ "-u" }, message(" is not installed.\n"), 0);
 }

@@ -110,3 +110,17 @@ TEST_F(ManagerFixture, HidOfAControllerWithKnownBulkIsIgnored)
     EXPECT_EQ(removed.count(), 0);
     EXPECT_TRUE(controller->commands.isEmpty()); // never probed
 }
+
+TEST_F(ManagerFixture, ControllerPluggedWhileThePresentOnesAreListedIsNotMissed)
+{
+    platform->add(FakePlatform::hidInfo(Serial), FakeController::standard());
+    auto late = FakeController::standard();
+    late->registers["dserial"] = Lyn.toLatin1();
+    platform->plugWhileListing(FakePlatform::hidInfo(Lyn, 4), late);
+    start();
+    for (int i = 0; i < 50 && inserted.count() < 2; ++i)
+        inserted.wait(100);
+    EXPECT_EQ(inserted.count(), 2);
+    EXPECT_NE(manager.device(Lyn), nullptr);
+    EXPECT_NE(manager.device(Serial), nullptr);
+}

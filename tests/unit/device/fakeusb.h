@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 // The device side of the command protocol, kept independent of the
 // service's encoders on purpose.
@@ -118,9 +119,19 @@ public:
     QString name() const override { return QStringLiteral("fake"); }
     QVector<CVNUsbInterfaceInfo> enumerate() override
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
         QVector<CVNUsbInterfaceInfo> list;
         std::transform(m_entries.cbegin(), m_entries.cend(), std::back_inserter(list), [](auto& e) { return e.first; });
+        // A controller plugged just after the list was taken: only its notice tells.
+        const QList<Entry> late = std::exchange(m_pluggedWhileListing, {});
+        const ArrivalCallback arrival = m_arrival;
+        for (const Entry& entry : late)
+            m_entries.append(entry);
+        lock.unlock();
+        for (const Entry& entry : late) {
+            if (arrival)
+                std::thread([arrival, info = entry.first] { arrival(info); }).join();
+        }
         return list;
     }
     std::unique_ptr<CVNUsbHandle> open(const QString& path) override
@@ -135,7 +146,7 @@ public:
     bool startMonitoring(ArrivalCallback arrival, RemovalCallback removal) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        (void)arrival; // arrivals are proven against corvane-sim
+        m_arrival = std::move(arrival); // notices of arrival: see plugWhileListing
         m_removal = std::move(removal);
         return true;
     }
@@ -145,6 +156,13 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_entries.append({ info, std::move(controller) });
+    }
+    // Appears while the watcher lists the present interfaces, too late for
+    // the list: announced by a notice from another thread.
+    void plugWhileListing(const CVNUsbInterfaceInfo& info, std::shared_ptr<FakeController> controller)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_pluggedWhileListing.append({ info, std::move(controller) });
     }
     // The removal notice comes from another thread, as a platform would send it.
     void unplug(const QString& path)
@@ -160,6 +178,8 @@ private:
     using Entry = QPair<CVNUsbInterfaceInfo, std::shared_ptr<FakeController>>;
     mutable std::mutex m_mutex;
     QVector<Entry> m_entries;
+    QList<Entry> m_pluggedWhileListing;
+    ArrivalCallback m_arrival;
     RemovalCallback m_removal;
 };
 

@@ -100,3 +100,33 @@ TEST_F(HidFixture, RouteRowsAreTestedInOrder)
     EXPECT_EQ(table.execute(*hid, request).value(9).value.toString(), QStringLiteral("settings"));
     EXPECT_EQ(controller->transfers, 0);
 }
+
+// A transfer that fails is an error reply for every kind of exchange, never
+// an empty value taken for the controller's answer; an empty answer that
+// did arrive stays a value.
+TEST_F(HidFixture, FailedTransfersAreErrorRepliesNotValues)
+{
+    using R = CVNDeviceRequest;
+    controller->registers["quiet"] = "";
+    controller->registers["th"] = "40";
+    const R quiet = executeHidRequest(*hid, R(R::Get, QStringLiteral("quiet"), 4)).value(4);
+    EXPECT_EQ(quiet.type, R::Get) << quiet.text.toStdString();
+    EXPECT_EQ(quiet.value.toString(), QString());
+
+    // One failed transfer is retried; a series of them fails the exchange.
+    controller->failNext = 1;
+    EXPECT_EQ(executeHidRequest(*hid, R(R::Get, QStringLiteral("th"), 5)).value(5).type, R::Get);
+    controller->failNext = CVNDeviceHid::TransferAttempts;
+    const QList<QPair<const char*, quint8>> requests = { { "th", R::Get }, { "th", R::Set }, { "gain", R::Get },
+        { "tinv", R::Set }, { "thbound", R::Get }, { "recal", R::Call } };
+    for (const auto& r : requests) {
+        SCOPED_TRACE(r.first);
+        R request(r.second, QLatin1String(r.first), 6);
+        if (r.second == R::Set)
+            request.value = QLatin1String(r.first) == QLatin1String("tinv") ? QVariant(true) : QVariant(3);
+        const R reply = executeHidRequest(*hid, request).value(6);
+        EXPECT_EQ(reply.type, R::Error);
+        EXPECT_EQ(reply.text, CVNHidExchanges::TransferFailed);
+    }
+    EXPECT_FALSE(parent->isOpen());
+}

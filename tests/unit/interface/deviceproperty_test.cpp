@@ -8,6 +8,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <functional>
+
 namespace {
 
 using DevicePropertyTest = InterfaceTest;
@@ -138,6 +140,90 @@ TEST_F(DevicePropertyTest, FunctionFileDownload)
     EXPECT_EQ(download->execute(context), "File write successful to /tmp/b.bin");
     EXPECT_EQ(iface.log.size(), exchanges);
     EXPECT_TRUE(context.fileTable.isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+// A write that the controller refuses, that cannot be sent, or that is
+// invalid leaves the cache as the controller last reported it and answers
+// why, for text commands and JSON writes alike.
+TEST_F(DevicePropertyTest, WritesThatDoNotTakeEffectChangeNothingAndSaySo)
+{
+    auto* th = make<DevicePropertyInt>("th");
+    auto* gainmax = make<DevicePropertyInt>("gainmax", AccessMode::Read);
+    auto* name = make<DevicePropertyString>("dname");
+    iface.registers["th"] = "40";
+    iface.registers["dname"] = "front";
+    ASSERT_EQ(run("th"), "40");
+    ASSERT_EQ(run("dname"), "front");
+
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        CVNProperty* property;
+        QStringList words;
+        QJsonValue json;
+        QString answer;
+        bool sent;  // whether a set went to the device
+    };
+    const QList<Case> cases = {
+        {"refused by the controller", [&] { iface.refusals["th"] = "error: out of range"; }, th, {"999"},
+         QJsonValue(999), "error: out of range", true},
+        {"transfer failed", [&] { iface.refusals["th"] = "error: transfer failed"; }, th, {"41"}, QJsonValue(41),
+         "error: transfer failed", true},
+        {"device closed", [&] { device.open = false; }, th, {"50"}, QJsonValue(50), "error: device not open", false},
+        {"not a number", [] {}, th, {"x"}, QJsonValue("x"), "Invalid argument", false},
+        {"wrong JSON type", [] {}, th, {"[1]"}, QJsonValue(QJsonArray{1}), "Invalid argument", false},
+        {"read only", [] {}, gainmax, {"3"}, QJsonValue(3), "Property is not writable", false},
+        {"empty text", [] {}, name, {""}, QJsonValue(""), "Invalid argument", false},
+    };
+    for (const Case& c : cases) {
+        for (const bool json : {false, true}) {
+            c.arrange();
+            const int sets = iface.countOf(CVNDeviceRequest::Set, c.property->name());
+            QString answer;
+            bool failed = false;
+            if (json) {
+                answer = c.property->writeValue(c.json);
+                failed = !answer.isEmpty();
+            } else {
+                CVNEntityContext context;
+                context.arguments = c.words;
+                answer = c.property->execute(context);
+                failed = context.failed;
+            }
+            EXPECT_EQ(answer, c.answer) << c.what << (json ? " (JSON)" : "");
+            EXPECT_TRUE(failed) << c.what;
+            EXPECT_EQ(iface.countOf(CVNDeviceRequest::Set, c.property->name()) - sets, c.sent ? 1 : 0) << c.what;
+            EXPECT_EQ(th->cachedValue(), 40) << c.what;
+            EXPECT_EQ(name->cachedValue(), "front") << c.what;
+            iface.refusals.clear();
+            device.open = true;
+        }
+    }
+    // Nothing was left marked as if a write were pending.
+    EXPECT_EQ(run("th"), "40");
+    EXPECT_EQ(run("dname"), "front");
+}
+
+TEST_F(DevicePropertyTest, ClosedDeviceAnswersWhatItReportedOrThatItIsNotOpen)
+{
+    auto* th = make<DevicePropertyInt>("th");
+    make<DevicePropertyInt>("thn");
+    auto* dreset = addFunction("dreset", "[dfu]");
+    iface.registers["th"] = "40";
+    ASSERT_EQ(run("th"), "40");
+    device.open = false;
+    const int exchanges = iface.log.size();
+    EXPECT_EQ(run("th"), "40");  // reported before the device went
+    EXPECT_EQ(th->requestState(), DeviceProperty::ReplyReceived);
+    EXPECT_EQ(run("thn"), "error: device not open");  // never reported
+    EXPECT_EQ(run("dreset"), "error: device not open");
+    dreset->call(QJsonArray{});
+    EXPECT_EQ(dreset->result(), QJsonValue());
+    EXPECT_EQ(iface.log.size(), exchanges);
 }
 
 }  // namespace

@@ -29,12 +29,14 @@ public:
     explicit FakeDevice(CVNDeviceKind kind = CVNDeviceKind::Hid, quint16 productType = 2,
                         const QString& firmware = QStringLiteral("2.005"))
         : m_kind(kind), m_productType(productType), m_firmware(firmware) {}
-    bool isOpen() const override { return true; }
+    bool isOpen() const override { return open; }
     CVNDeviceKind kind() const override { return m_kind; }
     QString serialNumber() const override { return QStringLiteral("0200000001A3"); }
     QString firmwareVersion() const override { return m_firmware; }
     quint16 productType() const override { return m_productType; }
-    void close() override {}
+    void close() override { open = false; }
+
+    bool open = true;
 
 private:
     CVNDeviceKind m_kind;

@@ -29,9 +29,14 @@ TEST_F(ValueProperties, NumberClampsRoundsAndRejects)
     EXPECT_EQ(iface.registers["gain"], "3");  // the bad writes reached nothing
     EXPECT_EQ(gain->argumentHint(), "0..7");
     EXPECT_EQ(gain->describe().value("domain").toString(), "[0..7]");
-    // A reply beyond the domain is clamped; one that is not a number is 0.
+    // A reply beyond the domain is clamped; one that is no whole number is
+    // an error, and the cache keeps what the device reported before.
     EXPECT_EQ(reread(gain, "12"), "7");
-    EXPECT_EQ(reread(gain, "abc"), "0");
+    for (const char* answer : {"abc", "2.6", "", "nan"}) {
+        EXPECT_EQ(reread(gain, answer), "Unknown result") << answer;
+        EXPECT_EQ(gain->cachedValue(), 7) << answer;
+    }
+    EXPECT_EQ(reread(gain, " 4.0"), "4");
 
     auto* reversed = make<DevicePropertyInt>(QStringLiteral("th"));
     EXPECT_EQ(run("th", {"20"}), "20");

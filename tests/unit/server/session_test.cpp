@@ -187,14 +187,21 @@ TEST_F(SessionTest, SocketErrorEndsTheSessionOnce)
     EXPECT_TRUE(watch.isNull());
 }
 
-TEST_F(SessionTest, ResumeListensOnTheNetwork)
+// A pause and a continue never open a local-only service to the network.
+TEST_F(SessionTest, ResumeListensAsStored)
 {
     server->communicationManager()->setDiscoveryPort(0);
     server->start();
     EXPECT_EQ(server->listenType(), int(QHostAddress::LocalHost));
     server->pause();
     server->resume();
+    EXPECT_EQ(server->listenType(), int(QHostAddress::LocalHost));
+
+    server->setListenType(QHostAddress::Any); // stored too
+    server->pause();
+    server->resume();
     EXPECT_EQ(server->listenType(), int(QHostAddress::Any));
+    server->setListenType(QHostAddress::LocalHost);
     server->stop();
 }
 

@@ -3,6 +3,9 @@
 #include "service/serviceunit.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 TEST(ServiceUnit, AccountsBecomeUserNamesOrAreRefused)
@@ -42,5 +45,49 @@ TEST(ServiceUnit, ShippedUnitIsTheOneInstallWritesForTheInstalledProgram)
     ASSERT_TRUE(execStart.has_value());
     const QString description
         = "Corvane Service application, the centralized application to communicate with Corvane devices";
-    EXPECT_EQ(QString::fromUtf8(shipped.readAll()), CVNServiceUnit::text(description, *execStart, QString()));
+    EXPECT_EQ(QString::fromUtf8(shipped.readAll()), CVNServiceUnit::text(description, *execStart, "corvane"));
+}
+
+// Every unit runs the service confined, whoever it runs as.
+TEST(ServiceUnit, UnitsAreSandboxed)
+{
+    const QStringList always = { "\nSupplementaryGroups=plugdev\n", "\nNoNewPrivileges=yes\n",
+        "\nProtectSystem=strict\n", "\nPrivateTmp=yes\n", "\nStateDirectory=CorvaneService\n",
+        "\nEnvironment=XDG_CONFIG_HOME=%S/CorvaneService\n",
+        "\nRestrictAddressFamilies=AF_UNIX AF_INET AF_INET6 AF_NETLINK\n", "\nDeviceAllow=char-hidraw rw\n",
+        "\nDeviceAllow=char-usb_device rw\n" };
+    struct Case {
+        QString user;
+        bool underHome;
+        QString identity;
+        QString home;
+    };
+    for (const Case& c : { Case { "corvane", false, "\nUser=corvane\n", "\nProtectHome=yes\n" },
+             Case { "", false, "\nDynamicUser=yes\n", "\nProtectHome=yes\n" },
+             Case { "bob", true, "\nUser=bob\n", "\nProtectHome=read-only\n" } }) {
+        const QString text = CVNServiceUnit::text("d", "/x -e", c.user, c.underHome);
+        for (const QString& line : always + QStringList { c.identity, c.home })
+            EXPECT_TRUE(text.contains(line)) << qPrintable(line) << " in\n" << qPrintable(text);
+        EXPECT_EQ(text.count("User="), 1) << qPrintable(text);
+    }
+    EXPECT_TRUE(CVNServiceUnit::isUnderHome("/home/ann/build/bin/CorvaneService"));
+    EXPECT_TRUE(CVNServiceUnit::isUnderHome("/root/CorvaneService"));
+    EXPECT_FALSE(CVNServiceUnit::isUnderHome("/usr/bin/CorvaneService"));
+    EXPECT_FALSE(CVNServiceUnit::isUnderHome("/homely/CorvaneService"));
+}
+
+// The exposure systemd sees in the shipped unit (README shows the figure).
+TEST(ServiceUnit, ShippedUnitExposureIsLow)
+{
+    const QString analyze = QStandardPaths::findExecutable("systemd-analyze");
+    if (analyze.isEmpty())
+        GTEST_SKIP() << "systemd-analyze is not installed (scripts/deps installs it)";
+    QProcess process;
+    process.start(analyze, { "security", "--offline=true", "--no-pager", CORVANE_SOURCE_DIR "/packaging/CorvaneService.service" });
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString output = QString::fromUtf8(process.readAllStandardOutput());
+    const QRegularExpressionMatch level
+        = QRegularExpression("Overall exposure level for CorvaneService\\.service: ([0-9.]+)").match(output);
+    ASSERT_TRUE(level.hasMatch()) << qPrintable(output) << qPrintable(process.readAllStandardError());
+    EXPECT_LE(level.captured(1).toDouble(), 2.0) << qPrintable(output);
 }

@@ -6,10 +6,14 @@
 //                 start writes "active", stop writes "inactive" unless
 //                 the file "stop.keep" exists
 //   system        the answer of is-system-running (default "running")
+//   enabled       present while the unit is enabled (enable writes it,
+//                 disable removes it), which is-enabled answers
 //   VERB.rc       makes VERB fail with that exit code, printing VERB.err
 //                 to standard error
 //   calls         one line per call, options (--...) left out
-// The unit directory is a temporary folder too (CORVANE_SYSTEMD_UNIT_DIR).
+// The unit directory is a temporary folder too (CORVANE_SYSTEMD_UNIT_DIR),
+// and so is the folder of the unit a package installs
+// (CORVANE_SYSTEMD_PACKAGE_UNIT_DIR), empty unless placePackagedUnit().
 
 #include <QByteArray>
 #include <QDir>
@@ -28,16 +32,19 @@ public:
         root.mkpath(QStringLiteral("bin"));
         root.mkpath(QStringLiteral("state"));
         root.mkpath(QStringLiteral("units"));
+        root.mkpath(QStringLiteral("packaged"));
         writeScript(root.filePath(QStringLiteral("bin/systemctl")));
         m_savedPath = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(binDir()) + ':' + m_savedPath);
         qputenv("CORVANE_SYSTEMD_UNIT_DIR", QFile::encodeName(unitDir()));
+        qputenv("CORVANE_SYSTEMD_PACKAGE_UNIT_DIR", QFile::encodeName(packagedUnitDir()));
         qputenv("CORVANE_TEST_SYSTEMCTL_STATE", QFile::encodeName(stateDir()));
     }
     ~StandInSystemctl()
     {
         qputenv("PATH", m_savedPath);
         qunsetenv("CORVANE_SYSTEMD_UNIT_DIR");
+        qunsetenv("CORVANE_SYSTEMD_PACKAGE_UNIT_DIR");
         qunsetenv("CORVANE_TEST_SYSTEMCTL_STATE");
     }
     StandInSystemctl(const StandInSystemctl&) = delete;
@@ -47,6 +54,8 @@ public:
     QString stateDir() const { return m_dir.filePath(QStringLiteral("state")); }
     QString unitDir() const { return m_dir.filePath(QStringLiteral("units")); }
     QString unitFile() const { return unitDir() + QStringLiteral("/CorvaneService.service"); }
+    QString packagedUnitDir() const { return m_dir.filePath(QStringLiteral("packaged")); }
+    QString packagedUnitFile() const { return packagedUnitDir() + QStringLiteral("/CorvaneService.service"); }
 
     void set(const QString& file, const QByteArray& contents) const
     {
@@ -66,6 +75,12 @@ public:
         if (f.open(QIODevice::WriteOnly))
             f.write("[Service]\nExecStart=/usr/bin/CorvaneService -e\n");
     }
+    // The unit as the Debian package installs it, not enabled.
+    void placePackagedUnit() const
+    {
+        QFile::copy(QStringLiteral(CORVANE_SOURCE_DIR "/packaging/CorvaneService.service"), packagedUnitFile());
+    }
+    bool enabled() const { return QFile::exists(stateDir() + QStringLiteral("/enabled")); }
     QStringList calls() const
     {
         QFile f(stateDir() + QStringLiteral("/calls"));
@@ -100,6 +115,10 @@ case "$verb" in
   is-active)
     s=inactive; [ -f "$state/active" ] && s=$(cat "$state/active")
     echo "$s"; [ "$s" = active ] || exit 3 ;;
+  is-enabled)
+    if [ -f "$state/enabled" ]; then echo enabled; else echo disabled; exit 1; fi ;;
+  enable) echo enabled > "$state/enabled" ;;
+  disable) rm -f "$state/enabled" ;;
   start) echo active > "$state/active" ;;
   stop) [ -f "$state/stop.keep" ] || echo inactive > "$state/active" ;;
 esac

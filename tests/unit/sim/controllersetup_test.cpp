@@ -1,6 +1,8 @@
 // The accepted forms are proven by the process test; here every malformed
 // setup and command line is refused with a message.
 #include "controllersetup.h"
+#include "handlesession.h"
+#include "simlimits.h"
 #include "simcommandline.h"
 #include "virtualcontroller.h"
 
@@ -40,6 +42,9 @@ TEST(ControllerSetup, MalformedSetupsAndCommandLinesAreRejectedWithAMessage)
         "vasta:0200000001A3:2.005,paths=3",
         "vasta:0200000001A3:2.005,paths=0",
         "vasta:0200000001A3:2.005,paths=two",
+        "vasta:0200000001A3:2.005,hang=",  // hang needs a command word
+        "vasta:0200000001A3:2.005,hang=Dbuild",
+        "vasta:0200000001A3:2.005,hang=toolongword",
         "",
     };
     QString error;
@@ -121,4 +126,29 @@ TEST(ControllerSetup, BulkAndPathsShapeTheInterfacesAndAreNoPresets)
     error.clear();
     EXPECT_FALSE(CVNVirtualController::create(setup, &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(ControllerSetup, HangedControllerAnswersNothingFromItsHangWordOn)
+{
+    ControllerSetup setup;
+    QString error;
+    ASSERT_TRUE(parseControllerSetup(QStringLiteral("vasta:0200000001A3:2.005,hang=dbuild,gain=2"), &setup, &error));
+    EXPECT_EQ(setup.hangWord, QStringLiteral("dbuild"));
+    ASSERT_EQ(setup.presets.size(), 1);  // hang is no register
+    const auto controller = CVNVirtualController::create(setup, &error);
+    ASSERT_TRUE(controller);
+    const auto command = [&](const char* word) {
+        QByteArray report(CommandReportSize, '\0');
+        report[0] = char(CommandReportId);
+        report.replace(1, int(qstrlen(word)), word);
+        return performHandleRequest(controller.get(), QStringLiteral("hid"),
+                                    QStringLiteral("setfeature ") + QString::fromLatin1(report.toHex()));
+    };
+    const HandleAnswer gain = command("gain");
+    EXPECT_EQ(gain.line, QStringLiteral("ok"));
+    EXPECT_FALSE(gain.silent);
+    EXPECT_TRUE(command("dbuild").silent);
+    // Everything after it, other words and reads included.
+    EXPECT_TRUE(command("gain").silent);
+    EXPECT_TRUE(performHandleRequest(controller.get(), QStringLiteral("hid"), QStringLiteral("getfeature 21 73")).silent);
 }

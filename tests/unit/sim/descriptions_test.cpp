@@ -59,7 +59,12 @@ void checkValueInDomain(const QJsonObject& e, const QString& value)
         ok = values(e).contains(value);
     else if (type.startsWith("(int"))
         ok = value.split(' ', Qt::SkipEmptyParts).size() == type.count("int");
-    else if (!domain.isEmpty()) {
+    else if (type == "int" || type == "int32") {
+        // The service takes an integer entity's answer only when it is a whole number.
+        const int n = value.toInt(&ok);
+        if (ok && !domain.isEmpty())
+            ok = n >= domain.value("begin").toDouble() && n <= domain.value("end").toDouble();
+    } else if (!domain.isEmpty()) {
         const double n = value.toDouble(&ok);
         ok = ok && n >= domain.value("begin").toDouble() && n <= domain.value("end").toDouble();
     }

@@ -1,13 +1,14 @@
 #pragma once
 
+#include "device/platform/handlegate.h"
 #include "device/platform/usbplatform.h"
 
 #include <memory>
-#include <mutex>
 
 struct hid_device_;
 
-// A hidraw node opened through hidapi.
+// A hidraw node opened through hidapi. close() does not wait for a report
+// transfer in flight: that one fails, and the node is closed when it ends.
 class CVNHidapiHandle : public CVNUsbHandle
 {
 public:
@@ -25,11 +26,9 @@ public:
     void close() override;
 
 private:
-    explicit CVNHidapiHandle(hid_device_* device)
-        : m_device(device)
-    {
-    }
+    explicit CVNHidapiHandle(hid_device_* device);
+    [[nodiscard]] bool readReport(QByteArray& report, bool feature);
 
     hid_device_* m_device;
-    std::mutex m_mutex;
+    CVNHandleGate m_gate;
 };

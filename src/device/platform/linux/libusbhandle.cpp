@@ -55,6 +55,17 @@ std::unique_ptr<CVNLibusbHandle> CVNLibusbHandle::open(
     return std::unique_ptr<CVNLibusbHandle>(new CVNLibusbHandle(handle, interfaceNumber));
 }
 
+CVNLibusbHandle::CVNLibusbHandle(libusb_device_handle* handle, int interfaceNumber)
+    : m_handle(handle)
+    , m_interface(interfaceNumber)
+    , m_gate([this] {
+        libusb_release_interface(m_handle, m_interface);
+        libusb_close(m_handle);
+        m_handle = nullptr;
+    })
+{
+}
+
 CVNLibusbHandle::~CVNLibusbHandle()
 {
     close();
@@ -62,28 +73,28 @@ CVNLibusbHandle::~CVNLibusbHandle()
 
 qint64 CVNLibusbHandle::bulkWrite(quint8 endpoint, const QByteArray& data, int timeoutMs)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_handle)
-        return -1;
     int transferred = 0;
     QByteArray copy = data;
-    const int rc
-        = libusb_bulk_transfer(m_handle, endpoint & 0x7F, reinterpret_cast<unsigned char*>(copy.data()),
-            copy.size(), &transferred, static_cast<unsigned int>(timeoutMs));
-    return rc == 0 ? transferred : -1;
+    const bool written = m_gate.run([&] {
+        return libusb_bulk_transfer(m_handle, endpoint & 0x7F, reinterpret_cast<unsigned char*>(copy.data()),
+                   copy.size(), &transferred, static_cast<unsigned int>(timeoutMs))
+            == 0;
+    });
+    return written ? transferred : -1;
 }
 
 bool CVNLibusbHandle::bulkRead(quint8 endpoint, int maxLength, int timeoutMs, QByteArray& data)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_handle || maxLength <= 0)
+    if (maxLength <= 0)
         return false;
     QByteArray buffer(maxLength, '\0');
     int transferred = 0;
-    const int rc
-        = libusb_bulk_transfer(m_handle, endpoint | 0x80, reinterpret_cast<unsigned char*>(buffer.data()),
-            maxLength, &transferred, static_cast<unsigned int>(timeoutMs));
-    if (rc != 0)
+    const bool read = m_gate.run([&] {
+        return libusb_bulk_transfer(m_handle, endpoint | 0x80, reinterpret_cast<unsigned char*>(buffer.data()),
+                   maxLength, &transferred, static_cast<unsigned int>(timeoutMs))
+            == 0;
+    });
+    if (!read)
         return false;
     data = buffer.left(transferred);
     return true;
@@ -92,13 +103,16 @@ bool CVNLibusbHandle::bulkRead(quint8 endpoint, int maxLength, int timeoutMs, QB
 bool CVNLibusbHandle::controlTransfer(
     quint8 requestType, quint8 request, quint16 value, quint16 index, QByteArray& data, int timeoutMs)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_handle || data.size() > 0xFFFF)
+    if (data.size() > 0xFFFF)
         return false;
-    const int rc = libusb_control_transfer(m_handle, requestType, request, value, index,
-        reinterpret_cast<unsigned char*>(data.data()), static_cast<quint16>(data.size()),
-        static_cast<unsigned int>(timeoutMs));
-    if (rc < 0)
+    int rc = -1;
+    const bool done = m_gate.run([&] {
+        rc = libusb_control_transfer(m_handle, requestType, request, value, index,
+            reinterpret_cast<unsigned char*>(data.data()), static_cast<quint16>(data.size()),
+            static_cast<unsigned int>(timeoutMs));
+        return rc >= 0;
+    });
+    if (!done)
         return false;
     if (requestType & 0x80)
         data.truncate(rc);
@@ -107,10 +121,5 @@ bool CVNLibusbHandle::controlTransfer(
 
 void CVNLibusbHandle::close()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_handle)
-        return;
-    libusb_release_interface(m_handle, m_interface);
-    libusb_close(m_handle);
-    m_handle = nullptr;
+    m_gate.close();
 }

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "device/platform/handlegate.h"
 #include "device/platform/usbplatform.h"
 
 #include <memory>
-#include <mutex>
 
 struct libusb_context;
 struct libusb_device_handle;
 
 // One claimed interface of a USB device opened through libusb (the vendor
-// bulk channel and DFU mode).
+// bulk channel and DFU mode). close() does not wait for a transfer in
+// flight: the device is released when that transfer ends.
 class CVNLibusbHandle : public CVNUsbHandle
 {
 public:
@@ -29,13 +30,9 @@ public:
     void close() override;
 
 private:
-    CVNLibusbHandle(libusb_device_handle* handle, int interfaceNumber)
-        : m_handle(handle)
-        , m_interface(interfaceNumber)
-    {
-    }
+    CVNLibusbHandle(libusb_device_handle* handle, int interfaceNumber);
 
     libusb_device_handle* m_handle;
     int m_interface;
-    std::mutex m_mutex;
+    CVNHandleGate m_gate;
 };
