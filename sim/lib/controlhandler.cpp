@@ -1,6 +1,7 @@
 #include "controlhandler.h"
 
 #include "controllersetup.h"
+#include "dfufault.h"
 #include "simlimits.h"
 #include "simserver.h"
 #include "virtualcontroller.h"
@@ -44,6 +45,7 @@ struct ControlTable {
             {QStringLiteral("vanish"), &CVNControlHandler::vanish},
             {QStringLiteral("set"), &CVNControlHandler::set},
             {QStringLiteral("get"), &CVNControlHandler::get},
+            {QStringLiteral("dfufault"), &CVNControlHandler::dfufault},
         };
         return table;
     }
@@ -156,6 +158,21 @@ QStringList CVNControlHandler::get(const QStringList& args)
     if (!c->registers().value(args[1], &value))
         return error(QStringLiteral("unknown word \"%1\"").arg(args[1]));
     return {value.isEmpty() ? QStringLiteral("ok") : QStringLiteral("ok ") + value};
+}
+
+QStringList CVNControlHandler::dfufault(const QStringList& args)
+{
+    if (args.size() < 2)
+        return error(dfuFaultUsage());
+    CVNVirtualController* c = m_server->controller(args[0]);
+    if (!c)
+        return error(QStringLiteral("no controller with serial %1").arg(args[0]));
+    if (!c->dfu())
+        return error(QStringLiteral("controller %1 is not in DFU mode").arg(args[0]));
+    QString text;
+    if (!applyDfuFault(*c->dfu(), args.mid(1), &text))
+        return error(text);
+    return Ok;
 }
 
 }  // namespace corvanesim

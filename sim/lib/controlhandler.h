@@ -27,6 +27,7 @@ private:
     QStringList vanish(const QStringList& args);
     QStringList set(const QStringList& args);
     QStringList get(const QStringList& args);
+    QStringList dfufault(const QStringList& args);
 
     CVNSimServer* m_server;
 };

@@ -23,6 +23,7 @@ const QHash<QString, Verb>& verbs()
         {QStringLiteral("vanish"), {1, 1, "vanish SERIAL"}},
         {QStringLiteral("set"), {3, -1, "set SERIAL WORD VALUE"}},
         {QStringLiteral("get"), {2, 2, "get SERIAL WORD"}},
+        {QStringLiteral("dfufault"), {2, 3, "dfufault SERIAL refuse BLOCK | vanish BLOCK | state NAME | stuck NAME | clear"}},
     };
     return table;
 }
@@ -66,6 +67,7 @@ QString usageText()
         "usage: corvane-sim --socket PATH [--device SETUP]... [--traffic FILE]\n"
         "       corvane-sim --socket PATH plug SETUP | unplug SERIAL | fail SERIAL N | garbage SERIAL N\n"
         "                                 | vanish SERIAL | set SERIAL WORD VALUE | get SERIAL WORD | list\n"
+        "                                 | dfufault SERIAL refuse BLOCK|vanish BLOCK|state NAME|stuck NAME|clear\n"
         "SETUP: PRODUCT:SERIAL:FIRMWARE[,word=value...], PRODUCT vasta, lyn, twinpoint, tarso55 or a\n"
         "      decimal USB product id, SERIAL 12 characters, FIRMWARE like 2.005; word=value presets a\n"
         "      register, bulk=1 adds the vendor bulk interface, paths=2 a second path to the HID interface\n");

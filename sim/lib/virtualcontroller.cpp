@@ -1,6 +1,8 @@
 #include "virtualcontroller.h"
 
+#include "firmwareimage.h"
 #include "registercatalog.h"
+#include "simlimits.h"
 
 #include <QRandomGenerator>
 
@@ -28,12 +30,13 @@ QString printable(const QString& text)
     return out;
 }
 
+// A report keeps its id; a control transfer (reportId -1) is random throughout.
 QByteArray garbage(int reportId, int length)
 {
     QByteArray bytes(length, '\0');
-    for (int i = 1; i < length; ++i)
+    for (int i = 0; i < length; ++i)
         bytes[i] = char(QRandomGenerator::global()->bounded(256));
-    if (length > 0)
+    if (length > 0 && reportId >= 0)
         bytes[0] = char(reportId);
     return bytes;
 }
@@ -47,8 +50,7 @@ CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
 {
     m_started.start();
     m_hid.setTrafficSink([this](const QString& word, const QString& value, const QString& answer) {
-        if (m_traffic)
-            m_traffic(QStringLiteral("%1 %2 %3 -> %4").arg(m_setup.serial, printable(word), printable(value), printable(answer)));
+        logLine(word, value, answer);
     });
     m_hid.setCommandHook([this](const QString& word, const QString& value, const QString& answer) {
         return controllerCommand(word, value, answer);
@@ -65,9 +67,20 @@ std::unique_ptr<CVNVirtualController> CVNVirtualController::create(const Control
     return controller;
 }
 
+void CVNVirtualController::logLine(const QString& word, const QString& value, const QString& answer)
+{
+    if (m_traffic)
+        m_traffic(QStringLiteral("%1 %2 %3 -> %4").arg(m_setup.serial, printable(word), printable(value), printable(answer)));
+}
+
 QList<UsbInterface> CVNVirtualController::interfaces() const
 {
     QList<UsbInterface> result;
+    // In DFU mode the controller is its boot loader: one DFU interface, one product id up.
+    if (m_mode == Mode::Dfu) {
+        result.append(dfuInterface(quint16(m_setup.productId + 1), m_setup.release, m_setup.serial));
+        return result;
+    }
     if (m_setup.bulk)
         result.append(bulkInterface(m_setup.productId, m_setup.release, m_setup.serial));
     result.append(hidInterface(m_setup.productId, m_setup.release, m_setup.serial));
@@ -95,13 +108,60 @@ QString CVNVirtualController::controllerCommand(const QString& word, const QStri
 {
     if (word != QLatin1String("dreset") || answer.contains(QLatin1String("error"), Qt::CaseInsensitive))
         return answer;
-    // TODO: "dreset dfu" re-enumerates the controller in DFU mode once the
-    // DFU function exists; until then the controller refuses it.
-    if (!value.isEmpty())
-        return QStringLiteral("error: dfu mode not available");
+    if (!value.isEmpty()) {
+        // Into the boot loader once the host has read this answer.
+        m_change = Change::EnterDfu;
+        if (m_bus)
+            m_bus(DetachFallbackMs);
+        return answer;
+    }
     // A reboot without a new enumeration: the firmware starts over.
     m_started.restart();
     return answer;
+}
+
+bool CVNVirtualController::applyBusChange()
+{
+    const Change change = m_change;
+    m_change = Change::None;
+    switch (change) {
+    case Change::None:
+        return false;
+    case Change::EnterDfu:
+        m_mode = Mode::Dfu;
+        m_dfu = std::make_unique<CVNDfuFunction>();
+        m_dfu->setTrafficSink([this](const QString& request, const QString& value, const QString& answer) {
+            logLine(request, value, answer);
+        });
+        m_dfu->setManifestSink([this](const QByteArray& image, int delayMs) {
+            // An image that does not name its release keeps the one there was.
+            quint16 release = m_setup.release;
+            (void)imageRelease(image, &release);
+            m_nextRelease = release;
+            m_change = Change::LeaveDfu;
+            if (m_bus)
+                m_bus(delayMs);
+        });
+        return true;
+    case Change::LeaveDfu:
+        installFirmware(m_nextRelease);
+        return true;
+    }
+    return false;
+}
+
+void CVNVirtualController::installFirmware(quint16 release)
+{
+    m_setup.release = release;
+    m_registers = CVNRegisterTable(registerCatalog(m_setup.productId, release, m_setup.serial),
+                                   liveSources(&m_started, &m_timeline));
+    // The presets the plugged controller had, where the new firmware knows the word.
+    QString ignored;
+    for (const auto& preset : m_setup.presets)
+        (void)m_registers.preset(preset.first, preset.second, &ignored);
+    m_mode = Mode::Runtime;
+    m_dfu.reset();
+    m_started.restart();
 }
 
 bool CVNVirtualController::faulted(bool returnsData, int reportId, int length, TransferResult* result)
@@ -135,7 +195,11 @@ TransferResult CVNVirtualController::getFeature(int reportId, int length)
     TransferResult result;
     if (faulted(true, reportId, length, &result))
         return result;
-    return m_hid.getFeature(reportId, length);
+    result = m_hid.getFeature(reportId, length);
+    // The host has the answer to "dreset dfu": now the controller goes.
+    if (m_change == Change::EnterDfu && reportId == CommandReportId && m_bus)
+        m_bus(0);
+    return result;
 }
 
 TransferResult CVNVirtualController::getInput(int reportId, int length)
@@ -144,6 +208,18 @@ TransferResult CVNVirtualController::getInput(int reportId, int length)
     if (faulted(true, reportId, length, &result))
         return result;
     return m_hid.getInput(reportId, length);
+}
+
+TransferResult CVNVirtualController::control(int requestType, int request, int value, int index, int length,
+                                             const QByteArray& data)
+{
+    TransferResult result;
+    const bool in = (requestType & 0x80) != 0;
+    if (faulted(in, -1, length, &result))
+        return result;
+    if (!m_dfu)
+        return TransferResult::fail();
+    return m_dfu->control(requestType, request, value, index, length, data);
 }
 
 }  // namespace corvanesim
