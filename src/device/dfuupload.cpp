@@ -162,19 +162,21 @@ QString CVNDfuUpload::awaitManifestation()
     CVNDfuStatus record;
     qint64 slept = 0;
     for (int polls = 1;; ++polls) {
-        if (cancelled())
-            return ManifestationUnknown;
         // The device resets once the new firmware is in place: its DFU
-        // interface goes, and the request fails.
+        // interface goes, and the request fails. That is also why the upload
+        // is stopped here when the device is taken away: its answer decides.
         record = CVNDfuStatus();
         if (!m_device.getStatus(record))
             return Succeeded;
         if (record.state != CVNDfuStatus::DnloadSync && record.state != CVNDfuStatus::Manifest)
             return ManifestationUnknown;
+        if (cancelled())
+            return ManifestationUnknown;
         // Asking again before the poll timeout is against the protocol, so
         // the device's wait is kept; a device that never finishes is given up.
         slept += std::min<quint32>(record.pollTimeoutMs, quint32(m_limits.maxPollTimeoutMs));
-        if (polls >= m_limits.maxStatusPolls || slept > m_limits.phaseBudgetMs || !sleepPoll(record))
+        if (polls >= m_limits.maxStatusPolls || slept > m_limits.phaseBudgetMs)
             return ManifestationUnknown;
+        sleepPoll(record);
     }
 }
