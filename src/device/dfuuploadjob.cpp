@@ -49,7 +49,8 @@ void CVNDfuUploadJob::run(QByteArray file, CVNDfuUploadLimits limits)
         upload.setCancelled([this] { return m_cancelled.load(); });
         result = upload.run(file);
     }
+    // Done before it is told: whoever hears of the end may start the next.
+    m_done = true;
     if (m_completion)
         m_completion(result);
-    m_done = true;
 }
