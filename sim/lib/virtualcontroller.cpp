@@ -184,6 +184,9 @@ bool CVNVirtualController::faulted(bool returnsData, int reportId, int length, T
 
 TransferResult CVNVirtualController::setFeature(const QByteArray& report)
 {
+    // The boot loader has no HID function.
+    if (m_mode == Mode::Dfu)
+        return TransferResult::fail();
     TransferResult result;
     if (faulted(false, 0, 0, &result))
         return result;
@@ -192,6 +195,8 @@ TransferResult CVNVirtualController::setFeature(const QByteArray& report)
 
 TransferResult CVNVirtualController::getFeature(int reportId, int length)
 {
+    if (m_mode == Mode::Dfu)
+        return TransferResult::fail();
     TransferResult result;
     if (faulted(true, reportId, length, &result))
         return result;
@@ -204,6 +209,8 @@ TransferResult CVNVirtualController::getFeature(int reportId, int length)
 
 TransferResult CVNVirtualController::getInput(int reportId, int length)
 {
+    if (m_mode == Mode::Dfu)
+        return TransferResult::fail();
     TransferResult result;
     if (faulted(true, reportId, length, &result))
         return result;
