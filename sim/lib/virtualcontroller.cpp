@@ -201,9 +201,9 @@ TransferResult CVNVirtualController::getFeature(int reportId, int length)
     if (faulted(true, reportId, length, &result))
         return result;
     result = m_hid.getFeature(reportId, length);
-    // The host has the answer to "dreset dfu": now the controller goes.
+    // The host has the answer to "dreset dfu": the controller goes soon.
     if (m_change == Change::EnterDfu && reportId == CommandReportId && m_bus)
-        m_bus(0);
+        m_bus(DetachDelayMs);
     return result;
 }
 

@@ -27,8 +27,10 @@ public:
     using BusHook = std::function<void(int delayMs)>;
 
     enum class Mode { Runtime, Dfu };
-    // How long a controller told "dreset dfu" waits for the host to read
-    // the answer before it leaves anyway.
+    // How long a controller told "dreset dfu" stays after the host read the
+    // answer (the host must have it in hand before the device goes), and
+    // how long it waits for that read before it leaves anyway.
+    static constexpr int DetachDelayMs = 200;
     static constexpr int DetachFallbackMs = 1000;
 
     // Fails when a preset of the setup names an unknown word.

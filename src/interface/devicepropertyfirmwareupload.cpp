@@ -68,7 +68,8 @@ bool DevicePropertyFirmwareUpload::startUpload()
     auto* dfu = dynamic_cast<DeviceInterfaceDfu*>(deviceInterface());
     const auto before = dfu ? dfu->uploadResult() : nullptr;
     send();
-    return dfu && dfu->isUploading() && dfu->uploadResult() != before;
+    // A new result object means an upload began; it may well be over already.
+    return dfu && dfu->uploadResult() && dfu->uploadResult() != before;
 }
 
 void DevicePropertyFirmwareUpload::setValue(const QJsonValue& value)
