@@ -9,7 +9,7 @@ namespace corvanesim {
 class CVNDfuFunction;
 
 // FAULT [ARG] after the serial:
-//   refuse BLOCK   programming block number BLOCK fails (errWRITE, dfuERROR)
+//   refuse BLOCK   programming block number BLOCK fails, once (errWRITE, dfuERROR)
 //   vanish BLOCK   the controller leaves the bus while block BLOCK arrives
 //   state NAME     the device is in state NAME now (idle, dnload-idle, error, appidle, ...)
 //   stuck NAME     once in state NAME, no request moves the device on

@@ -166,6 +166,7 @@ TransferResult CVNDfuFunction::getStatus()
     switch (m_state) {
     case DnloadSync:
         if (m_pendingBlock >= 0 && m_pendingBlock == m_refuseBlock) {
+            m_refuseBlock = -1;  // once, as vanishing
             m_pendingBlock = -1;
             m_blockPending = false;
             moveTo(Error, ErrWrite);

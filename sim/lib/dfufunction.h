@@ -61,8 +61,8 @@ public:
                            const QByteArray& data);
 
     // Faults on demand.
-    void refuseBlock(int block) { m_refuseBlock = block; }  // programming that block fails (errWRITE)
-    void vanishAtBlock(int block) { m_vanishBlock = block; }  // leaves the bus while that block arrives
+    void refuseBlock(int block) { m_refuseBlock = block; }  // programming that block fails once (errWRITE)
+    void vanishAtBlock(int block) { m_vanishBlock = block; }  // leaves the bus when that block arrives next
     void setState(State state);  // as if it had got there by itself
     void stickAt(int state) { m_stuckState = state; }  // once there, no request moves it on; -1 frees it
     void clearFaults();

@@ -1,14 +1,10 @@
 // The firmware file check and the DFU download sequence against an
 // in-process DFU device.
-#include "device/devicedfu.h"
 #include "device/dfusuffix.h"
 #include "device/dfuupload.h"
-#include "device/dfuuploadjob.h"
 #include "fakedfudevice.h"
 
 #include <gtest/gtest.h>
-
-#include <future>
 
 namespace
 {
@@ -163,37 +159,4 @@ TEST(DfuUpload, TwoKilobytesAreTwoBlocksThenCompletionAsBlockTwo)
     EXPECT_EQ(upload.run(dfuFile(2048)).text, CVNDfuUpload::Succeeded);
     EXPECT_EQ(device.calls.filter("DNLOAD"), (QStringList { "DNLOAD 0 1024", "DNLOAD 1 1024", "DNLOAD 2 0" }));
     EXPECT_GT(slept, 0) << "the device's poll timeouts are kept";
-}
-
-// The upload on a thread of its own, through a DFU interface's control
-// pipe, stopped when the job goes; a closed device answers nothing.
-TEST(DfuUploadJob, RunsElsewhereAndStopsWhenDestroyed)
-{
-    auto device = std::make_shared<FakeDfuDevice>();
-    CVNDeviceParent parent(QStringLiteral("0200000001A3"), QStringLiteral("2.005"), VastaDfu);
-    auto* dfu = new CVNDeviceDfu(&parent, std::make_unique<FakeDfuHandle>(device));
-    parent.addChild(dfu);
-    std::promise<CVNDfuUploadResult> done;
-    auto job = std::make_unique<CVNDfuUploadJob>(dfu->channel(), dfu->productType(), dfuFile(1100),
-        [&done](const CVNDfuUploadResult& result) { done.set_value(result); });
-    EXPECT_EQ(done.get_future().get().text, CVNDfuUpload::Succeeded);
-    EXPECT_EQ(device->calls.filter("DNLOAD"), (QStringList { "DNLOAD 0 1024", "DNLOAD 1 76", "DNLOAD 2 0" }));
-
-    auto held = std::make_shared<FakeDfuDevice>();
-    RequestGate gate;
-    held->onRequest = gate.holdAt("DNLOAD 1");
-    std::promise<CVNDfuUploadResult> stopped;
-    job = std::make_unique<CVNDfuUploadJob>(held, VastaDfu, dfuFile(4000),
-        [&stopped](const CVNDfuUploadResult& result) { stopped.set_value(result); });
-    ASSERT_TRUE(gate.waitReached());
-    EXPECT_TRUE(job->isRunning());
-    job->cancel();
-    gate.release();
-    job.reset();
-    EXPECT_FALSE(stopped.get_future().get().succeeded);
-    EXPECT_EQ(held->count("DNLOAD"), 2) << "nothing sent after the stop";
-
-    parent.close();
-    CVNDfuStatus record;
-    EXPECT_FALSE(dfu->getStatus(record));
 }
