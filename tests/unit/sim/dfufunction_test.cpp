@@ -85,9 +85,10 @@ TEST(DfuFunction, RequestsEachStateRefusesFaultsAndTheImageRelease)
         EXPECT_FALSE(imageRelease(image, &release)) << image.constData();
 }
 
-// HID, then DFU one product id up, then HID again with the downloaded
-// release, that release's command set and the plugged presets.
-TEST(VirtualControllerDfu, IntoDfuModeAndBackWithTheNewRelease)
+// What the end-to-end update does not show: when the controller leaves, that
+// it changes once, that the boot loader has no HID function, and that the
+// new firmware keeps the plugged controller's presets.
+TEST(VirtualControllerDfu, LeavesOnceAndComesBackWithItsPresets)
 {
     ControllerSetup setup;
     QString error;
@@ -95,41 +96,23 @@ TEST(VirtualControllerDfu, IntoDfuModeAndBackWithTheNewRelease)
     std::unique_ptr<CVNVirtualController> c = CVNVirtualController::create(setup, &error);
     QList<int> changes;
     c->setBusHook([&changes](int delayMs) { changes.append(delayMs); });
-    QStringList lines;
-    c->setTrafficSink([&lines](const QString& line) { lines.append(line); });
-
     QByteArray report(CommandReportSize, '\0');
     report[0] = char(CommandReportId);
     report.replace(1, 6, "dreset").replace(9, 3, "dfu");
     ASSERT_EQ(c->setFeature(report).status, TransferResult::Status::Ok);
-    EXPECT_EQ(changes, QList<int>{CVNVirtualController::DetachFallbackMs}) << "leaves at the latest after a while";
     ASSERT_EQ(c->getFeature(CommandReportId, CommandReportSize).status, TransferResult::Status::Ok);
-    EXPECT_EQ(changes.last(), CVNVirtualController::DetachDelayMs) << "and soon after the answer was read";
+    EXPECT_EQ(changes, (QList<int>{CVNVirtualController::DetachFallbackMs, CVNVirtualController::DetachDelayMs}));
     ASSERT_TRUE(c->applyBusChange());
     EXPECT_FALSE(c->applyBusChange()) << "one change, however often it was asked for";
-    ASSERT_EQ(c->interfaces().size(), 1);
-    EXPECT_EQ(c->interfaces().first().fields(), "path=sim#vid_3c2e&pid_0003#0200000001a3#dfu kind=dfu vid=3c2e "
-                                                "pid=0003 rel=0205 serial=0200000001A3 class=254 subclass=1 protocol=2 eps=-");
     EXPECT_EQ(c->setFeature(report).status, TransferResult::Status::Fail) << "no HID in DFU mode";
 
-    const QByteArray image = "corvane-firmware 2.006\n" + QByteArray(1200, 'f');
     CVNDfuFunction& dfu = *c->dfu();
-    EXPECT_EQ(block(dfu, 0, image.left(1024)), CVNDfuFunction::DnloadIdle);
-    EXPECT_EQ(block(dfu, 1, image.mid(1024)), CVNDfuFunction::DnloadIdle);
-    ASSERT_TRUE(out(dfu, Dnload, 2));
-    c->faults().garbageNext(1);
-    EXPECT_EQ(c->control(In, GetStatus, 0, 0, 6, {}).data.size(), 6) << "garbage instead of a status";
+    EXPECT_EQ(block(dfu, 0, "corvane-firmware 2.006\n"), CVNDfuFunction::DnloadIdle);
+    ASSERT_TRUE(out(dfu, Dnload, 1));
     EXPECT_EQ(status(dfu).first, CVNDfuFunction::Manifest);
-    EXPECT_EQ(changes.last(), CVNDfuFunction::ManifestPollMs) << "resets once manifestation is over";
-    EXPECT_TRUE(lines.contains("0200000001A3 DFU_DNLOAD 1 199 -> ok dfuDNLOAD-SYNC")) << qPrintable(lines.join('\n'));
-
     ASSERT_TRUE(c->applyBusChange());
-    const UsbInterface hid = c->interfaces().first();
-    EXPECT_EQ(QStringList({hid.kind, QString::number(hid.productId), QString::number(hid.release, 16)}),
-              QStringList({"hid", "2", "206"}));
-    QString dversion;
     QString th;
-    ASSERT_TRUE(c->registers().value("dversion", &dversion) && c->registers().value("th", &th));
-    EXPECT_EQ(dversion + ' ' + th, "2.006 33");
-    EXPECT_EQ(c->control(Out, Dnload, 0, 0, 1, "x").status, TransferResult::Status::Fail) << "no DFU in runtime";
+    ASSERT_TRUE(c->registers().value("th", &th));
+    EXPECT_EQ(th, "33");
+    EXPECT_EQ(c->interfaces().first().release, 0x0206);
 }
