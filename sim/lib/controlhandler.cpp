@@ -1,6 +1,7 @@
 #include "controlhandler.h"
 
 #include "controllersetup.h"
+#include "dfufault.h"
 #include "simlimits.h"
 #include "simserver.h"
 #include "virtualcontroller.h"
@@ -46,6 +47,7 @@ struct ControlTable {
             {QStringLiteral("get"), &CVNControlHandler::get},
             {QStringLiteral("damage"), &CVNControlHandler::damage},
             {QStringLiteral("heal"), &CVNControlHandler::heal},
+            {QStringLiteral("dfufault"), &CVNControlHandler::dfufault},
         };
         return table;
     }
@@ -172,6 +174,21 @@ QStringList CVNControlHandler::damage(const QStringList& args)
         return error(QStringLiteral("no controller with serial %1").arg(args[0]));
     QString text;
     if (!c->damageLine(column, index, &text))
+        return error(text);
+    return Ok;
+}
+
+QStringList CVNControlHandler::dfufault(const QStringList& args)
+{
+    if (args.size() < 2)
+        return error(dfuFaultUsage());
+    CVNVirtualController* c = m_server->controller(args[0]);
+    if (!c)
+        return error(QStringLiteral("no controller with serial %1").arg(args[0]));
+    if (!c->dfu())
+        return error(QStringLiteral("controller %1 is not in DFU mode").arg(args[0]));
+    QString text;
+    if (!applyDfuFault(*c->dfu(), args.mid(1), &text))
         return error(text);
     return Ok;
 }

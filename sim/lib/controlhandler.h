@@ -29,6 +29,7 @@ private:
     QStringList get(const QStringList& args);
     QStringList damage(const QStringList& args);
     QStringList heal(const QStringList& args);
+    QStringList dfufault(const QStringList& args);
 
     CVNSimServer* m_server;
 };

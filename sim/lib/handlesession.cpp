@@ -67,6 +67,30 @@ HandleAnswer getReport(CVNVirtualController* c, const QStringList& args, bool fe
     return answerOf(feature ? c->getFeature(id, length) : c->getInput(id, length), true);
 }
 
+// control REQTYPE REQ VALUE INDEX LEN HEX: HEX is "-" or, for a request
+// to the device, exactly LEN bytes.
+HandleAnswer control(CVNVirtualController* c, const QStringList& args)
+{
+    int requestType = 0;
+    int request = 0;
+    int value = 0;
+    int index = 0;
+    int length = 0;
+    QByteArray data;
+    if (args.size() != 6 || !parseNumber(args[0], 0, 255, &requestType) || !parseNumber(args[1], 0, 255, &request)
+        || !parseNumber(args[2], 0, 0xFFFF, &value) || !parseNumber(args[3], 0, 0xFFFF, &index)
+        || !parseNumber(args[4], 0, MaxTransferLength, &length)
+        || (args[5] != QLatin1String("-") && !parseHex(args[5], &data)))
+        return {Malformed, false};
+    const bool in = (requestType & 0x80) != 0;
+    if ((in && !data.isEmpty()) || (!in && data.size() != length))
+        return {Malformed, false};
+    const TransferResult result = c->control(requestType, request, value, index, length, data);
+    if (in && result.status == TransferResult::Status::Ok)
+        return {QStringLiteral("ok ") + (result.data.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(result.data.left(length).toHex())), false};
+    return answerOf(result, false);
+}
+
 // The HID interface has no bulk pipes and takes no vendor control requests;
 // the bulk interface has no HID reports.
 HandleAnswer noSuchPipe(CVNVirtualController*, const QStringList&)
@@ -145,6 +169,9 @@ HandleAnswer performHandleRequest(CVNVirtualController* controller, const QStrin
         const auto bulk = bulkHandlers().constFind(request);
         return bulk == bulkHandlers().constEnd() ? noSuchPipe(controller, args) : (*bulk)(controller, args);
     }
+    // The DFU interface has the control pipe alone.
+    if (kind == QLatin1String("dfu"))
+        return request == QLatin1String("control") ? control(controller, args) : noSuchPipe(controller, args);
     if (kind != QLatin1String("hid"))
         return noSuchPipe(controller, args);
     return (*it)(controller, args);

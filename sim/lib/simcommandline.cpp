@@ -25,6 +25,7 @@ const QHash<QString, Verb>& verbs()
         {QStringLiteral("get"), {2, 2, "get SERIAL WORD"}},
         {QStringLiteral("damage"), {3, 3, "damage SERIAL col|row N"}},
         {QStringLiteral("heal"), {1, 1, "heal SERIAL"}},
+        {QStringLiteral("dfufault"), {2, 3, "dfufault SERIAL refuse BLOCK | vanish BLOCK | state NAME | stuck NAME | clear"}},
     };
     return table;
 }
@@ -69,6 +70,7 @@ QString usageText()
         "       corvane-sim --socket PATH plug SETUP | unplug SERIAL | fail SERIAL N | garbage SERIAL N\n"
         "                                 | vanish SERIAL | set SERIAL WORD VALUE | get SERIAL WORD | list\n"
         "                                 | damage SERIAL col|row N | heal SERIAL\n"
+        "                                 | dfufault SERIAL refuse BLOCK|vanish BLOCK|state NAME|stuck NAME|clear\n"
         "SETUP: PRODUCT:SERIAL:FIRMWARE[,word=value...], PRODUCT vasta, lyn, twinpoint, tarso55 or a\n"
         "      decimal USB product id, SERIAL 12 characters, FIRMWARE like 2.005; word=value presets a\n"
         "      register, bulk=1 adds the vendor bulk interface, paths=2 a second path to the HID interface;\n"

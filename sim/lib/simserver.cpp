@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTimer>
 
 namespace corvanesim {
 
@@ -109,6 +110,10 @@ bool CVNSimServer::plug(const ControllerSetup& setup, QString* error)
         if (m_traffic)
             m_traffic->append(line);
     });
+    // Never from inside the transfer that caused it: its answer goes out first.
+    controller->setBusHook([this, key](int delayMs) {
+        QTimer::singleShot(delayMs, this, [this, key] { reenumerate(key); });
+    });
     m_controllers.insert(key, controller);
     for (const UsbInterface& i : controller->interfaces())
         notifyWatchers(QStringLiteral("arrived ") + i.fields());
@@ -132,6 +137,29 @@ bool CVNSimServer::unplug(const QString& serial, QString* error)
         notifyWatchers(QStringLiteral("removed path=") + i.path);
     emit unplugged(controller->serial());
     return true;
+}
+
+void CVNSimServer::reenumerate(const QString& key)
+{
+    const std::shared_ptr<CVNVirtualController> controller = m_controllers.value(key);
+    if (!controller)
+        return;  // unplugged meanwhile
+    const QList<UsbInterface> before = controller->interfaces();
+    if (!controller->applyBusChange())
+        return;
+    const QList<CVNSimConnection*> connections = m_connections;
+    for (CVNSimConnection* c : connections) {
+        if (c->role() != CVNSimConnection::Role::Handle)
+            continue;
+        for (const UsbInterface& i : before) {
+            if (i.path.compare(c->handlePath(), Qt::CaseInsensitive) == 0)
+                c->close();
+        }
+    }
+    for (const UsbInterface& i : before)
+        notifyWatchers(QStringLiteral("removed path=") + i.path);
+    for (const UsbInterface& i : controller->interfaces())
+        notifyWatchers(QStringLiteral("arrived ") + i.fields());
 }
 
 CVNVirtualController* CVNSimServer::controller(const QString& serial) const

@@ -49,6 +49,9 @@ private:
     void acceptConnections();
     void forget(CVNSimConnection* connection);
     void notifyWatchers(const QString& line);
+    // The controller leaves the bus and comes back in the form it changed
+    // to (DFU mode, new firmware): handles on its old interfaces close.
+    void reenumerate(const QString& key);
 
     QLocalServer* m_server = nullptr;
     QString m_path;

@@ -12,6 +12,9 @@ constexpr int HidClass = 3;
 constexpr int VendorClass = 255;
 constexpr int BulkSubclass = 1;
 constexpr int BulkProtocol = 1;
+constexpr int DfuClass = 254;
+constexpr int DfuSubclass = 1;
+constexpr int DfuProtocol = 2;
 
 QString hex4(quint16 value)
 {
@@ -68,6 +71,21 @@ UsbInterface bulkInterface(quint16 productId, quint16 release, const QString& se
     i.interfaceSubclass = BulkSubclass;
     i.interfaceProtocol = BulkProtocol;
     i.endpoints = QStringLiteral("81:bulk,01:bulk");
+    return i;
+}
+
+UsbInterface dfuInterface(quint16 productId, quint16 release, const QString& serial)
+{
+    UsbInterface i;
+    i.kind = QStringLiteral("dfu");
+    i.vendorId = ControllerVendorId;
+    i.productId = productId;
+    i.release = release;
+    i.serial = serial;
+    i.path = interfacePath(i.vendorId, productId, serial, i.kind);
+    i.interfaceClass = DfuClass;
+    i.interfaceSubclass = DfuSubclass;
+    i.interfaceProtocol = DfuProtocol;
     return i;
 }
 

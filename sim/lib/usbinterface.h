@@ -34,4 +34,8 @@ UsbInterface hidInterface(quint16 productId, quint16 release, const QString& ser
 // The vendor bulk interface (class 255, subclass 1, protocol 1, one bulk pipe each way).
 UsbInterface bulkInterface(quint16 productId, quint16 release, const QString& serial);
 
+// The one interface of a controller in DFU mode (class 254, subclass 1,
+// protocol 2, control pipe only); `productId` is the DFU-mode product id.
+UsbInterface dfuInterface(quint16 productId, quint16 release, const QString& serial);
+
 }  // namespace corvanesim

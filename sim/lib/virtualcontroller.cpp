@@ -1,9 +1,9 @@
 #include "virtualcontroller.h"
 
-#include "simlimits.h"
-
+#include "firmwareimage.h"
 #include "ownentities.h"
 #include "registercatalog.h"
+#include "simlimits.h"
 
 #include <QRandomGenerator>
 
@@ -31,12 +31,13 @@ QString printable(const QString& text)
     return out;
 }
 
+// A report keeps its id; a control transfer (reportId -1) is random throughout.
 QByteArray garbage(int reportId, int length)
 {
     QByteArray bytes(length, '\0');
-    for (int i = 1; i < length; ++i)
+    for (int i = 0; i < length; ++i)
         bytes[i] = char(QRandomGenerator::global()->bounded(256));
-    if (length > 0)
+    if (length > 0 && reportId >= 0)
         bytes[0] = char(reportId);
     return bytes;
 }
@@ -127,6 +128,11 @@ bool CVNVirtualController::damageLine(bool column, int index, QString* error)
 QList<UsbInterface> CVNVirtualController::interfaces() const
 {
     QList<UsbInterface> result;
+    // In DFU mode the controller is its boot loader: one DFU interface, one product id up.
+    if (m_mode == Mode::Dfu) {
+        result.append(dfuInterface(quint16(m_setup.productId + 1), m_setup.release, m_setup.serial));
+        return result;
+    }
     if (m_setup.bulk)
         result.append(bulkInterface(m_setup.productId, m_setup.release, m_setup.serial));
     if (m_setup.bulkOnly)
@@ -158,16 +164,68 @@ QString CVNVirtualController::controllerCommand(const QString& word, const QStri
         m_hung = true;
     if (word != QLatin1String("dreset") || answer.contains(QLatin1String("error"), Qt::CaseInsensitive))
         return answer;
-    // TODO: "dreset dfu" re-enumerates the controller in DFU mode once the
-    // DFU function exists; until then the controller refuses it.
-    if (!value.isEmpty())
-        return QStringLiteral("error: dfu mode not available");
+    if (!value.isEmpty()) {
+        // Into the boot loader once the host has read this answer.
+        m_change = Change::EnterDfu;
+        if (m_bus)
+            m_bus(DetachFallbackMs);
+        return answer;
+    }
     // A reboot without a new enumeration: the firmware starts over from
     // what its flash holds.
     m_started.restart();
     m_flash.reboot();
     m_sensor.reboot();
     return answer;
+}
+
+bool CVNVirtualController::applyBusChange()
+{
+    const Change change = m_change;
+    m_change = Change::None;
+    switch (change) {
+    case Change::None:
+        return false;
+    case Change::EnterDfu:
+        m_mode = Mode::Dfu;
+        m_dfu = std::make_unique<CVNDfuFunction>();
+        m_dfu->setTrafficSink([this](const QString& request, const QString& value, const QString& answer) {
+            logExchange(request, value, answer);
+        });
+        m_dfu->setManifestSink([this](const QByteArray& image, int delayMs) {
+            // An image that does not name its release keeps the one there was.
+            quint16 release = m_setup.release;
+            (void)imageRelease(image, &release);
+            m_nextRelease = release;
+            m_change = Change::LeaveDfu;
+            if (m_bus)
+                m_bus(delayMs);
+        });
+        return true;
+    case Change::LeaveDfu:
+        installFirmware(m_nextRelease);
+        return true;
+    }
+    return false;
+}
+
+void CVNVirtualController::installFirmware(quint16 release)
+{
+    m_setup.release = release;
+    m_registers = CVNRegisterTable(m_setup.ownEntities ? ownRegisterCatalog(m_setup.productId, release, m_setup.serial)
+                                                       : registerCatalog(m_setup.productId, release, m_setup.serial),
+                                   liveSources(&m_started, &m_timeline));
+    // Flash layout and calibration commands follow the firmware too.
+    m_flash = CVNSettingsFlash(m_setup.productId, release, &m_registers);
+    m_calibration = CVNCalibrationCommands(m_setup.productId, release, &m_registers);
+    // The presets the plugged controller had, where the new firmware knows the word.
+    QString ignored;
+    for (const auto& preset : m_setup.presets)
+        (void)m_registers.preset(preset.first, preset.second, &ignored);
+    m_mode = Mode::Runtime;
+    m_dfu.reset();
+    m_started.restart();
+    m_sensor.reboot();
 }
 
 bool CVNVirtualController::faulted(bool returnsData, int reportId, int length, TransferResult* result)
@@ -194,6 +252,9 @@ bool CVNVirtualController::faulted(bool returnsData, int reportId, int length, T
 
 TransferResult CVNVirtualController::setFeature(const QByteArray& report)
 {
+    // The boot loader has no HID function.
+    if (m_mode == Mode::Dfu)
+        return TransferResult::fail();
     TransferResult result;
     if (faulted(false, 0, 0, &result))
         return result;
@@ -204,10 +265,16 @@ TransferResult CVNVirtualController::setFeature(const QByteArray& report)
 
 TransferResult CVNVirtualController::getFeature(int reportId, int length)
 {
+    if (m_mode == Mode::Dfu)
+        return TransferResult::fail();
     TransferResult result;
     if (faulted(true, reportId, length, &result))
         return result;
-    return m_hid.getFeature(reportId, length);
+    result = m_hid.getFeature(reportId, length);
+    // The host has the answer to "dreset dfu": the controller goes soon.
+    if (m_change == Change::EnterDfu && reportId == CommandReportId && m_bus)
+        m_bus(DetachDelayMs);
+    return result;
 }
 
 TransferResult CVNVirtualController::bulkWrite(quint8 endpoint, const QByteArray& packet)
@@ -232,10 +299,24 @@ TransferResult CVNVirtualController::bulkRead(quint8 endpoint, int maxLength)
 
 TransferResult CVNVirtualController::getInput(int reportId, int length)
 {
+    if (m_mode == Mode::Dfu)
+        return TransferResult::fail();
     TransferResult result;
     if (faulted(true, reportId, length, &result))
         return result;
     return m_hid.getInput(reportId, length);
+}
+
+TransferResult CVNVirtualController::control(int requestType, int request, int value, int index, int length,
+                                             const QByteArray& data)
+{
+    TransferResult result;
+    const bool in = (requestType & 0x80) != 0;
+    if (faulted(in, -1, length, &result))
+        return result;
+    if (!m_dfu)
+        return TransferResult::fail();
+    return m_dfu->control(requestType, request, value, index, length, data);
 }
 
 }  // namespace corvanesim

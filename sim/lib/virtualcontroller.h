@@ -5,6 +5,7 @@
 #include "calibrationcommands.h"
 #include "bulkcontroller.h"
 #include "controllersetup.h"
+#include "dfufunction.h"
 #include "faultplan.h"
 #include "hidcontroller.h"
 #include "registertable.h"
@@ -24,6 +25,17 @@ namespace corvanesim {
 class CVNVirtualController {
 public:
     using TrafficSink = std::function<void(const QString& line)>;
+    // The controller is about to leave the bus and come back in another
+    // form (DFU mode, or a new firmware): the bus is to call
+    // applyBusChange() after `delayMs` and announce the change.
+    using BusHook = std::function<void(int delayMs)>;
+
+    enum class Mode { Runtime, Dfu };
+    // How long a controller told "dreset dfu" stays after the host read the
+    // answer (the host must have it in hand before the device goes), and
+    // how long it waits for that read before it leaves anyway.
+    static constexpr int DetachDelayMs = 200;
+    static constexpr int DetachFallbackMs = 1000;
 
     // Fails when a preset of the setup names an unknown word.
     [[nodiscard]] static std::unique_ptr<CVNVirtualController> create(const ControllerSetup& setup, QString* error);
@@ -34,8 +46,16 @@ public:
     // the host enumerates it.
     QList<UsbInterface> interfaces() const;
     bool hasInterface(const QString& path) const;
-    // The kind (hid, bulk) of the present interface with that path; empty when none.
+    // The kind (hid, bulk, dfu) of the present interface with that path; empty when none.
     QString interfaceKind(const QString& path) const;
+
+    Mode mode() const { return m_mode; }
+    // The DFU function while in DFU mode, else none.
+    CVNDfuFunction* dfu() { return m_dfu.get(); }
+    void setBusHook(BusHook hook) { m_bus = std::move(hook); }
+    // Performs the change asked for: into DFU mode, or out of it with the
+    // downloaded firmware. False when there is none (asked for twice).
+    [[nodiscard]] bool applyBusChange();
 
     CVNRegisterTable& registers() { return m_registers; }
     CVNSettingsFlash& settingsFlash() { return m_flash; }
@@ -59,6 +79,8 @@ public:
     // The bulk pipes (data of a write: empty; of a read: one packet).
     TransferResult bulkWrite(quint8 endpoint, const QByteArray& packet);
     TransferResult bulkRead(quint8 endpoint, int maxLength);
+    // A control transfer to the DFU interface.
+    TransferResult control(int requestType, int request, int value, int index, int length, const QByteArray& data);
 
 private:
     explicit CVNVirtualController(const ControllerSetup& setup);
@@ -66,6 +88,10 @@ private:
     bool faulted(bool returnsData, int reportId, int length, TransferResult* result);
     QString controllerCommand(const QString& word, const QString& value, const QString& answer);
     void logExchange(const QString& word, const QString& value, const QString& answer);
+    // The new firmware starts: its register table, its clock.
+    void installFirmware(quint16 release);
+
+    enum class Change { None, EnterDfu, LeaveDfu };
 
     ControllerSetup m_setup;
     bool m_hung = false;  // sent the setup's hang word: answers nothing any more
@@ -79,6 +105,11 @@ private:
     CVNFaultPlan m_faults;
     TrafficSink m_traffic;
     CVNSensorFunctions m_sensor;
+    BusHook m_bus;
+    Mode m_mode = Mode::Runtime;
+    std::unique_ptr<CVNDfuFunction> m_dfu;
+    Change m_change = Change::None;
+    quint16 m_nextRelease = 0;
 };
 
 }  // namespace corvanesim

@@ -4,12 +4,14 @@
 #include "interface/deviceentitybuilder.h"
 #include "interface/deviceinterface.h"
 #include "interface/deviceinterfacebulk.h"
+#include "interface/deviceinterfacedfu.h"
 #include "interface/deviceinterfacehid.h"
 #include "interface/deviceinterfaceview.h"
 #include "interface/devicepropertyalias.h"
 #include "interface/devicepropertybool.h"
 #include "interface/devicepropertybytearray.h"
 #include "interface/devicepropertyenum.h"
+#include "interface/devicepropertyfirmwareupload.h"
 #include "interface/devicepropertyintpair.h"
 #include "interface/devicepropertyinttriple.h"
 #include "interface/devicepropertymatrix3x3.h"
@@ -62,6 +64,7 @@ std::pair<QString, DeviceInterfaceBuilder::BuilderFactory> local(const char* typ
 QHash<QString, DeviceInterfaceBuilder::BuilderFactory> localFactories()
 {
     return {
+        local<CVNDevicePropertyBuilderTemplate2<DevicePropertyFirmwareUpload>>("FirmwareUpload"),
         local<CVNDevicePropertyBuilderTemplate2<DevicePropertyBool>>("bool"),
         local<CVNDevicePropertyBuilderNumberTemplate<int>>("int"),
         local<CVNDevicePropertyBuilderNumberTemplate<int>>("int32"),
@@ -362,8 +365,9 @@ CVNDeviceInterface* DeviceInterfaceBuilder::build(CVNDevice* device) const
         return buildFromResources(new CVNDeviceInterfaceHid(device),
                                   hidResourceKeys(device->productType(), device->firmwareVersion()));
     case CVNDeviceKind::Dfu:
+        return buildFromResources(new DeviceInterfaceDfu(device), dfuResourceKeys(device->productType()));
     case CVNDeviceKind::Bulk:
-        // Their interfaces come with the firmware upload and the bulk channel.
+        // Its interface comes with the bulk channel.
         return nullptr;
     default:
         return nullptr;

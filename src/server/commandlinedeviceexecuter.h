@@ -2,6 +2,9 @@
 
 #include "cli/commandlineexecuter.h"
 
+#include <memory>
+
+class CVNDeferredResult;
 class CVNDeviceInterface;
 class QTextStream;
 
@@ -20,6 +23,13 @@ public:
     // The first pending option as a text command of the device: NotFound
     // (left pending) for a word the device does not know, FileOperation
     // (left pending with its file table) when files must travel, Error (left
-    // pending) for an error text, else Processed (taken off).
-    static int runDeviceCommand(CVNDeviceInterface& device, CVNPendingOptionList& options, QTextStream& out);
+    // pending) for an error text, else Processed (taken off). With
+    // `deferred`, a command whose result comes later answers Wait (left
+    // pending) and leaves that result there; finishDeferred ends it.
+    static int runDeviceCommand(CVNDeviceInterface& device, CVNPendingOptionList& options, QTextStream& out,
+                                std::shared_ptr<CVNDeferredResult>* deferred = nullptr);
+    // Ends the first pending option with the result that came later: its
+    // text is printed; Processed (taken off) or Error (left pending, its
+    // file contents dropped).
+    static int finishDeferred(CVNPendingOptionList& options, const CVNDeferredResult& result, QTextStream& out);
 };

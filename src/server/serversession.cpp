@@ -7,16 +7,19 @@
 #include "com/comconnection.h"
 #include "com/comconnectiontcpsocket.h"
 #include "device/device.h"
+#include "interface/deferredresult.h"
 #include "interface/deviceinterface.h"
 #include "interface/deviceinterfaceview.h"
 #include "interface/entity.h"
 #include "server/applicationserver.h"
+#include "server/commandlinedeviceexecuter.h"
 #include "server/propertyportaltoken.h"
 #include "server/propertysessionaccessview.h"
 #include "server/serverlimits.h"
 #include "server/serverlogging.h"
 #include "server/sessionslistproperty.h"
 #include "server/ssnotifications.h"
+#include "server/ssparsecli.h"
 
 #include <algorithm>
 
@@ -315,12 +318,22 @@ void CVNServerSession::readyRead()
     // arrive meanwhile are taken by the loop below, in order.
     if (m_handling)
         return;
+    handleReceived();
+}
+
+void CVNServerSession::handleReceived()
+{
     m_handling = true;
-    while (m_connection && !m_closing) {
+    while (m_connection && !m_closing && !isWaiting()) {
         std::optional<QJsonDocument> document = m_receiveBuffer.takeNext();
         if (!document)
             break;
-        sendDocument(handleDocument(*document));
+        const QJsonObject response = handleDocument(*document);
+        if (isWaiting()) {
+            m_heldResponse = response;
+            break;
+        }
+        sendDocument(response);
     }
     m_handling = false;
     // Out now rather than on the next event-loop turn: the client waits.
@@ -330,6 +343,47 @@ void CVNServerSession::readyRead()
         qCWarning(lcServer) << "closing connection with a broken stream:" << m_receiveBuffer.errorText();
         close();
     }
+}
+
+void CVNServerSession::waitFor(std::shared_ptr<CVNDeferredResult> result)
+{
+    if (!result)
+        return;
+    m_waitingFor = std::move(result);
+    connect(m_waitingFor.get(), &CVNDeferredResult::finished, this, &CVNServerSession::resumeWaiting,
+            Qt::UniqueConnection);
+    // Finished before anyone listened: its signal is still on its way.
+}
+
+void CVNServerSession::holdOptions(const CVNPendingOptionList& options)
+{
+    m_heldOptions = std::make_unique<CVNPendingOptionList>(options);
+}
+
+void CVNServerSession::resumeWaiting()
+{
+    if (!m_waitingFor || !m_waitingFor->isFinished())
+        return;
+    const std::shared_ptr<CVNDeferredResult> result = std::move(m_waitingFor);
+    m_waitingFor.reset();
+    disconnect(result.get(), nullptr, this, nullptr);
+    CVNPendingOptionList options = m_heldOptions ? *m_heldOptions : CVNPendingOptionList();
+    m_heldOptions.reset();
+    int code = CVNCommandLineDeviceExecuter::finishDeferred(options, *result, m_outputStream);
+    if (code == CVNOptionResult::Processed)
+        consumeOptions(code, options);
+    if (isWaiting()) {
+        holdOptions(options);
+        return;
+    }
+    QJsonObject response = m_heldResponse;
+    m_heldResponse = QJsonObject();
+    response.insert(QStringLiteral("cli"), CVNSSParseCLI::answer(takeOutput(), options, code));
+    sendDocument(response);
+    if (m_connection && m_connection->state() == QAbstractSocket::ConnectedState)
+        m_connection->flush();
+    // Requests that came in meanwhile.
+    handleReceived();
 }
 
 void CVNServerSession::close()

@@ -18,6 +18,8 @@
 
 class CVNApplicationServer;
 class CVNCommandLineExecuter;
+class CVNDeferredResult;
+class CVNPendingOptionList;
 class CVNComConnection;
 class CVNDevice;
 class CVNDeviceInterface;
@@ -93,6 +95,14 @@ public:
     // Output of the "cli" request being handled.
     QString takeOutput();
 
+    // The option being run finishes later (a firmware upload): the answer
+    // to its "cli" request waits for it, and no further request of this
+    // client is read until then. Other clients are answered meanwhile.
+    void waitFor(std::shared_ptr<CVNDeferredResult> result);
+    bool isWaiting() const { return m_waitingFor != nullptr; }
+    // The options of the waiting "cli" request as they stand.
+    void holdOptions(const CVNPendingOptionList& options);
+
     // CVNContext
     Entity* entity(const QString& key) override { return lookupProperty(key); }
     // CVNCommandLineContext
@@ -116,6 +126,10 @@ private:
     void createEntities();
     void resetOutput();
     int consumeOne(CVNPendingOptionList& options);
+    // Answers the complete documents received, in order, until one waits.
+    void handleReceived();
+    // The awaited result is there: the waiting "cli" request goes on.
+    void resumeWaiting();
 
     QPointer<CVNComConnection> m_connection;
     CVNApplicationServer* m_server;
@@ -133,4 +147,7 @@ private:
     QTextStream m_outputStream;
     bool m_handling = false;
     bool m_closing = false;
+    std::shared_ptr<CVNDeferredResult> m_waitingFor;
+    std::unique_ptr<CVNPendingOptionList> m_heldOptions;
+    QJsonObject m_heldResponse;  // the answer of the waiting document, but for "cli"
 };

@@ -50,12 +50,20 @@ QJsonValue CVNSSParseCLI::parse(const QJsonValue& request, CVNServerSession* ses
     options.fromJson(boundedParser(object.value(QStringLiteral("parser")).toArray()));
     int result = CVNOptionResult::Unknown;
     session->consumeOptions(result, options);
+    if (result == CVNOptionResult::Wait && session->isWaiting()) {
+        session->holdOptions(options);
+        return QJsonValue(QJsonValue::Undefined);
+    }
+    return answer(session->takeOutput(), options, result);
+}
 
-    QJsonArray output;
-    for (const QString& line : session->takeOutput().split(QLatin1Char('\n')))
-        output.append(line);
+QJsonObject CVNSSParseCLI::answer(const QString& output, const CVNPendingOptionList& options, int result)
+{
+    QJsonArray lines;
+    for (const QString& line : output.split(QLatin1Char('\n')))
+        lines.append(line);
     return QJsonObject{
-        {QStringLiteral("output"), output},
+        {QStringLiteral("output"), lines},
         {QStringLiteral("parser"), options.toJson()},
         {QStringLiteral("status"), CVNOptionResult::name(result)},
     };
