@@ -28,6 +28,10 @@ QString printable(const QString& text)
     return out;
 }
 
+// A short answer keeps the report id, the command word and one byte of the
+// answer: it still looks like an answer, only a wrong one.
+constexpr int ShortAnswerLength = 10;
+
 QByteArray garbage(int reportId, int length)
 {
     QByteArray bytes(length, '\0');
@@ -118,8 +122,20 @@ bool CVNVirtualController::faulted(bool returnsData, int reportId, int length, T
     case CVNFaultPlan::Outcome::Garbage:
         *result = TransferResult::ok(garbage(reportId, length));
         return true;
+    case CVNFaultPlan::Outcome::Short:
+        m_cutNext = true;
+        return false;
     }
     return false;
+}
+
+TransferResult CVNVirtualController::shortened(const TransferResult& result)
+{
+    TransferResult out = result;
+    if (m_cutNext && out.status == TransferResult::Status::Ok)
+        out.data.truncate(qMin(out.data.size() - 1, ShortAnswerLength));
+    m_cutNext = false;
+    return out;
 }
 
 TransferResult CVNVirtualController::setFeature(const QByteArray& report)
@@ -135,7 +151,7 @@ TransferResult CVNVirtualController::getFeature(int reportId, int length)
     TransferResult result;
     if (faulted(true, reportId, length, &result))
         return result;
-    return m_hid.getFeature(reportId, length);
+    return shortened(m_hid.getFeature(reportId, length));
 }
 
 TransferResult CVNVirtualController::getInput(int reportId, int length)
@@ -143,7 +159,7 @@ TransferResult CVNVirtualController::getInput(int reportId, int length)
     TransferResult result;
     if (faulted(true, reportId, length, &result))
         return result;
-    return m_hid.getInput(reportId, length);
+    return shortened(m_hid.getInput(reportId, length));
 }
 
 }  // namespace corvanesim

@@ -48,6 +48,8 @@ private:
     explicit CVNVirtualController(const ControllerSetup& setup);
     // Applies the pending fault; returns false when the transfer is not performed.
     bool faulted(bool returnsData, int reportId, int length, TransferResult* result);
+    // Cuts an answer short when a short answer is due.
+    TransferResult shortened(const TransferResult& result);
     QString controllerCommand(const QString& word, const QString& value, const QString& answer);
 
     ControllerSetup m_setup;
@@ -57,6 +59,7 @@ private:
     CVNHidController m_hid;
     CVNFaultPlan m_faults;
     TrafficSink m_traffic;
+    bool m_cutNext = false;
 };
 
 }  // namespace corvanesim
