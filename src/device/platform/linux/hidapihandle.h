@@ -17,6 +17,7 @@ public:
     ~CVNHidapiHandle() override;
 
     bool setFeature(const QByteArray& report) override;
+    // A report shorter than `report` fails.
     bool getFeature(QByteArray& report) override;
     bool getInputReport(QByteArray& report) override;
     qint64 bulkWrite(quint8, const QByteArray&, int) override { return -1; }
@@ -25,11 +26,19 @@ public:
     void close() override;
 
 private:
-    explicit CVNHidapiHandle(hid_device_* device)
+    enum Fault { Failed = 1, Short = 2 };
+
+    CVNHidapiHandle(hid_device_* device, const QString& node)
         : m_device(device)
+        , m_node(node)
     {
     }
+    bool readReport(QByteArray& report, bool feature);
+    void logOnce(Fault fault, const QString& what);
+    QString errorText() const;
 
     hid_device_* m_device;
+    const QString m_node;
+    int m_logged = 0; // the Faults already logged
     std::mutex m_mutex;
 };

@@ -29,13 +29,17 @@ public:
     void close() override;
 
 private:
-    CVNLibusbHandle(libusb_device_handle* handle, int interfaceNumber)
+    CVNLibusbHandle(libusb_device_handle* handle, int fd, int interfaceNumber)
         : m_handle(handle)
+        , m_fd(fd)
         , m_interface(interfaceNumber)
     {
     }
 
+    void clearStall(int transferResult, quint8 endpoint);
+
     libusb_device_handle* m_handle;
+    int m_fd; // the device node the handle wraps
     int m_interface;
     std::mutex m_mutex;
 };
