@@ -1,0 +1,156 @@
+#!/bin/sh
+# Inside the guest: `corvane-sim --usb-gadget` puts simulated controllers on
+# the kernel's USB bus, `CorvaneService -e` finds them through udev, hidraw
+# and libusb, and the command-line tool drives the service. One line per
+# check, "ok - NAME" or "FAIL - NAME: DETAIL", then "checks: N passed, N failed".
+export HOME=/tmp XDG_CONFIG_HOME=/tmp/config
+SOCKET=/tmp/sim.sock
+TRAFFIC=/tmp/traffic.log
+VASTA=0200000001A3
+LYN=0400000001B4
+TARSO=2000000003C5
+passed=0
+failed=0
+
+now() { cut -d' ' -f1 /proc/uptime; }
+
+ok() { echo "ok - $1 [$(now) s]"; passed=$((passed + 1)); }
+fail() { echo "FAIL - $1: $2 [$(now) s]"; failed=$((failed + 1)); }
+oneLine() { printf '%s' "$1" | tr '\n' '|'; }
+# expect NAME TEXT REGEX: some line of TEXT matches REGEX (extended).
+expect() {
+  if printf '%s\n' "$2" | grep -qE "$3"; then ok "$1"; else fail "$1" "no /$3/ in: $(oneLine "$2")"; fi
+}
+# check NAME COMMAND...: the command succeeds.
+check() {
+  name=$1
+  shift
+  if "$@" >/dev/null 2>&1; then ok "$name"; else fail "$name" "$* did not hold"; fi
+}
+# waitFor TENTHS COMMAND...: runs COMMAND until it succeeds, at most TENTHS/10 s.
+waitFor() {
+  tenths=$1
+  shift
+  until "$@" >/dev/null 2>&1; do
+    tenths=$((tenths - 1))
+    [ $tenths -gt 0 ] || return 1
+    sleep 0.1
+  done
+}
+not() { ! "$@"; }
+sim() { corvane-sim --socket $SOCKET "$@"; }
+tool() { CorvaneService "$@" 2>&1; }
+listed() { tool --device-list | grep -q "$1"; }
+devicesJson() {
+  corvane-request '{"actions": {"list": [{"key": "devices_list", "id": 1}]}}' 2>&1 | tr -d ' \n'
+}
+traffic() { grep -E "$1" $TRAFFIC; }
+# The sysfs folder of the USB device with serial $1.
+usbDevice() {
+  for d in /sys/bus/usb/devices/*; do
+    [ "$(cat "$d/serial" 2>/dev/null)" = "$1" ] && { echo "$d"; return 0; }
+  done
+  return 1
+}
+hidrawOf() {
+  d=$(usbDevice "$1") || return 1
+  n=$(ls -d "$d"/*/*/hidraw/hidraw* 2>/dev/null | head -n 1)
+  [ -n "$n" ] && echo "/dev/$(basename "$n")"
+}
+usbNodeOf() {
+  d=$(usbDevice "$1") || return 1
+  printf '/dev/bus/usb/%03d/%03d\n' "$(cat "$d/busnum")" "$(cat "$d/devnum")"
+}
+# --- the controller on the bus, as the kernel and udev see it
+corvane-sim --usb-gadget --socket $SOCKET --traffic $TRAFFIC --device vasta:$VASTA:2.005 >/tmp/sim.log 2>&1 &
+sim_pid=$!
+waitFor 150 hidrawOf $VASTA && ok "simulated Vasta is a USB HID device with a hidraw node" \
+  || fail "simulated Vasta is a USB HID device with a hidraw node" "$(oneLine "$(cat /tmp/sim.log)")"
+udevadm settle -t 10
+d=$(usbDevice $VASTA)
+expect "USB identity: vendor, product, bcdDevice, serial" \
+  "$(cat "$d/idVendor" "$d/idProduct" "$d/bcdDevice" "$d/serial" | tr '\n' ' ')" "^3c2e 0002 0205 $VASTA $"
+expect "udev rule: hidraw node in group plugdev, mode 660" "$(stat -c '%G %a' "$(hidrawOf $VASTA)")" "^plugdev 660$"
+expect "udev rule: USB device node in group plugdev, mode 660" "$(stat -c '%G %a' "$(usbNodeOf $VASTA)")" "^plugdev 660$"
+
+# --- the service finds, probes and lists it
+CorvaneService -e >/tmp/service.log 2>&1 &
+service_pid=$!
+waitFor 300 listed $VASTA && ok "service found and probed the Vasta" || fail "service found and probed the Vasta" "not listed"
+expect "listed with product and serial" "$(tool --device-list)" "Vasta +$VASTA +Hid"
+expect "firmware version from bcdDevice" "$(devicesJson)" "\"product_id\":2,\"product_name\":\"Vasta\",\"serial_number\":\"$VASTA\",\"version\":\"2.005\""
+expect "probe went over the HID feature reports" "$(traffic "^$VASTA (gain|dbuild|dserial) ")" "^$VASTA dserial  -> $VASTA$"
+
+# --- registers written and read through the service agree with the controller
+expect "write th" "$(tool --device $VASTA --th 45)" "^th: 45$"
+expect "controller holds the written th" "$(sim get $VASTA th)" "^ok 45$"
+expect "traffic log shows the write" "$(traffic "^$VASTA th ")" "^$VASTA th 45 -> 45$"
+sim set $VASTA th 47 >/dev/null
+expect "read th set on the controller" "$(tool --device $VASTA --device-cache --th)" "^th: 47$"
+expect "traffic log shows the read" "$(traffic "^$VASTA th ")" "^$VASTA th  -> 47$"
+
+# --- two more controllers: another product, and one with the vendor bulk interface
+sim plug lyn:$LYN:2.004 >/dev/null
+sim plug tarso55:$TARSO:2.005,bulk=1 >/dev/null
+waitFor 300 listed $LYN && ok "second controller (Lyn) found" || fail "second controller (Lyn) found" "not listed"
+waitFor 100 listed $TARSO && ok "bulk controller found" || fail "bulk controller found" "not listed"
+list=$(tool --device-list)
+expect "all listed: Vasta" "$list" "Vasta +$VASTA +Hid"
+expect "all listed: Lyn" "$list" "Lyn +$LYN +Hid"
+expect "all listed: bulk controller by its bulk interface" "$list" "Tarso55 +$TARSO +Bulk"
+json=$(devicesJson)
+expect "Lyn firmware from bcdDevice" "$json" "\"product_id\":4,\"product_name\":\"Lyn\",\"serial_number\":\"$LYN\",\"version\":\"2.004\""
+expect "bulk controller's firmware from bcdDevice" "$json" "\"product_id\":32,\"product_name\":\"Tarso55\",\"serial_number\":\"$TARSO\",\"version\":\"2.005\""
+d=$(usbDevice $TARSO)
+expect "bulk interface is 255/1/1 with a bulk pipe each way" \
+  "$(cat "$d"/*:1.0/bInterfaceClass "$d"/*:1.0/bInterfaceSubClass "$d"/*:1.0/bInterfaceProtocol \
+    "$d"/*:1.0/ep_*/type | tr '\n' ' ')" "^ff 01 01 Bulk Bulk $"
+check "bulk controller also has its HID interface" hidrawOf $TARSO
+check "its HID interface was not probed" not traffic "^$TARSO "
+sim unplug $LYN >/dev/null
+waitFor 150 not listed $LYN && ok "unplug seen as removal" || fail "unplug seen as removal" "still listed"
+check "unplug took the Lyn off the USB bus" not usbDevice $LYN
+check "the others stay" listed $TARSO
+sim plug lyn:$LYN:2.004 >/dev/null
+waitFor 300 listed $LYN && ok "plug seen as insertion" || fail "plug seen as insertion" "not listed"
+
+# --- bad input at the kernel level: the service survives and keeps or drops
+# the controller as the HID channel's rules say. Writes always reach the
+# controller (reads may be answered from the cache).
+sim fail $VASTA 3 >/dev/null
+expect "stalled reports: retried, written" "$(tool --device $VASTA --th 46)" "^th: 46$"
+expect "stalled reports: controller holds the value" "$(sim get $VASTA th)" "^ok 46$"
+check "stalled reports: controller kept" listed $VASTA
+sim short $VASTA 1 >/dev/null
+expect "short report: retried, whole answer read" "$(tool --device $VASTA --th 44)" "^th: 44$"
+check "short report: controller kept" listed $VASTA
+sim fail $LYN 1000 >/dev/null
+tool --device $LYN --th 30 >/dev/null
+waitFor 150 not listed $LYN && ok "controller that stops answering is dropped" \
+  || fail "controller that stops answering is dropped" "still listed"
+check "dropped controller is still on the USB bus" hidrawOf $LYN
+sim vanish $VASTA >/dev/null
+tool --device $VASTA --th 43 >/dev/null
+waitFor 150 not listed $VASTA && ok "disconnect in the middle of a transfer: removed" \
+  || fail "disconnect in the middle of a transfer: removed" "still listed"
+check "disconnect in the middle of a transfer: off the USB bus" not usbDevice $VASTA
+sim plug vasta:$VASTA:2.005 >/dev/null
+waitFor 300 listed $VASTA && ok "replugged after the disconnect: found again" \
+  || fail "replugged after the disconnect: found again" "not listed"
+expect "service still answers" "$(tool --device $VASTA --th 41)" "^th: 41$"
+check "service survived" kill -0 $service_pid
+
+kill -TERM $service_pid
+wait $service_pid
+expect "service stops cleanly" "exit $?" "^exit 0$"
+kill -TERM $sim_pid
+wait $sim_pid
+echo "guest: checks done at $(now) s"
+if [ $failed -gt 0 ]; then
+  echo "--- service log"; tail -n 20 /tmp/service.log
+  echo "--- simulator log"; tail -n 20 /tmp/sim.log
+  echo "--- traffic"; tail -n 20 $TRAFFIC
+  echo "--- kernel"; dmesg | grep -iE 'usb|hid|raw|dummy' | tail -n 20
+fi
+echo "checks: $passed passed, $failed failed"
+[ $failed -eq 0 ]
