@@ -17,8 +17,10 @@ namespace corvanesim {
 
 namespace {
 
-// Catches changes the controller makes by itself (a timed re-enumeration).
-constexpr int SyncIntervalMs = 200;
+// How soon a device follows its controller's interfaces when they change
+// (another mode): the request at hand and the host's next one, such as the
+// read of a command's answer, are still served the old way.
+constexpr int SyncIntervalMs = 100;
 
 QString identityOf(const QList<UsbInterface>& interfaces)
 {
@@ -129,7 +131,7 @@ void CVNGadgetBus::sync()
         if (entry.device) {
             const CVNGadgetDevice::Leave left = entry.device->leaveReason();
             const bool gone = left != CVNGadgetDevice::Leave::Running;
-            // A device in the middle of a transfer finishes it and leaves by itself.
+            // A device in the middle of a transfer finishes it first.
             if (!gone && (!changed || entry.device->isBusy()))
                 continue;
             withdraw(&entry);
@@ -212,10 +214,7 @@ GadgetOutcome CVNGadgetBus::perform(const QString& serial, const GadgetCall& cal
             QString ignored;
             (void)m_server->unplug(serial, &ignored);
         }, Qt::QueuedConnection);
-        return outcome;
     }
-    const auto entry = m_entries.find(serial);
-    outcome.relayout = entry != m_entries.end() && entry->second.identity != identityOf(controller->interfaces());
     return outcome;
 }
 

@@ -22,9 +22,6 @@ constexpr auto WakeRetry = std::chrono::milliseconds(5);
 // wrote to it, and how often.
 constexpr auto AnswerWindow = std::chrono::milliseconds(1000);
 constexpr auto AnswerPoll = std::chrono::milliseconds(5);
-// Lets the host finish the answered request before the device leaves to
-// come back with other interfaces.
-constexpr auto RelayoutPause = std::chrono::milliseconds(20);
 constexpr int BulkReadLength = 4096;
 constexpr int BusPowerMilliamps = 100;
 
@@ -142,8 +139,6 @@ void CVNGadgetDevice::run()
         interruptAndJoin(endpoint->thread, endpoint->done);
     m_endpointThreads.clear();
     m_gadget.close();
-    if (m_leave.load() == Leave::Relayout)
-        std::this_thread::sleep_for(RelayoutPause);
     m_eventDone = true;
     m_post(m_finished);
 }
@@ -173,8 +168,7 @@ bool CVNGadgetDevice::handleControl(const SetupPacket& setup)
 }
 
 // False when the device leaves the bus: the controller vanished (the request
-// stays unanswered, as when a device is pulled in the middle of a transfer)
-// or its interfaces changed.
+// stays unanswered, as when a device is pulled in the middle of a transfer).
 bool CVNGadgetDevice::forward(const SetupPacket& setup, const GadgetReply& reply)
 {
     QString line = reply.line;
@@ -213,10 +207,6 @@ bool CVNGadgetDevice::forward(const SetupPacket& setup, const GadgetReply& reply
         else if (!reply.takesData)
             (void)m_gadget.ep0Read(0, &ignored);
         break;
-    }
-    if (outcome.relayout) {
-        leave(Leave::Relayout);
-        return false;
     }
     return true;
 }

@@ -37,14 +37,11 @@ struct GadgetOutcome {
     enum class Status { Done, Failed, Vanished, Abandoned };
     Status status = Status::Abandoned;
     QByteArray data;
-    // The controller's interfaces changed (re-enumeration): leave the bus
-    // once this transfer is answered.
-    bool relayout = false;
 };
 
 class CVNGadgetDevice {
 public:
-    enum class Leave { Running, Stopped, Relayout, Vanished, Error };
+    enum class Leave { Running, Stopped, Vanished, Error };
     using Performer = std::function<GadgetOutcome(const GadgetCall&)>;
     // Queues work for the owner's thread.
     using Poster = std::function<void(std::function<void()>)>;
