@@ -12,7 +12,7 @@ work=$1
 bin=$2
 source=$3
 here=$(cd "$(dirname "$0")" && pwd)
-guestTimeout=${CORVANE_KERNEL_TIMEOUT:-150}
+guestTimeout=${CORVANE_KERNEL_TIMEOUT:-240}
 
 seconds() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", b - a }'; }
