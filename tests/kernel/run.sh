@@ -35,7 +35,7 @@ finished=$(seconds)
 echo "kernel test: guest run took $(elapsed "$prepared" "$finished") s (qemu exit $qemu)"
 
 # The guest's own lines; the serial console may add carriage returns.
-tr -d '\r' <"$log" | grep -aE '^(ok|FAIL) - |^checks: |^guest: |^--- |^  ' | grep -av '^  *$' || true
+tr -d '\r' <"$log" | grep -aE '^(ok|FAIL) - |^checks: |^guest: ' || true
 if [ $qemu -eq 124 ]; then
   echo "kernel test: the guest did not finish within $guestTimeout s; last lines:"
   tr -d '\r' <"$log" | tail -n 30
@@ -49,5 +49,7 @@ if [ -z "$summary" ]; then
 fi
 case $summary in
   *", 0 failed") exit 0 ;;
-  *) exit 1 ;;
 esac
+# What the guest gathered when a check failed.
+tr -d '\r' <"$log" | sed -n '/^--- service log/,/^checks: /p' | grep -av '^checks: '
+exit 1
