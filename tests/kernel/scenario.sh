@@ -102,9 +102,10 @@ expect "probe went over the HID feature reports" "$(traffic "^$VASTA (gain|dbuil
 expect "write th" "$(tool --device $VASTA --th 45)" "^th: 45$"
 expect "controller holds the written th" "$(sim get $VASTA th)" "^ok 45$"
 expect "traffic log shows the write" "$(traffic "^$VASTA th ")" "^$VASTA th 45 -> 45$"
-sim set $VASTA th 47 >/dev/null
-expect "read th set on the controller" "$(tool --device $VASTA --device-cache --th)" "^th: 47$"
-expect "traffic log shows the read" "$(traffic "^$VASTA th ")" "^$VASTA th  -> 47$"
+# A word the service has not read yet: its value can only come from the controller.
+sim set $VASTA tmax 2 >/dev/null
+expect "read tmax set on the controller" "$(tool --device $VASTA --tmax)" "^tmax: 2$"
+expect "traffic log shows the read" "$(traffic "^$VASTA tmax ")" "^$VASTA tmax  -> 2$"
 
 # --- two more controllers: another product, and one with the vendor bulk interface
 sim plug lyn:$LYN:2.004 >/dev/null
