@@ -1,5 +1,6 @@
 // corvane-sim: runs simulated touch-foil controllers on a Unix socket, or
 // sends one control request to a running simulator.
+#include "gadgetbus.h"
 #include "simclient.h"
 #include "simcommandline.h"
 #include "simserver.h"
@@ -69,7 +70,7 @@ int runSimulator(QCoreApplication* app, const SimCommandLine& commandLine)
     }
     CVNSimServer server;
     server.setTrafficLog(&traffic);
-    if (!server.listen(commandLine.socketPath, &error)) {
+    if (!commandLine.socketPath.isEmpty() && !server.listen(commandLine.socketPath, &error)) {
         std::fprintf(stderr, "corvane-sim: %s\n", qPrintable(error));
         return ExitFailure;
     }
@@ -85,9 +86,19 @@ int runSimulator(QCoreApplication* app, const SimCommandLine& commandLine)
         server.close();
         return ExitFailure;
     }
-    std::printf("corvane-sim: listening on %s\n", qPrintable(commandLine.socketPath));
+    CVNGadgetBus bus(&server);
+    if (commandLine.usbGadget && !bus.start(&error)) {
+        std::fprintf(stderr, "corvane-sim: %s\n", qPrintable(error));
+        server.close();
+        return ExitFailure;
+    }
+    if (!commandLine.socketPath.isEmpty())
+        std::printf("corvane-sim: listening on %s\n", qPrintable(commandLine.socketPath));
+    if (commandLine.usbGadget)
+        std::printf("corvane-sim: controllers on the USB bus\n");
     std::fflush(stdout);
     app->exec();
+    bus.stop();
     server.close();
     return 0;
 }

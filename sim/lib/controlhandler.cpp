@@ -42,6 +42,7 @@ struct ControlTable {
             {QStringLiteral("unplug"), &CVNControlHandler::unplug},
             {QStringLiteral("fail"), &CVNControlHandler::fail},
             {QStringLiteral("garbage"), &CVNControlHandler::garbage},
+            {QStringLiteral("short"), &CVNControlHandler::shortAnswers},
             {QStringLiteral("vanish"), &CVNControlHandler::vanish},
             {QStringLiteral("set"), &CVNControlHandler::set},
             {QStringLiteral("get"), &CVNControlHandler::get},
@@ -121,6 +122,18 @@ QStringList CVNControlHandler::garbage(const QStringList& args)
     if (!c)
         return error(QStringLiteral("no controller with serial %1").arg(args[0]));
     c->faults().garbageNext(count);
+    return Ok;
+}
+
+QStringList CVNControlHandler::shortAnswers(const QStringList& args)
+{
+    int count = 0;
+    if (args.size() != 2 || !parseCount(args[1], &count))
+        return error(QStringLiteral("usage: short SERIAL N (N from 0 to %1)").arg(MaxFaultCount));
+    CVNVirtualController* c = m_server->controller(args[0]);
+    if (!c)
+        return error(QStringLiteral("no controller with serial %1").arg(args[0]));
+    c->faults().shortNext(count);
     return Ok;
 }
 

@@ -24,6 +24,7 @@ private:
     QStringList unplug(const QStringList& args);
     QStringList fail(const QStringList& args);
     QStringList garbage(const QStringList& args);
+    QStringList shortAnswers(const QStringList& args);
     QStringList vanish(const QStringList& args);
     QStringList set(const QStringList& args);
     QStringList get(const QStringList& args);

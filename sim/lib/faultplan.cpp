@@ -16,6 +16,10 @@ CVNFaultPlan::Outcome CVNFaultPlan::next(bool returnsData)
         --m_garbage;
         return Outcome::Garbage;
     }
+    if (returnsData && m_short > 0) {
+        --m_short;
+        return Outcome::Short;
+    }
     return Outcome::Normal;
 }
 

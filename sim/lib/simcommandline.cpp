@@ -20,6 +20,7 @@ const QHash<QString, Verb>& verbs()
         {QStringLiteral("unplug"), {1, 1, "unplug SERIAL"}},
         {QStringLiteral("fail"), {2, 2, "fail SERIAL N"}},
         {QStringLiteral("garbage"), {2, 2, "garbage SERIAL N"}},
+        {QStringLiteral("short"), {2, 2, "short SERIAL N"}},
         {QStringLiteral("vanish"), {1, 1, "vanish SERIAL"}},
         {QStringLiteral("set"), {3, -1, "set SERIAL WORD VALUE"}},
         {QStringLiteral("get"), {2, 2, "get SERIAL WORD"}},
@@ -67,7 +68,8 @@ QString usageText()
 {
     return QStringLiteral(
         "usage: corvane-sim --socket PATH [--device SETUP]... [--traffic FILE]\n"
-        "       corvane-sim --socket PATH plug SETUP | unplug SERIAL | fail SERIAL N | garbage SERIAL N\n"
+        "       corvane-sim --usb-gadget [--socket PATH] [--device SETUP]... [--traffic FILE]\n"
+        "       corvane-sim --socket PATH plug SETUP | unplug SERIAL | fail SERIAL N | garbage SERIAL N | short SERIAL N\n"
         "                                 | vanish SERIAL | set SERIAL WORD VALUE | get SERIAL WORD | list\n"
         "                                 | damage SERIAL col|row N | heal SERIAL\n"
         "                                 | dfufault SERIAL refuse BLOCK|vanish BLOCK|state NAME|stuck NAME|clear\n"
@@ -85,6 +87,8 @@ bool parseCommandLine(const QStringList& args, SimCommandLine* commandLine, QStr
         QString value;
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             result.help = true;
+        } else if (arg == QLatin1String("--usb-gadget")) {
+            result.usbGadget = true;
         } else if (arg == QLatin1String("--socket")) {
             if (!takeValue(args, &i, &result.socketPath, error))
                 return false;
@@ -109,12 +113,12 @@ bool parseCommandLine(const QStringList& args, SimCommandLine* commandLine, QStr
         *commandLine = result;
         return true;
     }
-    if (result.socketPath.isEmpty()) {
+    if (result.socketPath.isEmpty() && !(result.usbGadget && result.request.isEmpty())) {
         *error = QStringLiteral("--socket PATH is required");
         return false;
     }
-    if (!result.request.isEmpty() && (!result.devices.isEmpty() || !result.trafficPath.isEmpty())) {
-        *error = QStringLiteral("--device and --traffic apply only when running the simulator");
+    if (!result.request.isEmpty() && (!result.devices.isEmpty() || !result.trafficPath.isEmpty() || result.usbGadget)) {
+        *error = QStringLiteral("--device, --traffic and --usb-gadget apply only when running the simulator");
         return false;
     }
     *commandLine = result;

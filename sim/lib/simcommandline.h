@@ -14,6 +14,7 @@ struct SimCommandLine {
     QList<ControllerSetup> devices;  // --device, plugged at start
     QString trafficPath;
     QString request;  // the control request line; empty: run the simulator
+    bool usbGadget = false;  // --usb-gadget: the controllers go on the kernel's USB bus
     bool help = false;
 };
 

@@ -31,6 +31,10 @@ QString printable(const QString& text)
     return out;
 }
 
+// A short answer keeps the report id, the command word and one byte of the
+// answer: it still looks like an answer, only a wrong one.
+constexpr int ShortAnswerLength = 10;
+
 // A report keeps its id; a control transfer (reportId -1) is random throughout.
 QByteArray garbage(int reportId, int length)
 {
@@ -246,8 +250,20 @@ bool CVNVirtualController::faulted(bool returnsData, int reportId, int length, T
     case CVNFaultPlan::Outcome::Garbage:
         *result = TransferResult::ok(garbage(reportId, length));
         return true;
+    case CVNFaultPlan::Outcome::Short:
+        m_cutNext = true;
+        return false;
     }
     return false;
+}
+
+TransferResult CVNVirtualController::shortened(const TransferResult& result)
+{
+    TransferResult out = result;
+    if (m_cutNext && out.status == TransferResult::Status::Ok)
+        out.data.truncate(qMin(out.data.size() - 1, ShortAnswerLength));
+    m_cutNext = false;
+    return out;
 }
 
 TransferResult CVNVirtualController::setFeature(const QByteArray& report)
@@ -270,7 +286,7 @@ TransferResult CVNVirtualController::getFeature(int reportId, int length)
     TransferResult result;
     if (faulted(true, reportId, length, &result))
         return result;
-    result = m_hid.getFeature(reportId, length);
+    result = shortened(m_hid.getFeature(reportId, length));
     // The host has the answer to "dreset dfu": the controller goes soon.
     if (m_change == Change::EnterDfu && reportId == CommandReportId && m_bus)
         m_bus(DetachDelayMs);
@@ -304,7 +320,7 @@ TransferResult CVNVirtualController::getInput(int reportId, int length)
     TransferResult result;
     if (faulted(true, reportId, length, &result))
         return result;
-    return m_hid.getInput(reportId, length);
+    return shortened(m_hid.getInput(reportId, length));
 }
 
 TransferResult CVNVirtualController::control(int requestType, int request, int value, int index, int length,

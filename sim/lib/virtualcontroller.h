@@ -86,6 +86,8 @@ private:
     explicit CVNVirtualController(const ControllerSetup& setup);
     // Applies the pending fault; returns false when the transfer is not performed.
     bool faulted(bool returnsData, int reportId, int length, TransferResult* result);
+    // Cuts an answer short when a short answer is due.
+    TransferResult shortened(const TransferResult& result);
     QString controllerCommand(const QString& word, const QString& value, const QString& answer);
     void logExchange(const QString& word, const QString& value, const QString& answer);
     // The new firmware starts: its register table, its clock.
@@ -110,6 +112,7 @@ private:
     std::unique_ptr<CVNDfuFunction> m_dfu;
     Change m_change = Change::None;
     quint16 m_nextRelease = 0;
+    bool m_cutNext = false;
 };
 
 }  // namespace corvanesim

@@ -201,6 +201,20 @@ TEST_F(ManagerOverSim, FailedTransferSeriesDropsTheDeviceAndServiceCarriesOn)
     EXPECT_EQ(ask(Lyn, CVNDeviceRequest::Get, QStringLiteral("gain")).type, CVNDeviceRequest::Get);
 }
 
+TEST_F(ManagerOverSim, ShortReportsAreRetriedNeverReadAsAnswers)
+{
+    startWith({ QStringLiteral("vasta:0200000001A3:2.005") });
+    ASSERT_TRUE(sim->control({ QStringLiteral("set"), Vasta, QStringLiteral("th"), QStringLiteral("45") }));
+    ASSERT_TRUE(sim->control({ QStringLiteral("short"), Vasta, QStringLiteral("3") }));
+    EXPECT_EQ(ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("th")).value.toString(), QStringLiteral("45"))
+        << "a cut answer would read 4";
+    EXPECT_NE(manager->device(Vasta), nullptr);
+    // Ten in a row are a failed transfer series like any other.
+    ASSERT_TRUE(sim->control({ QStringLiteral("short"), Vasta, QStringLiteral("10") }));
+    (void)ask(Vasta, CVNDeviceRequest::Get, QStringLiteral("th"));
+    ASSERT_TRUE(waitFor(*removed, 1));
+}
+
 TEST_F(ManagerOverSim, GarbageAndVanishingControllersNeverCrash)
 {
     startWith({ QStringLiteral("vasta:0200000001A3:2.005"), QStringLiteral("lyn:0400000001B4:2.010") });

@@ -96,9 +96,10 @@ TEST(SimClient, ListingAndTransfersCheckWhatThePeerAnswers)
 {
     std::atomic<int> mode { 0 };
     const QByteArray answers[] = {
-        "ok 15" + QByteArray(72, '0').replace(0, 4, "6869") + "\n", // a proper answer
+        "ok 15" + QByteArray(144, '0').replace(0, 4, "6869") + "\n", // a proper answer, all 73 bytes
         "ok zz\n", // not hexadecimal
         "ok " + QByteArray(80, 'a').toHex() + "\n", // longer than asked
+        "ok " + QByteArray(10, 'a').toHex() + "\n", // shorter than asked
         "fail\n", "what\n", QByteArray(CVNSimLineSocket::MaxLineLength + 10, 'a'), // never ends
         "<close>", // the peer hangs up
     };
@@ -126,18 +127,18 @@ TEST(SimClient, ListingAndTransfersCheckWhatThePeerAnswers)
     ASSERT_TRUE(handle->getFeature(report));
     EXPECT_EQ(report.size(), 73);
     EXPECT_EQ(report.at(0), 0x15);
-    for (int m = 1; m <= 4; ++m) {
+    for (int m = 1; m <= 5; ++m) {
         mode = m;
         EXPECT_FALSE(handle->getFeature(report)) << m;
     }
-    mode = 5; // an endless line ends the connection: nothing more goes through
+    mode = 6; // an endless line ends the connection: nothing more goes through
     EXPECT_FALSE(handle->getFeature(report));
     mode = 0;
     EXPECT_FALSE(handle->getFeature(report));
 
     auto second = platform.open(QStringLiteral("sim#hid"));
     ASSERT_NE(second, nullptr);
-    mode = 6;
+    mode = 7;
     EXPECT_FALSE(second->getFeature(report));
     EXPECT_FALSE(second->setFeature(report));
 }

@@ -92,3 +92,16 @@ TEST_F(HidController, MalformedReportsAndFailedTransfersPerformNoCommand)
     EXPECT_EQ(c->setFeature(commandReport("gain", "6")).status, TransferResult::Status::Ok) << "garbage spares writes";
     EXPECT_EQ(lines, QStringList{"0200000001A3 gain 6 -> 6"});
 }
+
+TEST_F(HidController, ShortAnswersKeepIdWordAndOneByte)
+{
+    (void)exchange(c.get(), "th", "45");
+    c->faults().shortNext(1);
+    EXPECT_EQ(c->setFeature(commandReport("th")).status, TransferResult::Status::Ok) << "short spares writes";
+    const TransferResult cut = c->getFeature(CommandReportId, CommandReportSize);
+    ASSERT_EQ(cut.status, TransferResult::Status::Ok);
+    EXPECT_EQ(cut.data, commandReport("th", "4").left(10)) << "a plausible, wrong answer";
+    EXPECT_EQ(c->getFeature(CommandReportId, CommandReportSize).data.size(), CommandReportSize);
+    c->faults().shortNext(1);
+    EXPECT_EQ(c->getFeature(TouchReportId, TouchReportSize).data.size(), 10);
+}

@@ -3,6 +3,7 @@
 #include "device/platform/handlegate.h"
 #include "device/platform/usbplatform.h"
 
+#include <atomic>
 #include <memory>
 
 struct hid_device_;
@@ -26,9 +27,15 @@ public:
     void close() override;
 
 private:
-    explicit CVNHidapiHandle(hid_device_* device);
+    enum Fault { Failed = 1, Short = 2 };
+
+    CVNHidapiHandle(hid_device_* device, const QString& node);
     [[nodiscard]] bool readReport(QByteArray& report, bool feature);
+    void logOnce(Fault fault, const QString& what);
+    QString errorText() const;
 
     hid_device_* m_device;
+    const QString m_node;
+    std::atomic<int> m_logged { 0 }; // the Faults already logged
     CVNHandleGate m_gate;
 };

@@ -1,66 +1,43 @@
 #include "device/platform/linux/libusbhandle.h"
 
-#include <QStringList>
+#include <QFile>
 
+#include <fcntl.h>
 #include <libusb.h>
-
-namespace
-{
-
-// Bus and address from /dev/bus/usb/BBB/DDD.
-bool busAndAddress(const QString& node, int& bus, int& address)
-{
-    const QStringList parts = node.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    if (parts.size() < 2)
-        return false;
-    bool okBus = false;
-    bool okAddress = false;
-    bus = parts.at(parts.size() - 2).toInt(&okBus, 10);
-    address = parts.last().toInt(&okAddress, 10);
-    return okBus && okAddress;
-}
-
-libusb_device_handle* openAt(libusb_context* context, int bus, int address)
-{
-    libusb_device** list = nullptr;
-    const ssize_t count = libusb_get_device_list(context, &list);
-    libusb_device_handle* handle = nullptr;
-    for (ssize_t i = 0; i < count && !handle; ++i) {
-        if (libusb_get_bus_number(list[i]) == bus && libusb_get_device_address(list[i]) == address
-            && libusb_open(list[i], &handle) != 0)
-            handle = nullptr;
-    }
-    if (list)
-        libusb_free_device_list(list, 1);
-    return handle;
-}
-
-} // namespace
+#include <unistd.h>
 
 std::unique_ptr<CVNLibusbHandle> CVNLibusbHandle::open(
     libusb_context* context, const QString& node, int interfaceNumber)
 {
-    int bus = 0;
-    int address = 0;
-    if (!context || !busAndAddress(node, bus, address))
+    if (!context || !node.startsWith(QLatin1String("/dev/bus/usb/")))
         return nullptr;
-    libusb_device_handle* handle = openAt(context, bus, address);
-    if (!handle)
+    // The node itself, not libusb's list of devices: that list follows
+    // udevd on its own thread and may not hold a device that just arrived.
+    const int fd = ::open(QFile::encodeName(node).constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
         return nullptr;
+    libusb_device_handle* handle = nullptr;
+    if (libusb_wrap_sys_device(context, static_cast<intptr_t>(fd), &handle) != 0 || !handle) {
+        ::close(fd);
+        return nullptr;
+    }
     libusb_set_auto_detach_kernel_driver(handle, 1);
     if (libusb_claim_interface(handle, interfaceNumber) != 0) {
         libusb_close(handle);
+        ::close(fd);
         return nullptr;
     }
-    return std::unique_ptr<CVNLibusbHandle>(new CVNLibusbHandle(handle, interfaceNumber));
+    return std::unique_ptr<CVNLibusbHandle>(new CVNLibusbHandle(handle, fd, interfaceNumber));
 }
 
-CVNLibusbHandle::CVNLibusbHandle(libusb_device_handle* handle, int interfaceNumber)
+CVNLibusbHandle::CVNLibusbHandle(libusb_device_handle* handle, int fd, int interfaceNumber)
     : m_handle(handle)
+    , m_fd(fd)
     , m_interface(interfaceNumber)
     , m_gate([this] {
         libusb_release_interface(m_handle, m_interface);
         libusb_close(m_handle);
+        ::close(m_fd);
         m_handle = nullptr;
     })
 {
@@ -71,14 +48,23 @@ CVNLibusbHandle::~CVNLibusbHandle()
     close();
 }
 
+// A stalled pipe stays stalled until the host clears it: the transfer has
+// failed, the next attempt gets a clear pipe.
+void CVNLibusbHandle::clearStall(int transferResult, quint8 endpoint)
+{
+    if (transferResult == LIBUSB_ERROR_PIPE)
+        (void)libusb_clear_halt(m_handle, endpoint);
+}
+
 qint64 CVNLibusbHandle::bulkWrite(quint8 endpoint, const QByteArray& data, int timeoutMs)
 {
     int transferred = 0;
     QByteArray copy = data;
     const bool written = m_gate.run([&] {
-        return libusb_bulk_transfer(m_handle, endpoint & 0x7F, reinterpret_cast<unsigned char*>(copy.data()),
-                   copy.size(), &transferred, static_cast<unsigned int>(timeoutMs))
-            == 0;
+        const int rc = libusb_bulk_transfer(m_handle, endpoint & 0x7F, reinterpret_cast<unsigned char*>(copy.data()),
+            copy.size(), &transferred, static_cast<unsigned int>(timeoutMs));
+        clearStall(rc, endpoint & 0x7F);
+        return rc == 0;
     });
     return written ? transferred : -1;
 }
@@ -90,9 +76,10 @@ bool CVNLibusbHandle::bulkRead(quint8 endpoint, int maxLength, int timeoutMs, QB
     QByteArray buffer(maxLength, '\0');
     int transferred = 0;
     const bool read = m_gate.run([&] {
-        return libusb_bulk_transfer(m_handle, endpoint | 0x80, reinterpret_cast<unsigned char*>(buffer.data()),
-                   maxLength, &transferred, static_cast<unsigned int>(timeoutMs))
-            == 0;
+        const int rc = libusb_bulk_transfer(m_handle, endpoint | 0x80, reinterpret_cast<unsigned char*>(buffer.data()),
+            maxLength, &transferred, static_cast<unsigned int>(timeoutMs));
+        clearStall(rc, endpoint | 0x80);
+        return rc == 0;
     });
     if (!read)
         return false;

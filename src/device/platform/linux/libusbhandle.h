@@ -10,7 +10,7 @@ struct libusb_device_handle;
 
 // One claimed interface of a USB device opened through libusb (the vendor
 // bulk channel and DFU mode). close() does not wait for a transfer in
-// flight: the device is released when that transfer ends.
+// flight: that one fails, and the device is released when it ends.
 class CVNLibusbHandle : public CVNUsbHandle
 {
 public:
@@ -30,9 +30,12 @@ public:
     void close() override;
 
 private:
-    CVNLibusbHandle(libusb_device_handle* handle, int interfaceNumber);
+    CVNLibusbHandle(libusb_device_handle* handle, int fd, int interfaceNumber);
+
+    void clearStall(int transferResult, quint8 endpoint);
 
     libusb_device_handle* m_handle;
+    int m_fd; // the device node the handle wraps
     int m_interface;
     CVNHandleGate m_gate;
 };

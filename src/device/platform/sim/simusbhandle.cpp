@@ -43,8 +43,9 @@ bool CVNSimUsbHandle::readReport(const char* verb, QByteArray& report)
             payload))
         return false;
     const QByteArray bytes = QByteArray::fromHex(payload);
-    // A malformed or oversized answer is a failed transfer, never a partial copy.
-    if (bytes.isEmpty() || bytes.size() > report.size() || bytes.toHex() != payload.toLower())
+    // A malformed, short or oversized answer is a failed transfer, never a
+    // partial copy.
+    if (bytes.size() != report.size() || bytes.toHex() != payload.toLower())
         return false;
     report.fill('\0');
     report.replace(0, bytes.size(), bytes);
