@@ -44,6 +44,9 @@ struct ControlTable {
             {QStringLiteral("vanish"), &CVNControlHandler::vanish},
             {QStringLiteral("set"), &CVNControlHandler::set},
             {QStringLiteral("get"), &CVNControlHandler::get},
+            {QStringLiteral("touch"), &CVNControlHandler::touch},
+            {QStringLiteral("pen"), &CVNControlHandler::pen},
+            {QStringLiteral("lift"), &CVNControlHandler::lift},
         };
         return table;
     }

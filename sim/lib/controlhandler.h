@@ -27,6 +27,10 @@ private:
     QStringList vanish(const QStringList& args);
     QStringList set(const QStringList& args);
     QStringList get(const QStringList& args);
+    // Touches placed by clients (touchcontrol.cpp).
+    QStringList touch(const QStringList& args);
+    QStringList pen(const QStringList& args);
+    QStringList lift(const QStringList& args);
 
     CVNSimServer* m_server;
 };

@@ -15,6 +15,8 @@ struct ControllerSetup {
     QList<QPair<QString, QString>> presets;  // register word -> value, in given order
     bool bulk = false;  // `bulk=1`: the vendor bulk interface is present too
     int hidPaths = 1;   // `paths=2`: the HID interface is reached through a second path as well
+    bool timeline = true;  // `timeline=off`: a quiet sensor
+    QString timelinePath;  // `timeline=FILE`: the script instead of the built-in one
 };
 
 // Parses a SETUP; on failure returns false and a message naming the fault.

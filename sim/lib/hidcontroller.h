@@ -1,5 +1,5 @@
 // The HID function of a controller: performs command reports on the register
-// table and serves touch reports from the timeline.
+// table and hands input report reads to the controller's sources (touches).
 #pragma once
 
 #include "transferresult.h"
@@ -12,7 +12,6 @@
 namespace corvanesim {
 
 class CVNRegisterTable;
-class CVNTouchTimeline;
 
 class CVNHidController {
 public:
@@ -33,12 +32,17 @@ public:
     // not take the word.
     using RawHandler = std::function<bool(const QString& word, const QByteArray& block, RawAnswer* answer)>;
 
-    CVNHidController(CVNRegisterTable* registers, const CVNTouchTimeline* timeline, std::function<qint64()> clock);
+    // An input report source: false when it does not serve that report id.
+    using InputHandler = std::function<bool(int reportId, int length, TransferResult* result)>;
+
+    explicit CVNHidController(CVNRegisterTable* registers);
 
     void setTrafficSink(TrafficSink sink) { m_traffic = std::move(sink); }
     void setCommandHook(CommandHook hook) { m_hook = std::move(hook); }
     // Asked in the order added, before the register table.
     void addRawHandler(RawHandler handler) { m_rawHandlers.append(std::move(handler)); }
+    // Asked in the order added; a report id nobody serves fails.
+    void addInputHandler(InputHandler handler) { m_inputHandlers.append(std::move(handler)); }
 
     TransferResult setFeature(const QByteArray& report);
     TransferResult getFeature(int reportId, int length) const;
@@ -46,11 +50,10 @@ public:
 
 private:
     CVNRegisterTable* m_registers;
-    const CVNTouchTimeline* m_timeline;
-    std::function<qint64()> m_clock;
     TrafficSink m_traffic;
     CommandHook m_hook;
     QList<RawHandler> m_rawHandlers;
+    QList<InputHandler> m_inputHandlers;
     QByteArray m_answer;
 };
 

@@ -23,6 +23,9 @@ const QHash<QString, Verb>& verbs()
         {QStringLiteral("vanish"), {1, 1, "vanish SERIAL"}},
         {QStringLiteral("set"), {3, -1, "set SERIAL WORD VALUE"}},
         {QStringLiteral("get"), {2, 2, "get SERIAL WORD"}},
+        {QStringLiteral("touch"), {4, 5, "touch SERIAL ID X Y [PRESSURE]"}},
+        {QStringLiteral("pen"), {4, 5, "pen SERIAL ID X Y [PRESSURE]"}},
+        {QStringLiteral("lift"), {2, 2, "lift SERIAL ID|NAME|all"}},
     };
     return table;
 }
@@ -66,9 +69,12 @@ QString usageText()
         "usage: corvane-sim --socket PATH [--device SETUP]... [--traffic FILE]\n"
         "       corvane-sim --socket PATH plug SETUP | unplug SERIAL | fail SERIAL N | garbage SERIAL N\n"
         "                                 | vanish SERIAL | set SERIAL WORD VALUE | get SERIAL WORD | list\n"
+        "                                 | touch SERIAL ID X Y [PRESSURE] | pen SERIAL ID X Y [PRESSURE]\n"
+        "                                 | lift SERIAL ID|NAME|all\n"
         "SETUP: PRODUCT:SERIAL:FIRMWARE[,word=value...], PRODUCT vasta, lyn, twinpoint, tarso55 or a\n"
         "      decimal USB product id, SERIAL 12 characters, FIRMWARE like 2.005; word=value presets a\n"
-        "      register, bulk=1 adds the vendor bulk interface, paths=2 a second path to the HID interface\n");
+        "      register, bulk=1 adds the vendor bulk interface, paths=2 a second path to the HID interface,\n"
+        "      timeline=off a quiet sensor, timeline=FILE a touch script instead of the built-in one\n");
 }
 
 bool parseCommandLine(const QStringList& args, SimCommandLine* commandLine, QString* error)

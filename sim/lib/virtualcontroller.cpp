@@ -1,6 +1,9 @@
 #include "virtualcontroller.h"
 
+#include <QFile>
+
 #include "registercatalog.h"
+#include "simlimits.h"
 
 #include <QRandomGenerator>
 
@@ -8,12 +11,12 @@ namespace corvanesim {
 
 namespace {
 
-LiveSources liveSources(const QElapsedTimer* started, const CVNTouchTimeline* timeline)
+LiveSources liveSources(const QElapsedTimer* started, const CVNTouchSurface* surface)
 {
     LiveSources s;
     s.elapsedMs = [started] { return started->elapsed(); };
-    s.contactCount = [started, timeline] { return int(timeline->contactsAt(started->elapsed()).size()); };
-    s.contactsBegun = [started, timeline] { return timeline->contactsBegunBy(started->elapsed()); };
+    s.contactCount = [started, surface] { return int(surface->fingersAt(started->elapsed()).size()); };
+    s.contactsBegun = [started, surface] { return surface->fingersBegunBy(started->elapsed()); };
     return s;
 }
 
@@ -42,9 +45,9 @@ QByteArray garbage(int reportId, int length)
 
 CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
     : m_setup(setup),
-      m_registers(registerCatalog(setup.productId, setup.release, setup.serial), liveSources(&m_started, &m_timeline)),
+      m_registers(registerCatalog(setup.productId, setup.release, setup.serial), liveSources(&m_started, &m_surface)),
       m_flash(setup.productId, setup.release, &m_registers),
-      m_hid(&m_registers, &m_timeline, [this] { return m_started.elapsed(); }),
+      m_hid(&m_registers),
       m_calibration(setup.productId, setup.release, &m_registers)
 {
     m_started.start();
@@ -54,6 +57,15 @@ CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
     });
     m_hid.addRawHandler([this](const QString& word, const QByteArray& block, CVNHidController::RawAnswer* answer) {
         return m_calibration.perform(word, block, answer);
+    });
+    m_hid.addInputHandler([this](int reportId, int length, TransferResult* result) {
+        if (reportId != TouchInputReportId && reportId != PenInputReportId)
+            return false;
+        *result = m_touchReports.read(reportId, length, m_started.elapsed(), [this] {
+            const qint64 now = m_started.elapsed();
+            return CVNTouchReports::Frame{m_surface.fingersAt(now), m_surface.pensAt(now)};
+        });
+        return true;
     });
     m_hid.setCommandHook([this](const QString& word, const QString& value, const QString& answer) {
         return controllerCommand(word, value, answer);
@@ -66,11 +78,33 @@ CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
 std::unique_ptr<CVNVirtualController> CVNVirtualController::create(const ControllerSetup& setup, QString* error)
 {
     std::unique_ptr<CVNVirtualController> controller(new CVNVirtualController(setup));
+    if (!controller->loadTimeline(error))
+        return nullptr;
     for (const auto& preset : setup.presets) {
         if (!controller->preset(preset.first, preset.second, error))
             return nullptr;
     }
     return controller;
+}
+
+bool CVNVirtualController::loadTimeline(QString* error)
+{
+    if (!setup().timeline) {
+        m_surface.setTimeline(CVNTouchTimeline::quiet());
+        return true;
+    }
+    if (setup().timelinePath.isEmpty())
+        return true;  // the built-in script
+    QFile file(setup().timelinePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read timeline %1").arg(setup().timelinePath);
+        return false;
+    }
+    CVNTouchTimeline timeline;
+    if (!CVNTouchTimeline::parse(file.read(CVNTouchTimeline::MaxScriptBytes + 1), &timeline, error))
+        return false;
+    m_surface.setTimeline(timeline);
+    return true;
 }
 
 bool CVNVirtualController::preset(const QString& word, const QString& value, QString* error)
@@ -124,6 +158,7 @@ QString CVNVirtualController::controllerCommand(const QString& word, const QStri
     // A reboot without a new enumeration: the firmware starts over from
     // what its flash holds.
     m_started.restart();
+    m_touchReports.reset();
     m_flash.reboot();
     return answer;
 }

@@ -8,7 +8,8 @@
 #include "hidcontroller.h"
 #include "registertable.h"
 #include "settingsflash.h"
-#include "touchtimeline.h"
+#include "touchreports.h"
+#include "touchsurface.h"
 #include "transferresult.h"
 #include "usbinterface.h"
 
@@ -42,6 +43,8 @@ public:
     [[nodiscard]] bool preset(const QString& word, const QString& value, QString* error);
     [[nodiscard]] bool value(const QString& word, QString* out) const;
     CVNFaultPlan& faults() { return m_faults; }
+    // Fingers and pens on the sensor (timeline and client-placed).
+    CVNTouchSurface& touchSurface() { return m_surface; }
     void setTrafficSink(TrafficSink sink) { m_traffic = std::move(sink); }
 
     // Milliseconds since the controller started (plug or reboot).
@@ -56,10 +59,12 @@ private:
     // Applies the pending fault; returns false when the transfer is not performed.
     bool faulted(bool returnsData, int reportId, int length, TransferResult* result);
     QString controllerCommand(const QString& word, const QString& value, const QString& answer);
+    [[nodiscard]] bool loadTimeline(QString* error);
 
     ControllerSetup m_setup;
     QElapsedTimer m_started;
-    CVNTouchTimeline m_timeline;
+    CVNTouchSurface m_surface;
+    CVNTouchReports m_touchReports;
     CVNRegisterTable m_registers;
     CVNSettingsFlash m_flash;
     CVNHidController m_hid;

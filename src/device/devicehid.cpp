@@ -1,7 +1,6 @@
 #include "device/devicehid.h"
 
 #include "device/hidcommandreport.h"
-#include "device/touchframe.h"
 
 #include <QThread>
 
@@ -96,12 +95,19 @@ bool CVNDeviceHid::sendCommandRaw(
     return true;
 }
 
-bool CVNDeviceHid::readTouchReport(QByteArray& report)
+bool CVNDeviceHid::getInputLocked(QByteArray& report)
+{
+    return transferLocked([&] {
+        QByteArray buffer = report;
+        if (!m_handle->getInputReport(buffer) || buffer.size() != report.size())
+            return false;
+        report = buffer;
+        return true;
+    });
+}
+
+bool CVNDeviceHid::getInputReport(QByteArray& report)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    QByteArray buffer = CVNTouchFrame::reportBuffer();
-    if (!getFeatureLocked(buffer))
-        return false;
-    report = buffer;
-    return true;
+    return getInputLocked(report);
 }
