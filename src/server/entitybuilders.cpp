@@ -2,6 +2,8 @@
 
 #include "properties/calibrationentities.h"
 #include "properties/settingsentities.h"
+#include "touch/touchentities.h"
+#include "tuio/tuioentities.h"
 
 #include <mutex>
 
@@ -12,5 +14,7 @@ void registerEntityBuilders()
         // One line per library of composite entities.
         registerSettingsEntities();
         registerCalibrationEntities();
+        registerTouchEntities();
+        registerTuioEntities();
     });
 }
