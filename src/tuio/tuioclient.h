@@ -3,6 +3,7 @@
 #include "tuio/messagetuio.h"
 
 #include <QHostAddress>
+#include <QPointF>
 #include <QList>
 #include <QHash>
 #include <QObject>
