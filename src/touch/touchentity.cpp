@@ -148,6 +148,7 @@ TouchEntityProperties TouchPointer::sampleOf(const CVNRawContact& record)
     sample.position = QPoint(record.x, record.y);
     sample.size = QSize(record.width, record.height);
     sample.pressure = record.pressure;
+    sample.color = QColor(Qt::black);
     return sample;
 }
 

@@ -113,6 +113,18 @@ TEST_F(TouchesOverJson, SpecificationAndReceiversThroughActions)
     EXPECT_EQ(act("tuio"), (QJsonObject{{"address", QJsonArray{QJsonObject{{"ip", "127.0.0.1"}, {"port", 3333}}}},
                                         {"report_locked", false}}));
     EXPECT_TRUE(touches()->isPolling()) << "a receiver observes the stream";
+
+    // The next start of the service finds the receiver and the specification again.
+    client.reset();
+    core = std::make_unique<ServiceCore>();
+    ASSERT_TRUE(core->start(sim->socketPath(), 1));
+    ASSERT_TRUE(touches());
+    EXPECT_TRUE(touches()->isPolling());
+    EXPECT_EQ(touches()->specification(), 2);
+    client = connectClient();
+    ASSERT_TRUE(client);
+    EXPECT_EQ(act("tuio")["address"].toArray().size(), 1);
+
     act("tuio", QJsonObject{{"stop", QJsonObject{{"ip", "127.0.0.1"}, {"port", 3333}}}});
     EXPECT_FALSE(touches()->isPolling());
 }

@@ -218,7 +218,7 @@ TEST_F(Tracker, EntityJsonCarriesEveryKey)
     EXPECT_EQ(finger.value("width").toInt(), 11);
     EXPECT_EQ(finger.value("height").toInt(), 12);
     EXPECT_EQ(finger.value("pressure").toInt(), 321);
-    EXPECT_EQ(finger.value("color").toInt(), 0);
+    EXPECT_EQ(finger.value("color").toDouble(), 4278190080.0) << "opaque black";
     EXPECT_FALSE(finger.value("barrel").toBool());
     EXPECT_FALSE(finger.contains("nested_entities"));
     const QJsonObject pen = json[1].toObject();
