@@ -49,6 +49,9 @@ struct ControlTable {
             {QStringLiteral("damage"), &CVNControlHandler::damage},
             {QStringLiteral("heal"), &CVNControlHandler::heal},
             {QStringLiteral("dfufault"), &CVNControlHandler::dfufault},
+            {QStringLiteral("touch"), &CVNControlHandler::touch},
+            {QStringLiteral("pen"), &CVNControlHandler::pen},
+            {QStringLiteral("lift"), &CVNControlHandler::lift},
         };
         return table;
     }

@@ -31,6 +31,10 @@ private:
     QStringList damage(const QStringList& args);
     QStringList heal(const QStringList& args);
     QStringList dfufault(const QStringList& args);
+    // Touches placed by clients (touchcontrol.cpp).
+    QStringList touch(const QStringList& args);
+    QStringList pen(const QStringList& args);
+    QStringList lift(const QStringList& args);
 
     CVNSimServer* m_server;
 };

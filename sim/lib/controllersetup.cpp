@@ -52,6 +52,11 @@ bool parsePreset(const QString& text, QPair<QString, QString>* preset, QString* 
         return false;
     }
     const QString value = text.mid(eq + 1);
+    // A timeline file is named by its path, which may be long.
+    if (word == QLatin1String("timeline") && !value.isEmpty() && !value.contains(QLatin1Char(' '))) {
+        *preset = qMakePair(word, value);
+        return true;
+    }
     if (value.size() > CommandValueSize || value.contains(QLatin1Char(' '))) {
         *error = QStringLiteral("preset value of \"%1\" is too long or holds a space").arg(word);
         return false;
@@ -63,7 +68,7 @@ bool parsePreset(const QString& text, QPair<QString, QString>* preset, QString* 
 enum class SetupKey { None, Applied, Refused };
 
 // `bulk`, `paths`, `entities` and `hang` shape the controller and its faults,
-// the foil keys the foil; they are no registers.
+// `timeline` the touches, the foil keys the foil; they are no registers.
 SetupKey parseSetupKey(const QPair<QString, QString>& preset, ControllerSetup* setup, QString* error)
 {
     const QString& value = preset.second;
@@ -90,6 +95,11 @@ SetupKey parseSetupKey(const QPair<QString, QString>& preset, ControllerSetup* s
             return SetupKey::Refused;
         }
         setup->hidPaths = value.toInt();
+        return SetupKey::Applied;
+    }
+    if (preset.first == QLatin1String("timeline")) {
+        setup->timeline = value != QLatin1String("off");
+        setup->timelinePath = value == QLatin1String("off") || value == QLatin1String("on") ? QString() : value;
         return SetupKey::Applied;
     }
     if (preset.first == QLatin1String("hang")) {

@@ -21,6 +21,8 @@ struct ControllerSetup {
     int hidPaths = 1;   // `paths=2`: the HID interface is reached through a second path as well
     FoilDamage damage;  // `deadcols=`, `brokenrows=`, `shortcols=`, `shortrows=`
     QString hangWord;   // `hang=WORD`: the controller stops answering once it is sent WORD
+    bool timeline = true;  // `timeline=off`: a quiet sensor
+    QString timelinePath;  // `timeline=FILE`: the script instead of the built-in one
 };
 
 // Parses a SETUP; on failure returns false and a message naming the fault.

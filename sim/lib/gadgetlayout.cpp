@@ -225,7 +225,8 @@ QByteArray CVNGadgetLayout::hidReportDescriptor()
         int size;
         quint8 main;  // 0xB1 feature, 0x81 input
     } reports[] = {{CommandReportId, CommandReportSize, 0xB1},
-                   {TouchReportId, TouchReportSize, 0xB1},
+                   {TouchInputReportId, TouchInputReportSize, 0x81},
+                   {PenInputReportId, PenInputReportSize, 0x81},
                    {FrameReportId, FrameReportSize, 0x81}};
     int usage = 1;
     for (const auto& r : reports) {

@@ -3,7 +3,6 @@
 #include "commandreport.h"
 #include "registertable.h"
 #include "simlimits.h"
-#include "touchtimeline.h"
 
 namespace corvanesim {
 
@@ -14,10 +13,8 @@ QByteArray fitReport(const QByteArray& report, int length)
     return out;
 }
 
-CVNHidController::CVNHidController(CVNRegisterTable* registers, const CVNTouchTimeline* timeline,
-                                   std::function<qint64()> clock)
-    : m_registers(registers), m_timeline(timeline), m_clock(std::move(clock)),
-      m_answer(encodeAnswerReport({}, {}))
+CVNHidController::CVNHidController(CVNRegisterTable* registers)
+    : m_registers(registers), m_answer(encodeAnswerReport({}, {}))
 {
 }
 
@@ -53,15 +50,17 @@ TransferResult CVNHidController::getFeature(int reportId, int length) const
 {
     if (reportId == CommandReportId)
         return TransferResult::ok(fitReport(m_answer, length));
-    if (reportId == TouchReportId)
-        return TransferResult::ok(fitReport(m_timeline->reportAt(m_clock()), length));
     return TransferResult::fail();
 }
 
 TransferResult CVNHidController::getInput(int reportId, int length) const
 {
-    // Touches are read as features; input reports carry frames.
-    return m_inputHook ? m_inputHook(reportId, length) : TransferResult::fail();
+    for (const InputHandler& handler : m_inputHandlers) {
+        TransferResult result;
+        if (handler(reportId, length, &result))
+            return result;
+    }
+    return TransferResult::fail();
 }
 
 }  // namespace corvanesim

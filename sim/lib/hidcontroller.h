@@ -1,5 +1,5 @@
 // The HID function of a controller: performs command reports on the register
-// table and serves touch reports from the timeline.
+// table and hands input report reads to the controller's sources (touches).
 #pragma once
 
 #include "transferresult.h"
@@ -12,8 +12,6 @@
 namespace corvanesim {
 
 class CVNRegisterTable;
-struct CommandReport;
-class CVNTouchTimeline;
 
 class CVNHidController {
 public:
@@ -21,8 +19,6 @@ public:
     using TrafficSink = std::function<void(const QString& word, const QString& value, const QString& answer)>;
     // Called for commands that act on the controller as a whole ("dreset").
     using CommandHook = std::function<QString(const QString& word, const QString& value, const QString& answer)>;
-    // Serves the input reports.
-    using InputHook = std::function<TransferResult(int reportId, int length)>;
 
     // A command served outside the register table (binary blocks and the
     // like): its 64 answer bytes and the texts for the traffic log. Texts left
@@ -36,13 +32,17 @@ public:
     // not take the word.
     using RawHandler = std::function<bool(const QString& word, const QByteArray& block, RawAnswer* answer)>;
 
-    CVNHidController(CVNRegisterTable* registers, const CVNTouchTimeline* timeline, std::function<qint64()> clock);
+    // An input report source: false when it does not serve that report id.
+    using InputHandler = std::function<bool(int reportId, int length, TransferResult* result)>;
+
+    explicit CVNHidController(CVNRegisterTable* registers);
 
     void setTrafficSink(TrafficSink sink) { m_traffic = std::move(sink); }
     void setCommandHook(CommandHook hook) { m_hook = std::move(hook); }
     // Asked in the order added, before the register table.
     void addRawHandler(RawHandler handler) { m_rawHandlers.append(std::move(handler)); }
-    void setInputHook(InputHook hook) { m_inputHook = std::move(hook); }
+    // Asked in the order added; a report id nobody serves fails.
+    void addInputHandler(InputHandler handler) { m_inputHandlers.append(std::move(handler)); }
 
     TransferResult setFeature(const QByteArray& report);
     TransferResult getFeature(int reportId, int length) const;
@@ -50,12 +50,10 @@ public:
 
 private:
     CVNRegisterTable* m_registers;
-    const CVNTouchTimeline* m_timeline;
-    std::function<qint64()> m_clock;
     TrafficSink m_traffic;
     CommandHook m_hook;
     QList<RawHandler> m_rawHandlers;
-    InputHook m_inputHook;
+    QList<InputHandler> m_inputHandlers;
     QByteArray m_answer;
 };
 

@@ -27,6 +27,9 @@ const QHash<QString, Verb>& verbs()
         {QStringLiteral("damage"), {3, 3, "damage SERIAL col|row N"}},
         {QStringLiteral("heal"), {1, 1, "heal SERIAL"}},
         {QStringLiteral("dfufault"), {2, 3, "dfufault SERIAL refuse BLOCK | vanish BLOCK | state NAME | stuck NAME | clear"}},
+        {QStringLiteral("touch"), {4, 5, "touch SERIAL ID X Y [PRESSURE]"}},
+        {QStringLiteral("pen"), {4, 5, "pen SERIAL ID X Y [PRESSURE]"}},
+        {QStringLiteral("lift"), {2, 2, "lift SERIAL ID|NAME|all"}},
     };
     return table;
 }
@@ -73,9 +76,12 @@ QString usageText()
         "                                 | vanish SERIAL | set SERIAL WORD VALUE | get SERIAL WORD | list\n"
         "                                 | damage SERIAL col|row N | heal SERIAL\n"
         "                                 | dfufault SERIAL refuse BLOCK|vanish BLOCK|state NAME|stuck NAME|clear\n"
+        "                                 | touch SERIAL ID X Y [PRESSURE] | pen SERIAL ID X Y [PRESSURE]\n"
+        "                                 | lift SERIAL ID|NAME|all\n"
         "SETUP: PRODUCT:SERIAL:FIRMWARE[,word=value...], PRODUCT vasta, lyn, twinpoint, tarso55 or a\n"
         "      decimal USB product id, SERIAL 12 characters, FIRMWARE like 2.005; word=value presets a\n"
-        "      register, bulk=1 adds the vendor bulk interface, paths=2 a second path to the HID interface;\n"
+        "      register, bulk=1 adds the vendor bulk interface, paths=2 a second path to the HID interface,\n"
+        "      timeline=off a quiet sensor, timeline=FILE a touch script instead of the built-in one;\n"
         "      deadcols=N+N..., brokenrows=N+N..., shortcols=N+N..., shortrows=N+N... damage the foil\n");
 }
 

@@ -14,10 +14,21 @@ constexpr quint8 CommandReportId = 21;
 constexpr int CommandReportSize = 73;
 constexpr int CommandWordSize = 8;
 constexpr int CommandValueSize = 64;
-constexpr quint8 TouchReportId = 13;
-constexpr int TouchReportSize = 161;
-constexpr int TouchRecordSize = 8;
-constexpr int TouchRecordCount = 20;
+// Touch input report: six 10-byte contact records at 1 + 10k, the frame's
+// contact count at 61 (first report only), flags at 62.
+constexpr quint8 TouchInputReportId = 13;
+constexpr int TouchInputReportSize = 64;
+constexpr int TouchContactRecordSize = 10;
+constexpr int TouchContactsPerReport = 6;
+constexpr int TouchCountOffset = 61;
+constexpr int TouchFlagsOffset = 62;
+constexpr quint8 TouchFlagAlways = 0x01;
+constexpr quint8 TouchFlagPensWaiting = 0x02;
+// Pen input report: four 13-byte pen records after the id.
+constexpr quint8 PenInputReportId = 14;
+constexpr int PenRecordSize = 13;
+constexpr int PenRecordCount = 4;
+constexpr int PenInputReportSize = 1 + PenRecordCount * PenRecordSize;
 
 // Untrusted input from socket clients and the command line.
 constexpr qint64 MaxLineLength = 1024 * 1024;

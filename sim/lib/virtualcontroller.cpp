@@ -2,6 +2,8 @@
 
 #include "firmwareimage.h"
 #include "ownentities.h"
+#include <QFile>
+
 #include "registercatalog.h"
 #include "simlimits.h"
 
@@ -11,12 +13,12 @@ namespace corvanesim {
 
 namespace {
 
-LiveSources liveSources(const QElapsedTimer* started, const CVNTouchTimeline* timeline)
+LiveSources liveSources(const QElapsedTimer* started, const CVNTouchSurface* surface)
 {
     LiveSources s;
     s.elapsedMs = [started] { return started->elapsed(); };
-    s.contactCount = [started, timeline] { return int(timeline->contactsAt(started->elapsed()).size()); };
-    s.contactsBegun = [started, timeline] { return timeline->contactsBegunBy(started->elapsed()); };
+    s.contactCount = [started, surface] { return int(surface->fingersAt(started->elapsed()).size()); };
+    s.contactsBegun = [started, surface] { return surface->fingersBegunBy(started->elapsed()); };
     return s;
 }
 
@@ -52,13 +54,13 @@ CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
     : m_setup(setup),
       m_registers(setup.ownEntities ? ownRegisterCatalog(setup.productId, setup.release, setup.serial)
                                     : registerCatalog(setup.productId, setup.release, setup.serial),
-                  liveSources(&m_started, &m_timeline)),
+                  liveSources(&m_started, &m_surface)),
       m_flash(setup.productId, setup.release, &m_registers),
-      m_hid(&m_registers, &m_timeline, [this] { return m_started.elapsed(); }),
+      m_hid(&m_registers),
       m_calibration(setup.productId, setup.release, &m_registers),
       m_bulk(&m_registers, setup.ownEntities ? ownViews() : productViews(m_registers.words())),
       m_sensor(&m_registers, [this] { return m_started.elapsed(); },
-               [this] { return m_timeline.contactsAt(m_started.elapsed()); })
+               [this] { return m_surface.fingersAt(m_started.elapsed()); })
 {
     m_started.start();
     auto traffic = [this](const QString& word, const QString& value, const QString& answer) {
@@ -72,6 +74,15 @@ CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
     m_hid.addRawHandler([this](const QString& word, const QByteArray& block, CVNHidController::RawAnswer* answer) {
         return m_calibration.perform(word, block, answer);
     });
+    m_hid.addInputHandler([this](int reportId, int length, TransferResult* result) {
+        if (reportId != TouchInputReportId && reportId != PenInputReportId)
+            return false;
+        *result = m_touchReports.read(reportId, length, m_started.elapsed(), [this] {
+            const qint64 now = m_started.elapsed();
+            return CVNTouchReports::Frame{m_surface.fingersAt(now), m_surface.pensAt(now)};
+        });
+        return true;
+    });
     m_hid.addRawHandler([this](const QString& word, const QByteArray& block, CVNHidController::RawAnswer* answer) {
         return m_flash.exchange(word, block, &answer->field);
     });
@@ -81,7 +92,12 @@ CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
         command.block = block;
         return m_sensor.command(command, &answer->field);
     });
-    m_hid.setInputHook([this](int reportId, int length) { return m_sensor.input(reportId, length); });
+    m_hid.addInputHandler([this](int reportId, int length, TransferResult* result) {
+        if (reportId != CVNSensorFunctions::FrameReportId)
+            return false;
+        *result = m_sensor.input(reportId, length);
+        return true;
+    });
     m_bulk.setTrafficSink(traffic);
     m_bulk.setCommandHook(hook);
 }
@@ -95,6 +111,8 @@ void CVNVirtualController::logExchange(const QString& word, const QString& value
 std::unique_ptr<CVNVirtualController> CVNVirtualController::create(const ControllerSetup& setup, QString* error)
 {
     std::unique_ptr<CVNVirtualController> controller(new CVNVirtualController(setup));
+    if (!controller->loadTimeline(error))
+        return nullptr;
     for (const auto& preset : setup.presets) {
         if (!controller->preset(preset.first, preset.second, error))
             return nullptr;
@@ -103,6 +121,26 @@ std::unique_ptr<CVNVirtualController> CVNVirtualController::create(const Control
     if (!setup.damage.fits(controller->m_sensor.width(), controller->m_sensor.height(), error))
         return nullptr;
     return controller;
+}
+
+bool CVNVirtualController::loadTimeline(QString* error)
+{
+    if (!setup().timeline) {
+        m_surface.setTimeline(CVNTouchTimeline::quiet());
+        return true;
+    }
+    if (setup().timelinePath.isEmpty())
+        return true;  // the built-in script
+    QFile file(setup().timelinePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read timeline %1").arg(setup().timelinePath);
+        return false;
+    }
+    CVNTouchTimeline timeline;
+    if (!CVNTouchTimeline::parse(file.read(CVNTouchTimeline::MaxScriptBytes + 1), &timeline, error))
+        return false;
+    m_surface.setTimeline(timeline);
+    return true;
 }
 
 bool CVNVirtualController::preset(const QString& word, const QString& value, QString* error)
@@ -178,6 +216,7 @@ QString CVNVirtualController::controllerCommand(const QString& word, const QStri
     // A reboot without a new enumeration: the firmware starts over from
     // what its flash holds.
     m_started.restart();
+    m_touchReports.reset();
     m_flash.reboot();
     m_sensor.reboot();
     return answer;
@@ -218,7 +257,7 @@ void CVNVirtualController::installFirmware(quint16 release)
     m_setup.release = release;
     m_registers = CVNRegisterTable(m_setup.ownEntities ? ownRegisterCatalog(m_setup.productId, release, m_setup.serial)
                                                        : registerCatalog(m_setup.productId, release, m_setup.serial),
-                                   liveSources(&m_started, &m_timeline));
+                                   liveSources(&m_started, &m_surface));
     // Flash layout and calibration commands follow the firmware too.
     m_flash = CVNSettingsFlash(m_setup.productId, release, &m_registers);
     m_calibration = CVNCalibrationCommands(m_setup.productId, release, &m_registers);

@@ -11,7 +11,8 @@
 #include "registertable.h"
 #include "settingsflash.h"
 #include "sensorfunctions.h"
-#include "touchtimeline.h"
+#include "touchreports.h"
+#include "touchsurface.h"
 #include "transferresult.h"
 #include "usbinterface.h"
 
@@ -68,6 +69,8 @@ public:
     // Marks a column (dead) or row (broken) of the foil; refused outside the grid.
     [[nodiscard]] bool damageLine(bool column, int index, QString* error);
     void heal() { m_sensor.foil().damage().clear(); }
+    // Fingers and pens on the sensor (timeline and client-placed).
+    CVNTouchSurface& touchSurface() { return m_surface; }
     void setTrafficSink(TrafficSink sink) { m_traffic = std::move(sink); }
 
     // Milliseconds since the controller started (plug or reboot).
@@ -94,11 +97,13 @@ private:
     void installFirmware(quint16 release);
 
     enum class Change { None, EnterDfu, LeaveDfu };
+    [[nodiscard]] bool loadTimeline(QString* error);
 
     ControllerSetup m_setup;
     bool m_hung = false;  // sent the setup's hang word: answers nothing any more
     QElapsedTimer m_started;
-    CVNTouchTimeline m_timeline;
+    CVNTouchSurface m_surface;
+    CVNTouchReports m_touchReports;
     CVNRegisterTable m_registers;
     CVNSettingsFlash m_flash;
     CVNHidController m_hid;

@@ -1,7 +1,6 @@
 #include "device/devicehid.h"
 
 #include "device/hidcommandreport.h"
-#include "device/touchframe.h"
 
 #include <QThread>
 
@@ -113,19 +112,10 @@ bool CVNDeviceHid::sendCommandRaw(
     return true;
 }
 
-bool CVNDeviceHid::readTouchReport(QByteArray& report)
+// A controller that does not deliver an input report fails only that read:
+// whether it still answers is for the command channel to tell.
+bool CVNDeviceHid::getInputLocked(QByteArray& report)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    QByteArray buffer = CVNTouchFrame::reportBuffer();
-    if (!getFeatureLocked(buffer))
-        return false;
-    report = buffer;
-    return true;
-}
-
-bool CVNDeviceHid::getInputReport(QByteArray& report)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (report.isEmpty())
         return false;
     return transferLocked(
@@ -137,4 +127,10 @@ bool CVNDeviceHid::getInputReport(QByteArray& report)
             return true;
         },
         false);
+}
+
+bool CVNDeviceHid::getInputReport(QByteArray& report)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return getInputLocked(report);
 }

@@ -9,8 +9,8 @@
 #include <memory>
 #include <mutex>
 
-// The HID interface of a controller: the command channel and the touch
-// report. Transfers block the calling thread; one device's transfers are
+// The HID interface of a controller: the command channel and the input
+// reports (touches). Transfers block the calling thread; one device's transfers are
 // spaced at least TransferSpacingMs apart and a failed transfer is tried
 // TransferAttempts times, after which the controller is marked not open for
 // good.
@@ -42,18 +42,23 @@ public:
     // answer bytes unchanged. False when nothing was read.
     [[nodiscard]] bool sendCommandRaw(
         const QString& command, const QByteArray& block, QByteArray& answerBlock, bool waitAnswer);
-    // The 161-byte touch report (id 13).
-    [[nodiscard]] bool readTouchReport(QByteArray& report);
-    // An input report (first byte the report id, sized to the expected
-    // length), spaced like every transfer and tried as often. A controller
-    // that does not deliver it fails only this read: the command channel
-    // stays open.
+    // report: sized to the expected length, first byte the report id; filled
+    // in place. A report of another length counts as a failed transfer.
     [[nodiscard]] bool getInputReport(QByteArray& report);
+    // Several input reports in one go, none of another device's exchanges
+    // between them: each is sized and preset like getInputReport's.
+    // reader gets a read function; what it returns is returned.
+    template <typename Reader> bool readInputReports(Reader&& reader)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return reader([this](QByteArray& report) { return getInputLocked(report); });
+    }
 
 private:
     template <typename Transfer> bool transferLocked(Transfer&& transfer, bool closeOnFailure = true);
     bool setFeatureLocked(const QByteArray& report);
     bool getFeatureLocked(QByteArray& report);
+    bool getInputLocked(QByteArray& report);
 
     std::unique_ptr<CVNUsbHandle> m_handle;
     std::atomic<bool> m_closed { false };

@@ -1,7 +1,7 @@
 #include "device/hidexchanges.h"
 
 #include "device/devicehid.h"
-#include "device/touchframe.h"
+#include "device/hidtouchreports.h"
 
 #include <QPoint>
 #include <QSize>
@@ -155,8 +155,10 @@ CVNDeviceRequest CVNHidExchanges::integers(CVNDeviceHid& device, const CVNDevice
 CVNDeviceRequest CVNHidExchanges::touches(CVNDeviceHid& device, const CVNDeviceRequest& request)
 {
     CVNDeviceRequest reply = request.makeReply();
-    QByteArray report;
-    // A failed read gives an empty value, like any request without answer.
-    reply.value = device.readTouchReport(report) ? CVNTouchFrame::fromTouchReport(report) : QByteArray();
+    QByteArray block;
+    // A frame not read whole is no frame: the touch stream keeps what it has.
+    if (!CVNHidTouchReports::read(device, &block))
+        return errorReply(request, QStringLiteral("Touch reports not read"));
+    reply.value = block;
     return reply;
 }

@@ -25,7 +25,8 @@ public:
     static CVNDeviceRequest boolean(CVNDeviceHid& device, const CVNDeviceRequest& request);
     // Pair (count 2) and triple (count 3) of integers.
     static CVNDeviceRequest integers(CVNDeviceHid& device, const CVNDeviceRequest& request, int count);
-    // The touch report turned into the 256-byte touch frame.
+    // The touch input reports of one frame as one block (CVNHidTouchReports);
+    // an error reply when they were not read.
     static CVNDeviceRequest touches(CVNDeviceHid& device, const CVNDeviceRequest& request);
 
     // The value text of the generic exchange: the value for a set, the

@@ -3,6 +3,8 @@
 #include "properties/calibrationentities.h"
 #include "properties/sensorentities.h"
 #include "properties/settingsentities.h"
+#include "touch/touchentities.h"
+#include "tuio/tuioentities.h"
 
 #include <mutex>
 
@@ -14,5 +16,7 @@ void registerEntityBuilders()
         registerSettingsEntities();
         registerCalibrationEntities();
         registerSensorEntities();
+        registerTouchEntities();
+        registerTuioEntities();
     });
 }

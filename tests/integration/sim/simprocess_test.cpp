@@ -128,8 +128,8 @@ TEST_F(SimProcess, ListingAndExchangeOverTheSocket)
     EXPECT_EQ(command(&handle, "dbuild").size(), 40);
     EXPECT_EQ(command(&handle, "thbound", "5 100"), QStringLiteral("5 100"));
     EXPECT_TRUE(command(&handle, "nosuch").contains("error"));
-    const QString touch = handle.request("getfeature 13 161");
-    EXPECT_TRUE(touch.startsWith("ok 0d") && touch.size() == 3 + 2 * 161) << touch.toStdString();
+    const QString touch = handle.request("getinput 13 64");
+    EXPECT_TRUE(touch.startsWith("ok 0d") && touch.size() == 3 + 2 * 64) << touch.toStdString();
     EXPECT_TRUE(handle.request("setfeature zz").startsWith("error"));
     EXPECT_EQ(handle.request("bulkread 129 64 10"), QStringLiteral("fail"));
 }

@@ -40,9 +40,9 @@ TEST_F(HidFixture, RetriedUpToTenAttemptsThenClosedForGood)
     EXPECT_EQ(failed.count(), 1);
 
     // Every later transfer fails at once, without touching the device.
-    QByteArray report(161, '\0');
+    QByteArray report(64, '\0');
     EXPECT_TRUE(hid->sendCommand(QStringLiteral("gain"), QString(), true).isEmpty());
-    EXPECT_FALSE(hid->readTouchReport(report));
+    EXPECT_FALSE(hid->getInputReport(report));
     EXPECT_FALSE(hid->setFeature(QByteArray(73, '\0')));
     EXPECT_EQ(controller->transfers, 10);
 }

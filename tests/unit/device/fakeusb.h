@@ -27,6 +27,8 @@ struct FakeController {
     QByteArray lastAnswer;
     QStringList commands; // "word value" as received
     int failNext = 0; // the next N transfers fail
+    QList<QByteArray> inputReports; // served in order by input report reads
+    QList<int> inputIdsAsked;
     int transfers = 0;
     QVector<qint64> transferTimesNs;
     QElapsedTimer clock;
@@ -77,7 +79,19 @@ public:
         report.replace(9, data.size(), data);
         return true;
     }
-    bool getInputReport(QByteArray& report) override { return getFeature(report); }
+    bool getInputReport(QByteArray& report) override
+    {
+        std::lock_guard<std::mutex> lock(m_controller->mutex);
+        if (m_closed || !m_controller->takeTransfer())
+            return false;
+        m_controller->inputIdsAsked.append(static_cast<quint8>(report.at(0)));
+        if (m_controller->inputReports.isEmpty())
+            return false;
+        const QByteArray data = m_controller->inputReports.takeFirst().left(report.size());
+        report.fill('\0');
+        report.replace(0, data.size(), data);
+        return true;
+    }
     qint64 bulkWrite(quint8, const QByteArray& data, int) override { return m_closed ? -1 : data.size(); }
     bool bulkRead(quint8, int, int, QByteArray&) override { return !m_closed; }
     bool controlTransfer(quint8, quint8, quint16, quint16, QByteArray&, int) override { return !m_closed; }

@@ -1,5 +1,7 @@
 #include "device/hidcommandreport.h"
-#include "device/touchframe.h"
+#include "device/hidtouchreports.h"
+
+#include "fakeusb.h"
 
 #include <gtest/gtest.h>
 
@@ -28,50 +30,91 @@ TEST(HidCommandReport, LayoutAndAnswerCutAt64CharactersWithoutTerminator)
 namespace
 {
 
-QByteArray touchReport(int contacts)
+// One touch input report: id 13, `records` records numbered from `first`,
+// the count byte and the flags byte.
+QByteArray touchInput(int first, int records, quint8 count, quint8 flags)
 {
-    QByteArray report(161, '\0');
+    QByteArray report(64, '\0');
     report[0] = 13;
-    for (int i = 0; i < contacts; ++i) {
-        // identifier, flags, x (2 bytes), y (2 bytes), third value (2 bytes)
-        const char record[8] = { char(40 + i), 7, char(0x10 + i), 0x02, char(0x20 + i), 0x03, 0x55, 0x01 };
-        report.replace(1 + i * 8, 8, record, 8);
-    }
+    for (int k = 0; k < records; ++k)
+        report[1 + 10 * k + 1] = char(first + k);
+    report[61] = char(count);
+    report[62] = char(flags);
+    return report;
+}
+
+QByteArray penInput()
+{
+    QByteArray report(53, '\x5a');
+    report[0] = 14;
     return report;
 }
 
 } // namespace
 
-TEST(TouchFrame, SevenContactsFillTwoReports)
+TEST_F(HidFixture, TouchFrameReadsCountOverSixPlusOneReports)
 {
-    const QByteArray frame = CVNTouchFrame::fromTouchReport(touchReport(7));
-    ASSERT_EQ(frame.size(), 256);
-    EXPECT_EQ(frame.at(0), 13);
-    EXPECT_EQ(frame.at(61), 7); // count
-    EXPECT_EQ(frame.mid(62, 2), QByteArray("\x01\x00", 2));
-    for (int k = 0; k < 6; ++k) {
-        const char slot[10]
-            = { 7, char(40 + k), char(0x10 + k), 0x02, char(0x20 + k), 0x03, 0x01, 0x01, 0x55, 0x01 };
-        EXPECT_EQ(frame.mid(1 + 10 * k, 10), QByteArray(slot, 10)) << k;
+    struct Case {
+        int count;
+        int reports;
+    };
+    for (const Case c : { Case { 0, 1 }, Case { 5, 1 }, Case { 6, 2 }, Case { 7, 2 }, Case { 60, 11 }, Case { 255, 43 } }) {
+        controller->inputReports.clear();
+        controller->inputIdsAsked.clear();
+        controller->inputReports.append(touchInput(1, qMin(6, c.count), quint8(c.count), 1));
+        for (int i = 1; i < c.reports; ++i)
+            controller->inputReports.append(touchInput(1 + 6 * i, qBound(0, c.count - 6 * i, 6), 0, 1));
+        controller->inputReports.append(touchInput(99, 6, 0, 1)); // the next frame, not to be read
+        QByteArray block;
+        ASSERT_TRUE(CVNHidTouchReports::read(*hid, &block)) << c.count;
+        EXPECT_EQ(block.size(), 64 * c.reports) << c.count;
+        EXPECT_EQ(controller->inputReports.size(), 1) << c.count;
+        EXPECT_EQ(controller->inputIdsAsked, QVector<int>(c.reports, 13).toList()) << c.count;
     }
-    // Second report: one contact, count 0, its other slots empty.
-    EXPECT_EQ(frame.mid(64, 3), QByteArray("\x0d\x07\x2e", 3));
-    EXPECT_EQ(frame.mid(64 + 61, 2), QByteArray("\x00\x01", 2));
-    EXPECT_EQ(frame.mid(64 + 11, 50), QByteArray(50, '\0'));
-    EXPECT_EQ(frame.mid(128), QByteArray(128, '\0'));
 }
 
-TEST(TouchFrame, EmptyShortAndFullReports)
+TEST_F(HidFixture, PenReportJoinsAsFiveHundredByteBlock)
 {
-    QByteArray first = touchReport(3);
-    first[2] = 0; // flags 0 in the first record ends the list at once
-    EXPECT_EQ(CVNTouchFrame::fromTouchReport(first), QByteArray(256, '\0'));
-    EXPECT_EQ(CVNTouchFrame::fromTouchReport(QByteArray()), QByteArray(256, '\0'));
-    EXPECT_EQ(CVNTouchFrame::fromTouchReport(touchReport(7).left(10)).at(61), 1); // truncated report
+    controller->inputReports = { touchInput(1, 6, 7, 3), touchInput(7, 1, 0, 1), penInput() };
+    QByteArray block;
+    ASSERT_TRUE(CVNHidTouchReports::read(*hid, &block));
+    ASSERT_EQ(block.size(), 500);
+    EXPECT_EQ(controller->inputIdsAsked, QList<int>({ 13, 13, 14 }));
+    EXPECT_EQ(block.mid(0, 128), touchInput(1, 6, 7, 3) + touchInput(7, 1, 0, 1));
+    EXPECT_EQ(block.mid(128, 320), QByteArray(320, '\0'));
+    EXPECT_EQ(block.mid(448), QByteArray(52, '\x5a'));
 
-    const QByteArray full = CVNTouchFrame::fromTouchReport(touchReport(20));
-    EXPECT_EQ(static_cast<quint8>(full.at(61)), 20);
-    EXPECT_EQ(static_cast<quint8>(full.at(192)), 13);
-    EXPECT_EQ(static_cast<quint8>(full.at(192 + 1 + 10 + 1)), 40 + 19);
-    EXPECT_EQ(full.mid(192 + 21, 40), QByteArray(40, '\0'));
+    // Eight reports leave no room for the pen records: the pen report is not asked for.
+    controller->inputIdsAsked.clear();
+    controller->inputReports = { touchInput(1, 6, 42, 3) };
+    for (int i = 1; i < 8; ++i)
+        controller->inputReports.append(touchInput(1 + 6 * i, 6, 0, 1));
+    ASSERT_TRUE(CVNHidTouchReports::read(*hid, &block));
+    EXPECT_EQ(block.size(), 8 * 64);
+    EXPECT_FALSE(controller->inputIdsAsked.contains(14));
+}
+
+TEST_F(HidFixture, TouchFrameNotReadWhole)
+{
+    QByteArray block("untouched");
+    controller->inputReports = { touchInput(1, 6, 1, 1) };
+    controller->inputReports[0][0] = 9; // not a touch report
+    EXPECT_FALSE(CVNHidTouchReports::read(*hid, &block));
+    EXPECT_EQ(block, QByteArray("untouched"));
+    EXPECT_TRUE(parent->isOpen());
+
+    // The continuation never comes: the frame fails, and only the command
+    // channel decides whether the controller is gone.
+    controller->inputReports = { touchInput(1, 6, 12, 1) };
+    EXPECT_FALSE(CVNHidTouchReports::read(*hid, &block));
+    EXPECT_EQ(block, QByteArray("untouched"));
+    EXPECT_TRUE(parent->isOpen());
+}
+
+TEST(HidTouchReports, AssembleKeepsShortPenReportsOut)
+{
+    const QByteArray touches = touchInput(1, 2, 2, 3);
+    EXPECT_EQ(CVNHidTouchReports::assemble(touches, QByteArray()), touches);
+    EXPECT_EQ(CVNHidTouchReports::assemble(touches, penInput().left(20)), touches);
+    EXPECT_EQ(CVNHidTouchReports::assemble(touches, penInput()).size(), 500);
 }

@@ -131,11 +131,13 @@ TEST(GadgetLayout, PlainControllerIsAHighSpeedHidDevice)
     EXPECT_EQ(usage.usagePage, 0xFF00);
     EXPECT_EQ(usage.usage, 0);
     const QMap<int, Report> reports = reportsIn(CVNGadgetLayout::hidReportDescriptor());
-    ASSERT_EQ(reports.keys(), (QList<int>{9, 13, 21}));
+    ASSERT_EQ(reports.keys(), (QList<int>{9, 13, 14, 21}));
     EXPECT_EQ(reports[21].bytes, 73);
     EXPECT_EQ(reports[21].main, 0xB1);
-    EXPECT_EQ(reports[13].bytes, 161);
-    EXPECT_EQ(reports[13].main, 0xB1);
+    EXPECT_EQ(reports[13].bytes, 64);
+    EXPECT_EQ(reports[13].main, 0x81);
+    EXPECT_EQ(reports[14].bytes, 53);
+    EXPECT_EQ(reports[14].main, 0x81);
     EXPECT_EQ(reports[9].bytes, 4033);
     EXPECT_EQ(reports[9].main, 0x81);
 }
@@ -210,7 +212,7 @@ TEST(GadgetRequest, EachControlRequestGoesWhereItBelongs)
         {"unconfigured", &hid, setupOf(0x00, 9, 0, 0, 0), A::Acknowledge, "", "", false},
         {"no configuration 2", &hid, setupOf(0x00, 9, 2, 0, 0), A::Stall, "", "", false},
         {"command answer", &hid, setupOf(0xA1, 1, 0x0315, 0, 73), A::Forward, "hid", "getfeature 21 73", false},
-        {"touch report", &bulk, setupOf(0xA1, 1, 0x030D, 1, 161), A::Forward, "hid", "getfeature 13 161", false},
+        {"touch report", &bulk, setupOf(0xA1, 1, 0x010D, 1, 64), A::Forward, "hid", "getinput 13 64", false},
         {"input report", &hid, setupOf(0xA1, 1, 0x0109, 0, 4033), A::Forward, "hid", "getinput 9 4033", false},
         {"command", &hid, setupOf(0x21, 9, 0x0315, 0, 73), A::Forward, "hid", "setfeature ", true},
         {"no output reports", &hid, setupOf(0x21, 9, 0x0215, 0, 73), A::Stall, "", "", false},

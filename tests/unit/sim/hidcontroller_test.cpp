@@ -83,7 +83,8 @@ TEST_F(HidController, MalformedReportsAndFailedTransfersPerformNoCommand)
     EXPECT_EQ(c->getInput(CommandReportId, CommandReportSize).status, TransferResult::Status::Fail);
     // A short get-feature is cut, a long one zero padded.
     EXPECT_EQ(c->getFeature(CommandReportId, 5).data.size(), 5);
-    EXPECT_EQ(c->getFeature(TouchReportId, 200).data.size(), 200);
+    EXPECT_EQ(c->getInput(TouchInputReportId, 200).data.size(), 200);
+    EXPECT_EQ(c->getFeature(TouchInputReportId, 64).status, TransferResult::Status::Fail) << "touches are input reports";
 
     c->faults().failNext(1);
     EXPECT_EQ(c->setFeature(commandReport("gain", "6")).status, TransferResult::Status::Fail);
@@ -103,5 +104,5 @@ TEST_F(HidController, ShortAnswersKeepIdWordAndOneByte)
     EXPECT_EQ(cut.data, commandReport("th", "4").left(10)) << "a plausible, wrong answer";
     EXPECT_EQ(c->getFeature(CommandReportId, CommandReportSize).data.size(), CommandReportSize);
     c->faults().shortNext(1);
-    EXPECT_EQ(c->getFeature(TouchReportId, TouchReportSize).data.size(), 10);
+    EXPECT_EQ(c->getInput(TouchInputReportId, TouchInputReportSize).data.size(), 10);
 }

@@ -1,0 +1,44 @@
+// What lies on a controller's sensor: the fingers and pens of its scripted
+// timeline and those that clients put there with the `touch` and `pen`
+// verbs. A finger or pen put there by a client takes the place of the
+// timeline's one with the same id until it is lifted.
+#pragma once
+
+#include "touchtimeline.h"
+
+#include <QMap>
+
+namespace corvanesim {
+
+class CVNTouchSurface {
+public:
+    static constexpr quint16 DefaultPressure = 500;
+    // The count byte of a touch report bounds the fingers of one frame.
+    static constexpr int MaxFingers = 255;
+    // The pen report holds four pen records.
+    static constexpr int MaxPens = 4;
+
+    void setTimeline(const CVNTouchTimeline& timeline) { m_timeline = timeline; }
+    const CVNTouchTimeline& timeline() const { return m_timeline; }
+
+    void putFinger(quint8 id, quint16 x, quint16 y, quint16 pressure);
+    void putPen(quint8 id, quint16 x, quint16 y, quint16 pressure);
+    // Lifts the finger and the pen with this id; false when neither was there.
+    bool lift(quint8 id);
+    void liftAll();
+
+    // At this time since the controller started: fingers in id order
+    // (at most MaxFingers), pens in id order (at most MaxPens).
+    QList<Contact> fingersAt(qint64 ms) const;
+    QList<Pen> pensAt(qint64 ms) const;
+    // Fingers put down since the start, scripted and placed by clients.
+    int fingersBegunBy(qint64 ms) const;
+
+private:
+    CVNTouchTimeline m_timeline;
+    QMap<quint8, Contact> m_fingers;
+    QMap<quint8, Pen> m_pens;
+    int m_fingersPut = 0;
+};
+
+}  // namespace corvanesim

@@ -1,0 +1,4 @@
+#pragma once
+
+// Registers the touch stream's entity builders ("Touches", "TouchEntities").
+void registerTouchEntities();

@@ -1,0 +1,24 @@
+#include "touch/touchentityprocess.h"
+
+namespace
+{
+
+TouchEntityProcess::Factory& factory()
+{
+    static TouchEntityProcess::Factory value;
+    return value;
+}
+
+} // namespace
+
+std::unique_ptr<TouchEntityProcess> TouchEntityProcess::create(int specification)
+{
+    if (specification == 0 || !factory())
+        return nullptr;
+    return factory()(specification);
+}
+
+void TouchEntityProcess::setFactory(Factory value)
+{
+    factory() = std::move(value);
+}

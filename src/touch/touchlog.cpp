@@ -1,0 +1,3 @@
+#include "touch/touchlog.h"
+
+Q_LOGGING_CATEGORY(lcTouch, "corvane.touch")

@@ -1,0 +1,4 @@
+#pragma once
+
+// Registers the TUIO output's entity builder ("Tuio").
+void registerTuioEntities();
