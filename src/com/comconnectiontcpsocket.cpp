@@ -22,12 +22,23 @@ void CVNComConnectionTcpSocket::adoptSocket()
 {
     // Bounds what a single readAll() returns; the rest waits in the kernel.
     m_socket->setReadBufferSize(CVNComLimits::kSocketReadChunk);
+    // Request and answer turns: neither end may hold a document back until
+    // the other acknowledges the previous one (Nagle against delayed ACK).
+    setLowDelay();
+    connect(m_socket, &QTcpSocket::connected, this, &CVNComConnectionTcpSocket::setLowDelay);
     connect(m_socket, &QTcpSocket::connected, this, &CVNComConnection::connected);
     connect(m_socket, &QTcpSocket::disconnected, this, &CVNComConnection::disconnected);
     connect(m_socket, &QTcpSocket::stateChanged, this, &CVNComConnection::stateChanged);
     connect(m_socket, &QTcpSocket::errorOccurred, this, &CVNComConnection::error);
     connect(m_socket, &QTcpSocket::readyRead, this, &CVNComConnection::readyRead);
     connect(m_socket, &QTcpSocket::aboutToClose, this, &CVNComConnection::aboutToClose);
+    connect(m_socket, &QTcpSocket::bytesWritten, this, &CVNComConnection::bytesWritten);
+}
+
+void CVNComConnectionTcpSocket::setLowDelay()
+{
+    if (m_socket->state() == QAbstractSocket::ConnectedState)
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
 QHostAddress CVNComConnectionTcpSocket::localAddress() const
@@ -77,6 +88,11 @@ qint64 CVNComConnectionTcpSocket::write(const QByteArray& bytes, int /*flag*/)
 bool CVNComConnectionTcpSocket::flush()
 {
     return m_socket->flush();
+}
+
+qint64 CVNComConnectionTcpSocket::bytesToWrite() const
+{
+    return m_socket->bytesToWrite();
 }
 
 void CVNComConnectionTcpSocket::connectToHost(const QHostAddress& address, quint16 port)

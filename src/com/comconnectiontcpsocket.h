@@ -24,6 +24,7 @@ public:
     qint64 write(const QString& text) override;
     qint64 write(const QByteArray& bytes, int flag) override;
     bool flush() override;
+    qint64 bytesToWrite() const override;
 
     QTcpSocket* socket() const { return m_socket; }
 
@@ -34,6 +35,7 @@ public slots:
 
 private:
     void adoptSocket();
+    void setLowDelay();
 
     QTcpSocket* m_socket;
 };

@@ -5,7 +5,7 @@
 #include "cli/optionresult.h"
 #include "cli/pendingoption.h"
 #include "com/comconnection.h"
-#include "com/comconnectiontcpsocket.h"
+#include "com/connectionguard.h"
 #include "device/device.h"
 #include "interface/deviceinterface.h"
 #include "interface/deviceinterfaceview.h"
@@ -27,13 +27,14 @@ CVNServerSession::CVNServerSession(CVNComConnection* connection, CVNApplicationS
     , m_connectionTime(QDateTime::currentDateTimeUtc())
     , m_executer(std::make_unique<CVNCommandLineExecuter>(QStringLiteral("Session")))
     , m_notifications(std::make_unique<CVNSSNotifications>(this))
+    , m_guard(new CVNConnectionGuard(connection, this))
 {
     m_outputStream.setString(&m_outputBuffer, QIODevice::ReadWrite);
     createEntities();
-    // Request/response turns: an answer must not wait for the client's
-    // delayed acknowledgement of the previous one.
-    if (auto* tcp = qobject_cast<CVNComConnectionTcpSocket*>(connection))
-        tcp->socket()->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // Requests left waiting while the client did not read are taken up on
+    // the next turn of the event loop, not inside the socket's signal.
+    connect(m_guard, &CVNConnectionGuard::resumed, this, &CVNServerSession::readyRead, Qt::QueuedConnection);
+    connect(m_guard, &CVNConnectionGuard::gaveUp, this, &CVNServerSession::close);
 
     connect(connection, &CVNComConnection::aboutToClose, this, &CVNServerSession::aboutToClose);
     connect(connection, &CVNComConnection::disconnected, this, &CVNServerSession::disconnected);
@@ -296,6 +297,10 @@ void CVNServerSession::sendDocument(const QJsonObject& object)
 {
     if (!m_connection || m_connection->state() != QAbstractSocket::ConnectedState)
         return;
+    // Answers are always written; a notification only while the client
+    // takes what it is sent.
+    if (!m_handling && !m_guard->mayWrite())
+        return;
     m_connection->writeDocument(object);
     // Answers are flushed together after the read; anything else at once.
     if (!m_handling)
@@ -305,6 +310,10 @@ void CVNServerSession::sendDocument(const QJsonObject& object)
 void CVNServerSession::readyRead()
 {
     if (!m_connection || m_closing)
+        return;
+    // While the client leaves its answers unsent its requests stay in the
+    // socket, so that it cannot make the service hold more of either.
+    if (m_guard->readsPaused() || m_guard->hasGivenUp())
         return;
     if (!m_receiveBuffer.append(m_connection->readAll())) {
         qCWarning(lcServer) << "closing connection with a broken stream:" << m_receiveBuffer.errorText();
@@ -316,16 +325,18 @@ void CVNServerSession::readyRead()
     if (m_handling)
         return;
     m_handling = true;
-    while (m_connection && !m_closing) {
+    while (m_connection && !m_closing && !m_guard->readsPaused()) {
         std::optional<QJsonDocument> document = m_receiveBuffer.takeNext();
         if (!document)
             break;
         sendDocument(handleDocument(*document));
+        m_guard->answerWritten();
     }
     m_handling = false;
     // Out now rather than on the next event-loop turn: the client waits.
     if (m_connection && m_connection->state() == QAbstractSocket::ConnectedState)
         m_connection->flush();
+    m_guard->received(m_receiveBuffer.pendingSize());
     if (m_receiveBuffer.isBroken() && !m_closing) {
         qCWarning(lcServer) << "closing connection with a broken stream:" << m_receiveBuffer.errorText();
         close();

@@ -19,6 +19,7 @@
 class CVNApplicationServer;
 class CVNCommandLineExecuter;
 class CVNComConnection;
+class CVNConnectionGuard;
 class CVNDevice;
 class CVNDeviceInterface;
 class CVNSSNotifications;
@@ -129,6 +130,7 @@ private:
     PropertyPortalToken* m_tokenEntity = nullptr;
     QString m_portalToken;
     CVNDocumentBuffer m_receiveBuffer;
+    CVNConnectionGuard* m_guard;  // child
     QString m_outputBuffer;
     QTextStream m_outputStream;
     bool m_handling = false;
