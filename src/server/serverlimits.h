@@ -7,6 +7,14 @@ namespace CVNServerLimits {
 // Actions handled per "actions" request; the rest are answered as refused.
 constexpr int kMaxActionsPerRequest = 1024;
 
+// Bytes of answers one "actions" request may produce. Once its answers
+// pass this, its remaining actions are not run but answered as refused: a
+// short request of many "help" or "devices_all" actions would otherwise
+// make the service build and queue answers of many MiB for one client.
+// Real answers are a few KiB; a settings image or a frame picture a few
+// hundred.
+constexpr qint64 kMaxAnswerBytes = 1024 * 1024;
+
 // Options taken from one "cli" request.
 constexpr int kMaxCliOptions = 256;
 
