@@ -7,6 +7,7 @@
 #include "com/documentbuffer.h"
 
 #include <QDeadlineTimer>
+#include <QProcess>
 #include <QJsonArray>
 #include <QTcpSocket>
 #include <QUdpSocket>
@@ -121,4 +122,18 @@ TEST(HostileClient, DocumentsOverTheLimitsCloseOnlyTheirOwnConnection)
         EXPECT_EQ(next.ping(), "alive") << c.name;
     }
     EXPECT_EQ(service.stop(), 0) << "exit code of the service after SIGTERM";
+}
+
+TEST(HostileClient, RequestToolRefusesTextOverTheLimitsBeforeParsingIt)
+{
+    const QString deep = QString(100, QLatin1Char('[')) + QString(100, QLatin1Char(']'));
+    // As deep as one command-line argument (128 KiB at most) can hold.
+    const QString deepest = QString(50000, QLatin1Char('[')) + QString(50000, QLatin1Char(']'));
+    for (const QString& text : { QStringLiteral("{\"actions\": ") + deep + QLatin1Char('}'), deepest }) {
+        QProcess tool;
+        tool.start(QStringLiteral(CORVANE_BIN_DIR "/corvane-request"), { QStringLiteral("--port"), QStringLiteral("9"), text });
+        ASSERT_TRUE(tool.waitForFinished(kWaitMs));
+        EXPECT_EQ(tool.exitCode(), 1);
+        EXPECT_EQ(tool.readAllStandardError(), "corvane-request: request refused: nested deeper than 64 levels\n");
+    }
 }

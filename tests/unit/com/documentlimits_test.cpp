@@ -5,6 +5,7 @@
 #include "com/binaryjsoncheck.h"
 #include "com/comlimits.h"
 #include "com/discoverydatagram.h"
+#include "com/jsontextcheck.h"
 #include "com/documentbuffer.h"
 #include "com/receivebudget.h"
 #include "hostiledocuments.h"
@@ -148,4 +149,31 @@ TEST(DocumentLimits, ReceiveBuffersShareOneBudget)
         EXPECT_GT(moved.reservedSize(), 300);
     }
     EXPECT_EQ(budget.used(), 0);
+}
+
+TEST(DocumentLimits, JsonTextIsCheckedBeforeQtParsesIt)
+{
+    const CVNDocumentLimits limits{200, 3, 6};
+    struct Case {
+        QByteArray text;
+        const char* reason;  // empty when within the limits
+    };
+    const Case cases[] = {
+        {R"({"a": [[1]]})", ""},
+        {R"({"a": [[[1]]]})", "nested deeper than 3 levels"},
+        {R"({"a": "[[[[{{{{", "b": "\"[[[["})", ""},  // brackets and quotes inside strings
+        {R"([1, 2, 3, 4])", ""},
+        {R"([1, 2, 3, 4, 5, 6])", "more than 6 values"},
+        {R"(["a,b,c,d,e,f,g"])", ""},
+        {R"(]]]]]][[[1]]])", ""},  // unbalanced: the parser's to refuse
+        {QByteArray(201, ' '), "text of 201 bytes exceeds 200"},
+        {QByteArray(100000, '[') + QByteArray(100000, ']'), "text of 200000 bytes exceeds 200"},
+    };
+    for (const Case& c : cases) {
+        const CVNBinaryJson::CheckResult result = CVNJsonText::checkLimits(c.text, limits);
+        EXPECT_EQ(result.ok, QByteArray(c.reason).isEmpty()) << c.text.left(40).constData();
+        EXPECT_EQ(result.reason, QLatin1String(c.reason)) << c.text.left(40).constData();
+    }
+    const QByteArray deep = QByteArray(100000, '[') + QByteArray(100000, ']');
+    EXPECT_EQ(CVNJsonText::checkLimits(deep, CVNComLimits::kStreamDocumentLimits).reason, "nested deeper than 64 levels");
 }
