@@ -242,6 +242,17 @@ void CVNServerSession::consumeOptions(int& result, CVNPendingOptionList& options
 {
     do {
         result = consumeOne(options);
+        // The printed text is the answer: past the bound the remaining
+        // options are not run, and go back to the client unconsumed.
+        if (result == CVNOptionResult::Processed && !options.isEmpty()) {
+            m_outputStream.flush();
+            if (qint64(m_outputBuffer.size()) > CVNServerLimits::kMaxAnswerBytes) {
+                qCWarning(lcServer) << "output of a cli request exceeds" << CVNServerLimits::kMaxAnswerBytes
+                                    << "bytes, not running its remaining" << options.size() << "options";
+                m_outputStream << "Output of the request too large, remaining options not executed\n";
+                result = CVNOptionResult::Error;
+            }
+        }
     } while (result == CVNOptionResult::Processed);
 }
 

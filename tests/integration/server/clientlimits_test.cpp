@@ -4,6 +4,7 @@
 #include "com/commanager.h"
 #include "device/devicemanager.h"
 #include "server/applicationserver.h"
+#include "server/serverlimits.h"
 
 #include <gtest/gtest.h>
 
@@ -39,4 +40,36 @@ TEST(ClientLimits, ClientsBeyondTheCapAreRefusedWithAnAnswer)
     TestClient next;
     ASSERT_TRUE(next.connectTo(core.port()));
     EXPECT_EQ(next.action(ping)["value"].toString(), "alive");
+}
+
+TEST(ClientLimits, CommandLinesPrintingTooMuchStopAndGiveBackTheirRemainingOptions)
+{
+    SimProcess sim({"vasta:0200000001A3:2.005"});
+    ASSERT_TRUE(sim.isRunning());
+    ServiceCore core;
+    ASSERT_TRUE(core.start(sim.socketPath(), 1));
+    TestClient client;
+    ASSERT_TRUE(client.connectTo(core.port()));
+
+    QJsonArray parser;
+    for (int i = 0; i < CVNServerLimits::kMaxCliOptions; ++i)
+        parser.append(TestClient::option("device-help"));
+    const QJsonObject answer = client.cli(parser);
+    const QJsonArray output = answer["output"].toArray();
+    ASSERT_GE(output.size(), 2);
+    EXPECT_EQ(output[output.size() - 2].toString(), "Output of the request too large, remaining options not executed");
+    EXPECT_EQ(answer["status"].toString(), "Error");
+    const int remaining = answer["parser"].toArray().size();
+    EXPECT_GT(remaining, 0);
+    EXPECT_LT(remaining, CVNServerLimits::kMaxCliOptions);
+    qint64 printed = 0;
+    for (const QJsonValue& line : output)
+        printed += line.toString().size() + 1;
+    EXPECT_GT(printed, CVNServerLimits::kMaxAnswerBytes);
+    EXPECT_LT(printed, CVNServerLimits::kMaxAnswerBytes + 16 * 1024);
+
+    // A command line within the bound is run whole.
+    const QJsonObject small = client.cli({TestClient::option("device-help")});
+    EXPECT_EQ(small["status"].toString(), "Finished");
+    EXPECT_TRUE(small["parser"].toArray().isEmpty());
 }
