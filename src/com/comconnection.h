@@ -57,6 +57,8 @@ public slots:
     virtual void connectToHost(const QHostAddress& address, quint16 port) = 0;
     virtual void connectToHost(const QUrl& url) = 0;
     virtual void disconnectFromHost() = 0;
+    // Ends the connection at once, dropping what is not yet sent.
+    virtual void abort() { disconnectFromHost(); }
 
 signals:
     void connected();

@@ -2,6 +2,8 @@
 
 #include "com/comlimits.h"
 
+#include <QTimer>
+
 CVNComConnectionTcpSocket::CVNComConnectionTcpSocket(const QHostAddress& address, quint16 port, QObject* parent)
     : CVNComConnection(HostEndpoint(address, port), parent)
     , m_socket(new QTcpSocket(this))
@@ -109,4 +111,17 @@ void CVNComConnectionTcpSocket::connectToHost(const QUrl& url)
 void CVNComConnectionTcpSocket::disconnectFromHost()
 {
     m_socket->disconnectFromHost();
+    // The socket waits for its last bytes to be taken before it closes; a
+    // peer that never takes them must not keep it (and its place) forever.
+    if (m_socket->state() == QAbstractSocket::ClosingState) {
+        QTimer::singleShot(CVNComLimits::kCloseLingerMs, m_socket, [socket = m_socket] {
+            if (socket->state() == QAbstractSocket::ClosingState)
+                socket->abort();
+        });
+    }
+}
+
+void CVNComConnectionTcpSocket::abort()
+{
+    m_socket->abort();
 }

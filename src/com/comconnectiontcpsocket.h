@@ -32,6 +32,7 @@ public slots:
     void connectToHost(const QHostAddress& address, quint16 port) override;
     void connectToHost(const QUrl& url) override;
     void disconnectFromHost() override;
+    void abort() override;
 
 private:
     void adoptSocket();

@@ -39,9 +39,10 @@ constexpr int kMaxDocumentDepth = 64;
 constexpr qint64 kMaxDocumentElements = 128 * 1024;
 
 // A socket never hands more than this to a single readAll(); the rest
-// waits in the kernel. This is also what a connection whose reading is
-// paused holds in user space at most.
-constexpr qint64 kSocketReadChunk = 64 * 1024;
+// waits in the kernel. This is also about what a connection whose reading
+// is paused holds in user space (twice: in the socket and in the receive
+// buffer).
+constexpr qint64 kSocketReadChunk = 32 * 1024;
 
 // Bound of the bytes one receive buffer holds at once. Buffers only keep an
 // incomplete document between reads (and what arrived after it), so this
@@ -66,27 +67,35 @@ constexpr qint64 kMaxDatagramElements = 64;
 
 // Client connections a service accepts at once. Clients are a desktop
 // application, a few command-line runs and scripts; far more than that at
-// once is a fault or an attack, and each connection may hold up to
-// kMaxUnsentBytes of answers and a socket read chunk, so the cap bounds the
-// memory of all of them. A client beyond it gets one refusal document and
+// once is a fault or an attack. A connection that does not read holds at
+// most one answer (a few hundred KiB, see kMaxAnswerBytes of the server)
+// and two socket read chunks in the service, so the cap bounds the memory
+// of all of them together. A client beyond it gets one refusal document and
 // is closed.
 constexpr int kMaxClientConnections = 64;
 
-// Answers queued to a client beyond which its requests are no longer read
-// (the kernel then stops the client from sending). Reading resumes when the
-// client has taken the queue down to half of this. One answer can be larger
-// than this; it is always written whole.
-constexpr qint64 kPauseUnsentBytes = 128 * 1024;
+// Answers queued in the service (beyond what the kernel took) past which a
+// client's requests are no longer read; the kernel then stops the client
+// from sending. Reading resumes when the client has taken the queue down to
+// half of this. Small, because the kernel's own buffers already hold a lot
+// for a client that reads late: a client whose answers do not fit there
+// does not read. One answer can be larger; it is always written whole.
+constexpr qint64 kPauseUnsentBytes = 16 * 1024;
 
 // Answers and notifications queued to a client beyond which the connection
-// is closed when another document is to be written: a subscriber that never
-// reads its notifications. Requests stop being read long before this.
-constexpr qint64 kMaxUnsentBytes = 1024 * 1024;
+// is closed when a notification is to be written: a subscriber that never
+// reads its notifications. More than any single answer, so that answers
+// alone never reach it.
+constexpr qint64 kMaxUnsentBytes = 512 * 1024;
 
 // A client whose reading is paused and that takes none of its queued
 // answers for this long is closed, so that clients which never read do not
 // keep their connection slot.
 constexpr int kStalledClientMs = 30 * 1000;
+
+// A connection being closed waits this long for its peer to take the last
+// bytes written to it, and is then cut off.
+constexpr int kCloseLingerMs = 10 * 1000;
 
 // A client that stops sending in the middle of a document for this long is
 // closed: the part it sent holds receive budget. No general idle limit:

@@ -34,7 +34,11 @@ CVNServerSession::CVNServerSession(CVNComConnection* connection, CVNApplicationS
     // Requests left waiting while the client did not read are taken up on
     // the next turn of the event loop, not inside the socket's signal.
     connect(m_guard, &CVNConnectionGuard::resumed, this, &CVNServerSession::readyRead, Qt::QueuedConnection);
-    connect(m_guard, &CVNConnectionGuard::gaveUp, this, &CVNServerSession::close);
+    // A client given up on does not read: what is queued for it goes too.
+    connect(m_guard, &CVNConnectionGuard::gaveUp, this, [this] {
+        if (m_connection)
+            m_connection->abort();
+    });
 
     connect(connection, &CVNComConnection::aboutToClose, this, &CVNServerSession::aboutToClose);
     connect(connection, &CVNComConnection::disconnected, this, &CVNServerSession::disconnected);
