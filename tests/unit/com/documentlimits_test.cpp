@@ -90,6 +90,15 @@ TEST(DocumentLimits, DocumentsUpToTheLimitsArePassedOn)
     const auto qtDeeper = decode(CVNBinaryJson::encodeDocument(QJsonDocument(qtNested(stream.maxDepth + 1))), stream);
     EXPECT_EQ(qtDeeper.status, CVNBinaryJson::FrontStatus::Broken);
 
+    // Every kind of value and key: Latin-1 and UTF-16 texts, doubles stored
+    // inline and apart.
+    const QJsonObject kinds{{QString::fromUtf8("k€y"), QString::fromUtf8("va€lue")},
+                            {QString::fromUtf8("ü"), QJsonArray{QString::fromUtf8("€"), 1e300, -5, true, QJsonValue()}},
+                            {"big", 123456789}};
+    const auto allKinds = decode(CVNBinaryJson::encodeDocument(kinds), stream);
+    ASSERT_EQ(allKinds.status, CVNBinaryJson::FrontStatus::Complete) << qPrintable(allKinds.error);
+    EXPECT_EQ(allKinds.document.object(), kinds);
+
     // Values: the root and its members count.
     const CVNDocumentLimits few{1 << 20, 8, 10};
     QJsonObject nine;
