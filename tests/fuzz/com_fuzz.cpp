@@ -148,7 +148,7 @@ void fuzzLayout(FuzzedDataProvider& input)
     CVNDocumentChannel channel(&connection, CVNDocumentChannel::Mode::EveryDocument);
     int offset = 0;
     while (offset < bytes.size()) {
-        const int chunk = input.ConsumeIntegralInRange<int>(1, 65536);
+        const int chunk = input.ConsumeIntegralInRange<int>(1024, 65536);
         connection.feed(bytes.mid(offset, chunk));
         offset += chunk;
     }

@@ -163,15 +163,19 @@ QJsonObject largeRequest(FuzzedDataProvider& input, int* actionCount)
     return QJsonObject{{"actions", QJsonObject{{"list", list}}}};
 }
 
-// Feeds documents in chunks of random size; returns how many were whole.
-int feedDocuments(FuzzedDataProvider& input, MemoryConnection& connection, const QList<QByteArray>& documents)
+// Feeds documents in chunks of random size (large documents in chunks of
+// at least minChunk bytes, as a socket delivers them); returns how many
+// were whole.
+int feedDocuments(FuzzedDataProvider& input, MemoryConnection& connection, const QList<QByteArray>& documents,
+                  int minChunk = 1)
 {
     QByteArray stream;
     for (const QByteArray& document : documents)
         stream += document;
     int offset = 0;
     while (offset < stream.size()) {
-        const int chunk = input.ConsumeIntegralInRange<int>(1, qMax(1, stream.size() - offset));
+        const int rest = stream.size() - offset;
+        const int chunk = input.ConsumeIntegralInRange<int>(qMin(minChunk, rest), rest);
         connection.feed(stream.mid(offset, chunk));
         offset += chunk;
     }
@@ -206,7 +210,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     switch (input.ConsumeIntegralInRange<int>(0, 4)) {
     case 3: {
         const QByteArray document = CVNBinaryJson::encodeDocument(largeRequest(input, &actionCount));
-        expected = feedDocuments(input, *connection, {document});
+        expected = feedDocuments(input, *connection, {document}, 4096);
         break;
     }
     case 4: {
@@ -214,7 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const int depth = input.ConsumeIntegralInRange<int>(65, 100000);
         const QByteArray bytes = input.ConsumeBool() ? HostileDocuments::nestedArrays(depth)
                                                      : HostileDocuments::sharedArrays(input.ConsumeIntegralInRange<int>(3, 64));
-        feedDocuments(input, *connection, {bytes});
+        feedDocuments(input, *connection, {bytes}, 4096);
         if (!connection->closed() || !connection->documents().isEmpty())
             std::abort();
         break;
