@@ -8,7 +8,9 @@
 // All documents travel over one connection, so they share one session
 // (a lock taken by the first lasts until the last has been answered).
 #include "com/binaryjson.h"
+#include "com/comlimits.h"
 #include "com/documentbuffer.h"
+#include "com/jsontextcheck.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -23,7 +25,7 @@
 namespace {
 constexpr int kTimeoutMs = 8000;
 
-constexpr quint16 kDiscoveryPort = 45001;
+constexpr quint16 kDiscoveryPort = CVNComLimits::kDiscoveryPort;
 
 int fail(const QString& text)
 {
@@ -46,10 +48,15 @@ quint16 discoverPort(const QString& host)
     udp.writeDatagram(CVNBinaryJson::encodeDocument(discovery), QHostAddress(host), kDiscoveryPort);
     while (udp.waitForReadyRead(kTimeoutMs)) {
         while (udp.hasPendingDatagrams()) {
-            QByteArray datagram(int(udp.pendingDatagramSize()), '\0');
+            const qint64 size = udp.pendingDatagramSize();
+            if (size < 0 || size > CVNComLimits::kMaxDatagramSize) {
+                (void)udp.readDatagram(nullptr, 0);
+                continue;
+            }
+            QByteArray datagram(int(size), '\0');
             udp.readDatagram(datagram.data(), datagram.size());
             QJsonObject answer;
-            if (CVNBinaryJson::decodeObject(datagram, 65536, &answer)
+            if (CVNBinaryJson::decodeObject(datagram, CVNComLimits::kDatagramLimits, &answer)
                 && answer.value(QStringLiteral("type")).toString() == QLatin1String("Service"))
                 return quint16(answer.value(QStringLiteral("server_port")).toInt());
         }
@@ -71,8 +78,14 @@ int main(int argc, char** argv)
         } else if (args[i] == QLatin1String("--port") && i + 1 < args.size()) {
             port = args[++i].toUShort();
         } else {
+            // The same limits the service applies to what it receives, checked
+            // before Qt's parser (which recurses per nesting level) runs.
+            const QByteArray text = args[i].toUtf8();
+            const CVNBinaryJson::CheckResult limits = CVNJsonText::checkLimits(text, CVNComLimits::kStreamDocumentLimits);
+            if (!limits.ok)
+                return fail(QStringLiteral("request refused: %1").arg(limits.reason));
             QJsonParseError error;
-            const QJsonDocument doc = QJsonDocument::fromJson(args[i].toUtf8(), &error);
+            const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
             if (!doc.isObject())
                 return fail(QStringLiteral("not a JSON object: %1 (%2)").arg(args[i], error.errorString()));
             requests.append(doc.object());

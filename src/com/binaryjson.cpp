@@ -1,5 +1,7 @@
 #include "com/binaryjson.h"
 
+#include "com/binaryjsoncheck.h"
+
 #include <QJsonArray>
 #include <QtEndian>
 
@@ -73,46 +75,66 @@ QByteArray encodeDocument(const QJsonObject& object)
     return toBinary(QJsonDocument(object));
 }
 
-FrontResult decodeFront(const char* data, qint64 length, qint64 maxDocumentSize)
+FrontResult decodeFront(const char* data, qint64 length, const CVNDocumentLimits& limits)
 {
     FrontResult result;
+    const auto broken = [&result](const QString& error) {
+        result.status = FrontStatus::Broken;
+        result.error = error;
+        return result;
+    };
     if (length <= 0)
         return result;
-    if (!headerPrefixMatches(data, length)) {
-        result.status = FrontStatus::Broken;
-        return result;
-    }
+    if (!headerPrefixMatches(data, length))
+        return broken(QStringLiteral("stream does not start a binary JSON document"));
     if (length < kHeaderSize + 4)
         return result;
 
     const quint32 rootSize = qFromLittleEndian<quint32>(data + kHeaderSize);
     const qint64 documentSize = qint64(kHeaderSize) + rootSize;
-    if (rootSize < quint32(kRootBaseSize) || documentSize > maxDocumentSize) {
-        result.status = FrontStatus::Broken;
-        return result;
-    }
+    if (rootSize < quint32(kRootBaseSize))
+        return broken(QStringLiteral("invalid binary JSON document"));
+    if (documentSize > limits.maxSize)
+        return broken(QStringLiteral("document of %1 bytes exceeds %2").arg(documentSize).arg(limits.maxSize));
     if (length < documentSize)
         return result;
 
+    // Qt's parser recurses per nesting level: nothing reaches it unchecked.
+    const CheckResult check = checkStructure(data + kHeaderSize, rootSize, limits);
+    if (!check.ok)
+        return broken(QStringLiteral("document refused: ") + check.reason);
+
     // The parser reads the bytes in place and keeps no reference to them.
     const QJsonDocument document = fromBinaryValidated(QByteArray::fromRawData(data, int(documentSize)));
-    if (document.isNull()) {
-        result.status = FrontStatus::Broken;
-        return result;
-    }
+    if (document.isNull())
+        return broken(QStringLiteral("invalid binary JSON document"));
     result.status = FrontStatus::Complete;
     result.document = document;
     result.size = documentSize;
     return result;
 }
 
-bool decodeObject(const QByteArray& data, qint64 maxDocumentSize, QJsonObject* object)
+FrontResult decodeFront(const char* data, qint64 length, qint64 maxDocumentSize)
 {
-    const FrontResult front = decodeFront(data.constData(), data.size(), maxDocumentSize);
+    CVNDocumentLimits limits = CVNComLimits::kStreamDocumentLimits;
+    limits.maxSize = maxDocumentSize;
+    return decodeFront(data, length, limits);
+}
+
+bool decodeObject(const QByteArray& data, const CVNDocumentLimits& limits, QJsonObject* object)
+{
+    const FrontResult front = decodeFront(data.constData(), data.size(), limits);
     if (front.status != FrontStatus::Complete || !front.document.isObject())
         return false;
     *object = front.document.object();
     return true;
+}
+
+bool decodeObject(const QByteArray& data, qint64 maxDocumentSize, QJsonObject* object)
+{
+    CVNDocumentLimits limits = CVNComLimits::kStreamDocumentLimits;
+    limits.maxSize = maxDocumentSize;
+    return decodeObject(data, limits, object);
 }
 
 } // namespace CVNBinaryJson

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "com/comlimits.h"
+
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -30,14 +32,20 @@ struct FrontResult {
     FrontStatus status = FrontStatus::Incomplete;
     QJsonDocument document;  // set when Complete
     qint64 size = 0;         // bytes the document occupies, when Complete
+    QString error;           // why, when Broken
 };
 
-// Examines the document at the front of data[0..length). Documents larger
-// than maxDocumentSize are Broken. The header is checked before any parsing.
+// Examines the document at the front of data[0..length). The header and the
+// size are checked as soon as they are there; a complete document is
+// checked against the limits (nesting, values, shared storage: see
+// binaryjsoncheck.h) before Qt parses it. A document over a limit is Broken.
+[[nodiscard]] FrontResult decodeFront(const char* data, qint64 length, const CVNDocumentLimits& limits);
+// The same with the stream limits and another largest size.
 [[nodiscard]] FrontResult decodeFront(const char* data, qint64 length, qint64 maxDocumentSize);
 
 // Decodes a whole datagram as one document holding an object; false when it
-// does not hold one.
+// does not hold one or breaks the limits.
+[[nodiscard]] bool decodeObject(const QByteArray& data, const CVNDocumentLimits& limits, QJsonObject* object);
 [[nodiscard]] bool decodeObject(const QByteArray& data, qint64 maxDocumentSize, QJsonObject* object);
 
 } // namespace CVNBinaryJson

@@ -34,6 +34,8 @@ public:
     // The flag is accepted for transports that need one; callers pass 0.
     virtual qint64 write(const QByteArray& bytes, int flag) = 0;
     virtual bool flush() = 0;
+    // Bytes written but not yet handed to the transport (0 when unbuffered).
+    virtual qint64 bytesToWrite() const { return 0; }
 
     // Encodes the document as binary JSON (see binaryjson.h) and writes it.
     qint64 writeDocument(const QJsonObject& object);
@@ -55,6 +57,8 @@ public slots:
     virtual void connectToHost(const QHostAddress& address, quint16 port) = 0;
     virtual void connectToHost(const QUrl& url) = 0;
     virtual void disconnectFromHost() = 0;
+    // Ends the connection at once, dropping what is not yet sent.
+    virtual void abort() { disconnectFromHost(); }
 
 signals:
     void connected();
@@ -64,6 +68,8 @@ signals:
     void readyRead();
     void aboutToClose();
     void connectionTypeChanged();
+    // The transport took `bytes` of what was written.
+    void bytesWritten(qint64 bytes);
 
 private:
     ConnectionType m_localType = Unknown;

@@ -2,6 +2,8 @@
 
 #include "com/comlimits.h"
 
+#include <QTimer>
+
 CVNComConnectionTcpSocket::CVNComConnectionTcpSocket(const QHostAddress& address, quint16 port, QObject* parent)
     : CVNComConnection(HostEndpoint(address, port), parent)
     , m_socket(new QTcpSocket(this))
@@ -22,12 +24,23 @@ void CVNComConnectionTcpSocket::adoptSocket()
 {
     // Bounds what a single readAll() returns; the rest waits in the kernel.
     m_socket->setReadBufferSize(CVNComLimits::kSocketReadChunk);
+    // Request and answer turns: neither end may hold a document back until
+    // the other acknowledges the previous one (Nagle against delayed ACK).
+    setLowDelay();
+    connect(m_socket, &QTcpSocket::connected, this, &CVNComConnectionTcpSocket::setLowDelay);
     connect(m_socket, &QTcpSocket::connected, this, &CVNComConnection::connected);
     connect(m_socket, &QTcpSocket::disconnected, this, &CVNComConnection::disconnected);
     connect(m_socket, &QTcpSocket::stateChanged, this, &CVNComConnection::stateChanged);
     connect(m_socket, &QTcpSocket::errorOccurred, this, &CVNComConnection::error);
     connect(m_socket, &QTcpSocket::readyRead, this, &CVNComConnection::readyRead);
     connect(m_socket, &QTcpSocket::aboutToClose, this, &CVNComConnection::aboutToClose);
+    connect(m_socket, &QTcpSocket::bytesWritten, this, &CVNComConnection::bytesWritten);
+}
+
+void CVNComConnectionTcpSocket::setLowDelay()
+{
+    if (m_socket->state() == QAbstractSocket::ConnectedState)
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
 QHostAddress CVNComConnectionTcpSocket::localAddress() const
@@ -79,6 +92,11 @@ bool CVNComConnectionTcpSocket::flush()
     return m_socket->flush();
 }
 
+qint64 CVNComConnectionTcpSocket::bytesToWrite() const
+{
+    return m_socket->bytesToWrite();
+}
+
 void CVNComConnectionTcpSocket::connectToHost(const QHostAddress& address, quint16 port)
 {
     m_socket->connectToHost(address, port, QIODevice::ReadWrite);
@@ -93,4 +111,17 @@ void CVNComConnectionTcpSocket::connectToHost(const QUrl& url)
 void CVNComConnectionTcpSocket::disconnectFromHost()
 {
     m_socket->disconnectFromHost();
+    // The socket waits for its last bytes to be taken before it closes; a
+    // peer that never takes them must not keep it (and its place) forever.
+    if (m_socket->state() == QAbstractSocket::ClosingState) {
+        QTimer::singleShot(CVNComLimits::kCloseLingerMs, m_socket, [socket = m_socket] {
+            if (socket->state() == QAbstractSocket::ClosingState)
+                socket->abort();
+        });
+    }
+}
+
+void CVNComConnectionTcpSocket::abort()
+{
+    m_socket->abort();
 }

@@ -24,6 +24,7 @@ public:
     qint64 write(const QString& text) override;
     qint64 write(const QByteArray& bytes, int flag) override;
     bool flush() override;
+    qint64 bytesToWrite() const override;
 
     QTcpSocket* socket() const { return m_socket; }
 
@@ -31,9 +32,11 @@ public slots:
     void connectToHost(const QHostAddress& address, quint16 port) override;
     void connectToHost(const QUrl& url) override;
     void disconnectFromHost() override;
+    void abort() override;
 
 private:
     void adoptSocket();
+    void setLowDelay();
 
     QTcpSocket* m_socket;
 };

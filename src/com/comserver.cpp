@@ -1,10 +1,14 @@
 #include "com/comserver.h"
 
+#include "com/binaryjson.h"
+#include "com/comlimits.h"
 #include "com/comconnectiontcpsocket.h"
 #include "com/commanager.h"
 #include "com/comlogging.h"
 
+#include <QJsonObject>
 #include <QTcpSocket>
+#include <QTimer>
 
 CVNComServer::CVNComServer(CVNComManager* manager)
     : QObject(manager)
@@ -44,9 +48,38 @@ void CVNComServer::onNewConnection()
             socket->deleteLater();
             continue;
         }
+        if (m_manager->connections().size() >= m_maxConnections) {
+            refuse(socket);
+            continue;
+        }
         auto* connection = new CVNComConnectionTcpSocket(socket->peerAddress(), socket->peerPort(), socket, m_manager);
         connection->setTypes(m_manager->type(), Unknown);
         m_manager->addConnection(connection);
         qCDebug(lcCom) << "server receive connection" << endpoint.host() << endpoint.port();
     }
+}
+
+QString CVNComServer::refusalText()
+{
+    return QStringLiteral("Too many client connections");
+}
+
+void CVNComServer::refuse(QTcpSocket* socket)
+{
+    qCWarning(lcCom) << "refusing client" << socket->peerAddress().toString() << socket->peerPort() << "with"
+                     << m_manager->connections().size() << "client connections open";
+    // One answer the client can show, then the connection ends: the socket
+    // closes once the answer is out, and goes with the disconnection.
+    socket->setParent(this);
+    socket->setReadBufferSize(4096);
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    // A client that cannot even take the refusal is cut off.
+    QTimer::singleShot(5000, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+    socket->write(CVNBinaryJson::encodeDocument(QJsonObject{{QStringLiteral("error"), refusalText()}}));
+    socket->disconnectFromHost();
+    if (socket->state() == QAbstractSocket::UnconnectedState)
+        socket->deleteLater();
 }

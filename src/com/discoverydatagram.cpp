@@ -52,7 +52,7 @@ std::optional<DiscoveryDatagram> DiscoveryDatagram::accept(const QByteArray& dat
     if (data.size() > CVNComLimits::kMaxDatagramSize)
         return std::nullopt;
     QJsonObject object;
-    if (!CVNBinaryJson::decodeObject(data, CVNComLimits::kMaxDatagramSize, &object))
+    if (!CVNBinaryJson::decodeObject(data, CVNComLimits::kDatagramLimits, &object))
         return std::nullopt;
 
     DiscoveryDatagram datagram;

@@ -8,16 +8,25 @@
 
 #include <optional>
 
+class CVNReceiveBudget;
+
 // Receive buffer of one connection: bytes go in as they arrive, complete
 // binary JSON documents come out from the front. A stream that can never
-// yield a valid document (wrong tag or version, an invalid or oversized
-// document, more bytes held than the bound) turns the buffer broken; the
-// owner then closes the connection. A broken buffer yields nothing more.
+// yield a valid document (wrong tag or version, an invalid document, one
+// over the document limits, more bytes held than the bound or than the
+// shared receive budget allows) turns the buffer broken; the owner then
+// closes the connection. A broken buffer yields nothing more.
 class CVNDocumentBuffer
 {
 public:
-    explicit CVNDocumentBuffer(qint64 limit = CVNComLimits::kReceiveBufferLimit,
-                               qint64 maxDocumentSize = CVNComLimits::kMaxDocumentSize);
+    CVNDocumentBuffer();
+    explicit CVNDocumentBuffer(qint64 limit, qint64 maxDocumentSize = CVNComLimits::kMaxDocumentSize);
+    CVNDocumentBuffer(const CVNDocumentLimits& limits, qint64 limit, CVNReceiveBudget* budget);
+    ~CVNDocumentBuffer();
+    CVNDocumentBuffer(CVNDocumentBuffer&& other) noexcept;
+    CVNDocumentBuffer& operator=(CVNDocumentBuffer&& other) noexcept;
+    CVNDocumentBuffer(const CVNDocumentBuffer&) = delete;
+    CVNDocumentBuffer& operator=(const CVNDocumentBuffer&) = delete;
 
     // Appends received bytes; false when the buffer is (or now became) broken.
     [[nodiscard]] bool append(const QByteArray& bytes);
@@ -37,6 +46,8 @@ public:
 
     // Bytes held that are not yet taken as documents.
     qint64 pendingSize() const { return m_data.size() - m_offset; }
+    // Bytes taken from the receive budget (what the buffer may occupy).
+    qint64 reservedSize() const { return m_reserved; }
     // Back to a fresh buffer, for a new stream: drops the bytes held and the
     // broken state.
     void clear();
@@ -45,10 +56,14 @@ private:
     void fail(const QString& text);
     void discardBytes();
     void compact();
+    [[nodiscard]] bool reserveFor(qint64 held);
+    void releaseAll();
 
     QByteArray m_data;
     qint64 m_offset = 0;
+    CVNDocumentLimits m_limits;
     qint64 m_limit;
-    qint64 m_maxDocumentSize;
+    CVNReceiveBudget* m_budget;
+    qint64 m_reserved = 0;
     QString m_error;
 };

@@ -7,6 +7,17 @@ namespace CVNServerLimits {
 // Actions handled per "actions" request; the rest are answered as refused.
 constexpr int kMaxActionsPerRequest = 1024;
 
+// Bytes of answers one request may produce. Once the answers of an
+// "actions" request pass this, its remaining actions are not run but
+// answered as refused; once the printed text of a "cli" request passes it,
+// its remaining options are not run. A short request of many "devices_all"
+// actions or "device-help" options would otherwise make the service build
+// and queue answers of many MiB for one client (a client that does not read
+// is paused only after a whole answer). The largest single answers
+// (devices_all of four controllers, a settings image, a frame picture) are
+// below 100 KiB, and one answer is always given whole.
+constexpr qint64 kMaxAnswerBytes = 256 * 1024;
+
 // Options taken from one "cli" request.
 constexpr int kMaxCliOptions = 256;
 

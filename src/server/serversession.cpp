@@ -5,7 +5,7 @@
 #include "cli/optionresult.h"
 #include "cli/pendingoption.h"
 #include "com/comconnection.h"
-#include "com/comconnectiontcpsocket.h"
+#include "com/connectionguard.h"
 #include "device/device.h"
 #include "interface/deferredresult.h"
 #include "interface/deviceinterface.h"
@@ -30,13 +30,18 @@ CVNServerSession::CVNServerSession(CVNComConnection* connection, CVNApplicationS
     , m_connectionTime(QDateTime::currentDateTimeUtc())
     , m_executer(std::make_unique<CVNCommandLineExecuter>(QStringLiteral("Session")))
     , m_notifications(std::make_unique<CVNSSNotifications>(this))
+    , m_guard(new CVNConnectionGuard(connection, this))
 {
     m_outputStream.setString(&m_outputBuffer, QIODevice::ReadWrite);
     createEntities();
-    // Request/response turns: an answer must not wait for the client's
-    // delayed acknowledgement of the previous one.
-    if (auto* tcp = qobject_cast<CVNComConnectionTcpSocket*>(connection))
-        tcp->socket()->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // Requests left waiting while the client did not read are taken up on
+    // the next turn of the event loop, not inside the socket's signal.
+    connect(m_guard, &CVNConnectionGuard::resumed, this, &CVNServerSession::readyRead, Qt::QueuedConnection);
+    // A client given up on does not read: what is queued for it goes too.
+    connect(m_guard, &CVNConnectionGuard::gaveUp, this, [this] {
+        if (m_connection)
+            m_connection->abort();
+    });
 
     connect(connection, &CVNComConnection::aboutToClose, this, &CVNServerSession::aboutToClose);
     connect(connection, &CVNComConnection::disconnected, this, &CVNServerSession::disconnected);
@@ -244,6 +249,17 @@ void CVNServerSession::consumeOptions(int& result, CVNPendingOptionList& options
 {
     do {
         result = consumeOne(options);
+        // The printed text is the answer: past the bound the remaining
+        // options are not run, and go back to the client unconsumed.
+        if (result == CVNOptionResult::Processed && !options.isEmpty()) {
+            m_outputStream.flush();
+            if (qint64(m_outputBuffer.size()) > CVNServerLimits::kMaxAnswerBytes) {
+                qCWarning(lcServer) << "output of a cli request exceeds" << CVNServerLimits::kMaxAnswerBytes
+                                    << "bytes, not running its remaining" << options.size() << "options";
+                m_outputStream << "Output of the request too large, remaining options not executed\n";
+                result = CVNOptionResult::Error;
+            }
+        }
     } while (result == CVNOptionResult::Processed);
 }
 
@@ -299,6 +315,10 @@ void CVNServerSession::sendDocument(const QJsonObject& object)
 {
     if (!m_connection || m_connection->state() != QAbstractSocket::ConnectedState)
         return;
+    // Answers are always written; a notification only while the client
+    // takes what it is sent.
+    if (!m_handling && !m_guard->mayWrite())
+        return;
     m_connection->writeDocument(object);
     // Answers are flushed together after the read; anything else at once.
     if (!m_handling)
@@ -308,6 +328,10 @@ void CVNServerSession::sendDocument(const QJsonObject& object)
 void CVNServerSession::readyRead()
 {
     if (!m_connection || m_closing)
+        return;
+    // While the client leaves its answers unsent its requests stay in the
+    // socket, so that it cannot make the service hold more of either.
+    if (m_guard->readsPaused() || m_guard->hasGivenUp())
         return;
     if (!m_receiveBuffer.append(m_connection->readAll())) {
         qCWarning(lcServer) << "closing connection with a broken stream:" << m_receiveBuffer.errorText();
@@ -324,7 +348,7 @@ void CVNServerSession::readyRead()
 void CVNServerSession::handleReceived()
 {
     m_handling = true;
-    while (m_connection && !m_closing && !isWaiting()) {
+    while (m_connection && !m_closing && !isWaiting() && !m_guard->readsPaused()) {
         std::optional<QJsonDocument> document = m_receiveBuffer.takeNext();
         if (!document)
             break;
@@ -334,11 +358,13 @@ void CVNServerSession::handleReceived()
             break;
         }
         sendDocument(response);
+        m_guard->answerWritten();
     }
     m_handling = false;
     // Out now rather than on the next event-loop turn: the client waits.
     if (m_connection && m_connection->state() == QAbstractSocket::ConnectedState)
         m_connection->flush();
+    m_guard->received(m_receiveBuffer.pendingSize());
     if (m_receiveBuffer.isBroken() && !m_closing) {
         qCWarning(lcServer) << "closing connection with a broken stream:" << m_receiveBuffer.errorText();
         close();
@@ -380,6 +406,7 @@ void CVNServerSession::resumeWaiting()
     m_heldResponse = QJsonObject();
     response.insert(QStringLiteral("cli"), CVNSSParseCLI::answer(takeOutput(), options, code));
     sendDocument(response);
+    m_guard->answerWritten();
     if (m_connection && m_connection->state() == QAbstractSocket::ConnectedState)
         m_connection->flush();
     // Requests that came in meanwhile.

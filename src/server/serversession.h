@@ -21,6 +21,7 @@ class CVNCommandLineExecuter;
 class CVNDeferredResult;
 class CVNPendingOptionList;
 class CVNComConnection;
+class CVNConnectionGuard;
 class CVNDevice;
 class CVNDeviceInterface;
 class CVNSSNotifications;
@@ -143,6 +144,7 @@ private:
     PropertyPortalToken* m_tokenEntity = nullptr;
     QString m_portalToken;
     CVNDocumentBuffer m_receiveBuffer;
+    CVNConnectionGuard* m_guard;  // child
     QString m_outputBuffer;
     QTextStream m_outputStream;
     bool m_handling = false;

@@ -1,5 +1,6 @@
 #include "server/ssparseactions.h"
 
+#include "com/binaryjson.h"
 #include "interface/deviceinterface.h"
 #include "interface/deviceproperty.h"
 #include "interface/entity.h"
@@ -40,12 +41,29 @@ QJsonValue CVNSSParseActions::parse(const QJsonValue& request, CVNServerSession*
 {
     const QJsonArray list = request.toObject().value(QStringLiteral("list")).toArray();
     if (list.size() > CVNServerLimits::kMaxActionsPerRequest)
-        qCWarning(lcServer) << "actions request too long, answering the first"
-                            << CVNServerLimits::kMaxActionsPerRequest << "of" << list.size();
+        qCWarning(lcServer) << "actions request too long, refusing" << list.size() - CVNServerLimits::kMaxActionsPerRequest
+                            << "of" << list.size() << "actions";
+    const QString tooMany = QStringLiteral("more than %1 actions in one request").arg(CVNServerLimits::kMaxActionsPerRequest);
+    const QString tooLarge = QStringLiteral("answers of the request exceed %1 bytes").arg(CVNServerLimits::kMaxAnswerBytes);
     QJsonArray answers;
-    const int count = qMin(list.size(), CVNServerLimits::kMaxActionsPerRequest);
-    for (int i = 0; i < count; ++i)
-        answers.append(parseAction(list.at(i).toObject(), session));
+    qint64 answerBytes = 0;
+    for (int i = 0; i < list.size(); ++i) {
+        const QJsonObject action = list.at(i).toObject();
+        if (i >= CVNServerLimits::kMaxActionsPerRequest) {
+            answers.append(refused(action, tooMany));
+            continue;
+        }
+        if (answerBytes > CVNServerLimits::kMaxAnswerBytes) {
+            answers.append(refused(action, tooLarge));
+            continue;
+        }
+        const QJsonObject answer = parseAction(action, session);
+        answerBytes += CVNBinaryJson::encodeDocument(answer).size();
+        if (answerBytes > CVNServerLimits::kMaxAnswerBytes)
+            qCWarning(lcServer) << "answers of an actions request exceed" << CVNServerLimits::kMaxAnswerBytes
+                                << "bytes, refusing its remaining" << list.size() - i - 1 << "actions";
+        answers.append(answer);
+    }
     return QJsonObject{{QStringLiteral("list"), answers}};
 }
 
@@ -108,6 +126,13 @@ QJsonValue CVNSSParseActions::executeEntity(Entity* entity, const QJsonObject& a
             *refusal = why;
     }
     return property->value();
+}
+
+QJsonObject CVNSSParseActions::refused(const QJsonObject& action, const QString& reason)
+{
+    return QJsonObject{{kKey, action.value(kKey)},
+                       {kId, action.value(kId)},
+                       {QStringLiteral("error"), QStringLiteral("action refused: ") + reason}};
 }
 
 QJsonObject CVNSSParseActions::notFound(const QJsonObject& action)

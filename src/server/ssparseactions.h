@@ -7,7 +7,8 @@
 class Entity;
 
 // The "actions" request: {"list": [action objects]} answered as
-// "reactions": {"list": [answers]}, one answer per action, in order.
+// "reactions": {"list": [answers]}, one answer per action, in order. Actions
+// beyond the limits of serverlimits.h are answered as refused, not run.
 class CVNSSParseActions : public CVNSSParseBase
 {
 public:
@@ -25,6 +26,9 @@ public:
     // that did not take effect leaves why in `refusal` (the answer's "error").
     static QJsonValue executeEntity(Entity* entity, const QJsonObject& action, QString* refusal = nullptr);
     static QJsonObject notFound(const QJsonObject& action);
+    // The answer of an action that was not run because the request asked
+    // for too much: {"key", "id", "error": "action refused: " reason}.
+    static QJsonObject refused(const QJsonObject& action, const QString& reason);
 
 private:
     CVNSSParserTable m_actions;

@@ -20,6 +20,10 @@ QJsonValue CVNSSParseDevicesAll::parse(const QJsonValue& request, CVNServerSessi
             // Only the descriptor whose view the session holds for this serial.
             if (!view || view->device() != descriptor)
                 continue;
+            // Built with append: a braced QJsonArray around an array would be
+            // that array itself for some compilers, not an array holding it.
+            QJsonArray views;
+            views.append(CVNSSParseInterfaceView::viewValue(session, view, view->name()));
             devices.append(QJsonObject{
                 {QStringLiteral("serial_number"), descriptor->serialNumber()},
                 {QStringLiteral("product_id"), int(descriptor->productType())},
@@ -28,7 +32,7 @@ QJsonValue CVNSSParseDevicesAll::parse(const QJsonValue& request, CVNServerSessi
                 {QStringLiteral("version"), descriptor->firmwareVersion()},
                 // One element: what "device-interface-view" answers for the
                 // session's current view of the device.
-                {QStringLiteral("views"), QJsonArray{CVNSSParseInterfaceView::viewValue(session, view, view->name())}},
+                {QStringLiteral("views"), views},
             });
         }
     }

@@ -2,17 +2,25 @@
 // arbitrary datagrams through the discovery readers of a service and a
 // client. Nothing here sends to the network: datagrams come from a null
 // sender address, so answers and connection attempts fail locally.
+// Two structured modes expand a few input bytes into what random bytes
+// never reach: documents nested thousands of levels deep or with values
+// sharing storage, with input-chosen words overwritten, and JSON text for
+// the text check.
 #include "com/binaryjson.h"
 #include "com/comconnection.h"
 #include "com/commanager.h"
 #include "com/discoverydatagram.h"
 #include "com/documentchannel.h"
+#include "com/jsontextcheck.h"
+#include "hostiledocuments.h"
 #include "memoryconnection.h"
 
 #include <QCoreApplication>
 #include <QTimer>
 
 #include <fuzzer/FuzzedDataProvider.h>
+
+#include <QJsonArray>
 
 #include <cstdlib>
 #include <memory>
@@ -80,6 +88,88 @@ void fuzzDatagram(FuzzedDataProvider& input, bool toService)
         g_nodes->client.peerManager().handleClientDatagram(datagram, nowhere, quint16(port));
 }
 
+// Depth of a parsed value, walked without recursion.
+int depthOf(const QJsonDocument& document)
+{
+    struct Item {
+        QJsonValue value;
+        int depth;
+    };
+    std::vector<Item> stack{{document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object()), 1}};
+    int deepest = 0;
+    while (!stack.empty()) {
+        const Item item = stack.back();
+        stack.pop_back();
+        deepest = std::max(deepest, item.depth);
+        if (item.value.isArray()) {
+            for (const QJsonValue& child : item.value.toArray())
+                if (child.isArray() || child.isObject())
+                    stack.push_back({child, item.depth + 1});
+        } else if (item.value.isObject()) {
+            for (const QJsonValue& child : item.value.toObject())
+                if (child.isArray() || child.isObject())
+                    stack.push_back({child, item.depth + 1});
+        }
+    }
+    return deepest;
+}
+
+// A hand-made layout, deep or sharing storage, grown from a few input
+// bytes, with some of its words overwritten by the input.
+void fuzzLayout(FuzzedDataProvider& input)
+{
+    QByteArray bytes;
+    switch (input.ConsumeIntegralInRange<int>(0, 2)) {
+    case 0:
+        bytes = HostileDocuments::nestedArrays(input.ConsumeIntegralInRange<int>(1, 20000));
+        break;
+    case 1:
+        bytes = HostileDocuments::sharedArrays(input.ConsumeIntegralInRange<int>(1, 64));
+        break;
+    default:
+        bytes = HostileDocuments::sharedString(input.ConsumeIntegralInRange<int>(1, 20000));
+        break;
+    }
+    const int words = (bytes.size() - 8) / 4;
+    const int changes = input.ConsumeIntegralInRange<int>(0, 8);
+    for (int i = 0; i < changes && words > 0; ++i) {
+        const int word = input.ConsumeIntegralInRange<int>(0, words - 1);
+        qToLittleEndian(input.ConsumeIntegral<quint32>(), bytes.data() + 8 + 4 * word);
+    }
+    const CVNDocumentLimits limits = CVNComLimits::kStreamDocumentLimits;
+    const auto front = CVNBinaryJson::decodeFront(bytes.constData(), bytes.size(), limits);
+    if (front.status == CVNBinaryJson::FrontStatus::Complete) {
+        if (depthOf(front.document) > limits.maxDepth)
+            std::abort();  // the check let a deeper document through
+        checkRoundTrip(front.document);
+    }
+    // The same bytes through a connection, in pieces.
+    MemoryConnection connection;
+    CVNDocumentChannel channel(&connection, CVNDocumentChannel::Mode::EveryDocument);
+    int offset = 0;
+    while (offset < bytes.size()) {
+        const int chunk = input.ConsumeIntegralInRange<int>(1024, 65536);
+        connection.feed(bytes.mid(offset, chunk));
+        offset += chunk;
+    }
+}
+
+// JSON text, optionally wrapped in deep brackets, through the text check;
+// what passes it is parsed.
+void fuzzText(FuzzedDataProvider& input)
+{
+    const int depth = input.ConsumeIntegralInRange<int>(0, 5000);
+    const std::string core = input.ConsumeRemainingBytesAsString();
+    const QByteArray text = QByteArray(depth, '[') + QByteArray(core.data(), int(core.size())) + QByteArray(depth, ']');
+    const CVNDocumentLimits limits = CVNComLimits::kStreamDocumentLimits;
+    const CVNBinaryJson::CheckResult check = CVNJsonText::checkLimits(text, limits);
+    if (!check.ok)
+        return;
+    const QJsonDocument document = QJsonDocument::fromJson(text);
+    if (!document.isNull() && depthOf(document) > limits.maxDepth)
+        std::abort();  // the text check let a deeper document through
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
@@ -93,7 +183,13 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzedDataProvider input(data, size);
-    switch (input.ConsumeIntegralInRange<int>(0, 3)) {
+    switch (input.ConsumeIntegralInRange<int>(0, 5)) {
+    case 4:
+        fuzzLayout(input);
+        break;
+    case 5:
+        fuzzText(input);
+        break;
     case 0:
         fuzzStream(input, CVNDocumentChannel::Mode::EveryDocument);
         break;

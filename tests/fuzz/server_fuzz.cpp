@@ -1,12 +1,16 @@
 // Drives whole request documents through a service session: arbitrary byte
-// streams, arbitrary JSON texts encoded as documents, and documents built
-// from the request vocabulary with values of every JSON type. Every valid
-// document must get exactly one answer; nothing may crash or leak into
-// another session. No device is present and nothing is sent to the network.
+// streams, arbitrary JSON texts encoded as documents, documents built from
+// the request vocabulary with values of every JSON type, and large ones
+// that a few input bytes expand into: thousands of actions, values nested
+// past the depth limit, long texts, hand-made documents nested 100,000
+// levels deep. Every valid document must get exactly one answer, with one
+// answer per action; nothing may crash or leak into another session. No
+// device is present and nothing is sent to the network.
 #include "com/binaryjson.h"
 #include "com/comconnection.h"
 #include "com/commanager.h"
 #include "device/devicemanager.h"
+#include "hostiledocuments.h"
 #include "memoryconnection.h"
 #include "server/applicationserver.h"
 
@@ -122,15 +126,56 @@ QJsonObject structuredRequest(FuzzedDataProvider& input)
     return request;
 }
 
-// Feeds documents in chunks of random size; returns how many were whole.
-int feedDocuments(FuzzedDataProvider& input, MemoryConnection& connection, const QList<QByteArray>& documents)
+// A value nested up to 80 levels deep around a word, built from the inside.
+QJsonValue deepValue(FuzzedDataProvider& input)
+{
+    QJsonValue value = fuzzWord(input);
+    const int depth = input.ConsumeIntegralInRange<int>(0, 80);
+    for (int i = 0; i < depth; ++i) {
+        if (input.ConsumeBool())
+            value = QJsonArray{value};
+        else
+            value = QJsonObject{{QString::fromLatin1(kMembers[input.ConsumeIntegralInRange<size_t>(0, std::size(kMembers) - 1)]), value}};
+    }
+    return value;
+}
+
+// Many actions from a few templates: past the action limit, with deep
+// values and long texts in places.
+QJsonObject largeRequest(FuzzedDataProvider& input, int* actionCount)
+{
+    QList<QJsonObject> templates;
+    const int kinds = input.ConsumeIntegralInRange<int>(1, 4);
+    for (int i = 0; i < kinds; ++i) {
+        QJsonObject action = fuzzObject(input, 0);
+        action.insert("key", QString::fromLatin1(kKeys[input.ConsumeIntegralInRange<size_t>(0, std::size(kKeys) - 1)]));
+        if (input.ConsumeBool())
+            action.insert(input.ConsumeBool() ? "value" : "id", deepValue(input));
+        if (input.ConsumeIntegralInRange<int>(0, 3) == 0)
+            action.insert("id", QString(input.ConsumeIntegralInRange<int>(0, 4096), QLatin1Char('i')));
+        templates.append(action);
+    }
+    QJsonArray list;
+    const int count = input.ConsumeIntegralInRange<int>(0, 3000);
+    for (int i = 0; i < count; ++i)
+        list.append(templates[i % templates.size()]);
+    *actionCount = count;
+    return QJsonObject{{"actions", QJsonObject{{"list", list}}}};
+}
+
+// Feeds documents in chunks of random size (large documents in chunks of
+// at least minChunk bytes, as a socket delivers them); returns how many
+// were whole.
+int feedDocuments(FuzzedDataProvider& input, MemoryConnection& connection, const QList<QByteArray>& documents,
+                  int minChunk = 1)
 {
     QByteArray stream;
     for (const QByteArray& document : documents)
         stream += document;
     int offset = 0;
     while (offset < stream.size()) {
-        const int chunk = input.ConsumeIntegralInRange<int>(1, qMax(1, stream.size() - offset));
+        const int rest = stream.size() - offset;
+        const int chunk = input.ConsumeIntegralInRange<int>(qMin(minChunk, rest), rest);
         connection.feed(stream.mid(offset, chunk));
         offset += chunk;
     }
@@ -161,7 +206,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     server.newConnection(connection);
 
     int expected = -1;  // unknown for raw streams
-    switch (input.ConsumeIntegralInRange<int>(0, 2)) {
+    int actionCount = -1;  // answers expected in a single reactions list
+    switch (input.ConsumeIntegralInRange<int>(0, 4)) {
+    case 3: {
+        const QByteArray document = CVNBinaryJson::encodeDocument(largeRequest(input, &actionCount));
+        expected = feedDocuments(input, *connection, {document}, 4096);
+        break;
+    }
+    case 4: {
+        // Hand-made documents deep or sharing storage: the session closes.
+        const int depth = input.ConsumeIntegralInRange<int>(65, 100000);
+        const QByteArray bytes = input.ConsumeBool() ? HostileDocuments::nestedArrays(depth)
+                                                     : HostileDocuments::sharedArrays(input.ConsumeIntegralInRange<int>(3, 64));
+        feedDocuments(input, *connection, {bytes}, 4096);
+        if (!connection->closed() || !connection->documents().isEmpty())
+            std::abort();
+        break;
+    }
     case 0: {
         while (input.remaining_bytes() > 0) {
             const std::string bytes = input.ConsumeBytesAsString(input.ConsumeIntegralInRange<size_t>(1, 4096));
@@ -187,6 +248,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (expected >= 0 && !connection->closed() && connection->documents().size() != expected)
         std::abort();  // every request document is answered, once
+    if (actionCount >= 0 && !connection->closed()) {
+        const QJsonArray answers = connection->documents().value(0).value("reactions").toObject().value("list").toArray();
+        if (answers.size() != actionCount)
+            std::abort();  // every action is answered, refused ones too
+    }
 
     QCoreApplication::processEvents();
     (void)connection->documents();  // notifications too must be whole documents

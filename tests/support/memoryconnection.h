@@ -39,6 +39,14 @@ public:
         return bytes.size();
     }
     bool flush() override { return true; }
+    // What a client that does not read leaves queued; set by the test.
+    qint64 bytesToWrite() const override { return unsent; }
+    // The client takes part of the queue.
+    void drain(qint64 bytes)
+    {
+        unsent -= bytes;
+        emit bytesWritten(bytes);
+    }
     void connectToHost(const QHostAddress&, quint16) override {}
     void connectToHost(const QUrl&) override {}
     void disconnectFromHost() override { ++disconnects; }
@@ -66,6 +74,7 @@ public:
     QByteArray incoming;
     QByteArray written;
     int disconnects = 0;
+    qint64 unsent = 0;
 
 private:
     QList<QJsonObject> decode(qint64* used) const

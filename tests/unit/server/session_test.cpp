@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "cli/optionresult.h"
+#include "com/binaryjson.h"
 #include "com/commanager.h"
 #include "device/devicemanager.h"
 #include "interface/entitycontext.h"
@@ -88,13 +89,50 @@ TEST_F(SessionTest, MalformedActionsAreAnsweredNotFatal)
     EXPECT_EQ(answer["id"].toString(), "abc");
 }
 
-TEST_F(SessionTest, LongActionListsAreBounded)
+TEST_F(SessionTest, ActionsBeyondTheLimitsAreAnsweredAsRefused)
 {
+    const int limit = CVNServerLimits::kMaxActionsPerRequest;
     QJsonArray list;
-    for (int i = 0; i < CVNServerLimits::kMaxActionsPerRequest + 10; ++i)
+    for (int i = 0; i < limit + 3; ++i)
         list.append(act("ping", {{"id", i}}));
-    EXPECT_EQ(ask(actions(list))["reactions"].toObject()["list"].toArray().size(),
-              CVNServerLimits::kMaxActionsPerRequest);
+    list.append(42);  // not even an action: refused all the same
+    const QJsonArray answers = ask(actions(list))["reactions"].toObject()["list"].toArray();
+    ASSERT_EQ(answers.size(), list.size());
+    EXPECT_EQ(answers[limit - 1].toObject(), (QJsonObject{{"id", limit - 1}, {"key", "ping"}, {"value", "alive"}}));
+    const QString tooMany = QStringLiteral("action refused: more than %1 actions in one request").arg(limit);
+    EXPECT_EQ(answers[limit].toObject(), (QJsonObject{{"id", limit}, {"key", "ping"}, {"error", tooMany}}));
+    EXPECT_EQ(answers[limit + 2].toObject()["id"].toInt(), limit + 2);
+    EXPECT_EQ(answers[limit + 3].toObject(), (QJsonObject{{"error", tooMany}}));
+
+    // Actions whose answers grow past the bound (each copies its long id):
+    // the rest are not run.
+    list = QJsonArray();
+    const QString padding(2000, QLatin1Char('x'));
+    for (int i = 0; i < limit; ++i)
+        list.append(i % 2 ? act("help", {{"id", padding}})
+                          : act("portal_url", {{"id", padding}, {"value", QStringLiteral("https://h%1.example").arg(i)}}));
+    const QJsonArray large = ask(actions(list))["reactions"].toObject()["list"].toArray();
+    ASSERT_EQ(large.size(), limit);
+    EXPECT_TRUE(large[0].toObject().contains("value"));
+    const QString refused = large[limit - 1].toObject()["error"].toString();
+    EXPECT_EQ(refused, QStringLiteral("action refused: answers of the request exceed %1 bytes")
+                           .arg(CVNServerLimits::kMaxAnswerBytes));
+    qint64 answered = 0;
+    int lastRun = -1;
+    for (int i = 0; i < limit; ++i) {
+        if (large[i].toObject().contains("value")) {
+            answered += CVNBinaryJson::encodeDocument(large[i].toObject()).size();
+            lastRun = i;
+        }
+    }
+    EXPECT_GT(answered, CVNServerLimits::kMaxAnswerBytes);
+    EXPECT_LT(answered, CVNServerLimits::kMaxAnswerBytes + 64 * 1024);
+    EXPECT_EQ(large[lastRun + 1].toObject()["error"].toString(), refused);
+    // The refused writes were not made.
+    auto* url = dynamic_cast<PropertyUrl*>(server->entity("portal_url"));
+    ASSERT_NE(url, nullptr);
+    const int lastWrite = lastRun % 2 ? lastRun - 1 : lastRun;
+    EXPECT_EQ(url->url().toString(), QStringLiteral("https://h%1.example").arg(lastWrite));
 }
 
 TEST_F(SessionTest, ServiceAndSessionEntities)
