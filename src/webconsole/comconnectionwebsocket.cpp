@@ -77,23 +77,33 @@ qint64 CVNComConnectionWebSocket::writeDocument(const QJsonObject& object)
     return m_socket->sendTextMessage(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
 }
 
+QByteArray CVNComConnectionWebSocket::documentOfText(const QByteArray& text, QString* error)
+{
+    const CVNBinaryJson::CheckResult check = CVNJsonText::checkLimits(text, CVNComLimits::kStreamDocumentLimits);
+    if (!check.ok) {
+        *error = QStringLiteral("a message over the document limits: ") + check.reason;
+        return QByteArray();
+    }
+    QJsonParseError parseError{};
+    const QJsonDocument document = QJsonDocument::fromJson(text, &parseError);
+    if (parseError.error != QJsonParseError::NoError || document.isNull()) {
+        *error = QStringLiteral("a message that is no JSON document: ") + parseError.errorString();
+        return QByteArray();
+    }
+    return CVNBinaryJson::encodeDocument(document);
+}
+
 void CVNComConnectionWebSocket::onTextMessage(const QString& message)
 {
     if (m_refused)
         return;
-    const QByteArray text = message.toUtf8();
-    const CVNBinaryJson::CheckResult check = CVNJsonText::checkLimits(text, CVNComLimits::kStreamDocumentLimits);
-    if (!check.ok) {
-        refuse(QStringLiteral("a message over the document limits: ") + check.reason);
+    QString error;
+    const QByteArray document = documentOfText(message.toUtf8(), &error);
+    if (document.isEmpty()) {
+        refuse(error);
         return;
     }
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
-    if (error.error != QJsonParseError::NoError || document.isNull()) {
-        refuse(QStringLiteral("a message that is no JSON document: ") + error.errorString());
-        return;
-    }
-    if (!queue(CVNBinaryJson::encodeDocument(document)))
+    if (!queue(document))
         return;
     emit readyRead();
 }

@@ -32,6 +32,11 @@ public:
     bool flush() override;
     qint64 bytesToWrite() const override;
 
+    // The binary JSON document of a message's JSON text, checked against
+    // the document limits before it is parsed; empty with `error` set when
+    // the text is no document within them.
+    [[nodiscard]] static QByteArray documentOfText(const QByteArray& text, QString* error);
+
     // Requests converted and waiting to be read.
     qint64 queuedBytes() const { return m_incoming.size(); }
 
