@@ -126,9 +126,11 @@ void CVNWebConsole::onNewConnection()
         connect(socket, &QObject::destroyed, this, [this, socket] { m_pending.remove(socket); });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        QTimer::singleShot(CVNConsoleLimits::kRequestHeadTimeoutMs, socket, [this, socket] {
-            if (m_pending.contains(socket) && socket->property("answered").isNull())
-                answer(socket, CVNConsolePages::refusal(408, "no whole request in time"));
+        // Bound to the console: a socket handed on to the WebSocket server
+        // may outlive it.
+        QTimer::singleShot(CVNConsoleLimits::kRequestHeadTimeoutMs, this, [this, guarded = QPointer<QTcpSocket>(socket)] {
+            if (guarded && m_pending.contains(guarded) && guarded->property("answered").isNull())
+                answer(guarded, CVNConsolePages::refusal(408, "no whole request in time"));
         });
     }
 }

@@ -101,7 +101,7 @@ export class TuningView {
 
   show(state) {
     const test = state.currentTest;
-    const running = steps.includes(test) && test !== 'End';
+    const running = typeof state.running === 'boolean' ? state.running : steps.includes(test) && test !== 'End';
     clear(this.stepList);
     const at = steps.indexOf(test);
     steps.forEach((step, index) => {
@@ -121,6 +121,9 @@ export class TuningView {
       this.details.append(h('p', {}, `Broken columns: ${(data.cols || []).join(', ') || 'none'}; rows: ${(data.rows || []).join(', ') || 'none'}`));
     }
     if (data.touchProcess) this.details.append(h('p', {}, `Touch stage: ${data.touchProcess}, ${data.touchState || ''}`));
+    if (Array.isArray(state.notRestored) && state.notRestored.length)
+      this.details.append(h('p', { className: 'error' }, `Not written back: ${state.notRestored.join(', ')}`));
+    if (state.error) this.error.textContent = state.error;
     const waitingForChoice = state.currentTestStatus === 'Error';
     this.buttons.startTest.disabled = running;
     this.buttons.nextTest.disabled = !running;
