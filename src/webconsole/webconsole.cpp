@@ -83,17 +83,18 @@ bool CVNWebConsole::start()
     const bool network = m_manager->listenAddress() == QHostAddress::Any;
     if (m_server.isListening() && network == m_networkAllowed)
         return true;
-    // Another address keeps the port where it can: an open page reconnects.
-    const quint16 previousPort = port();
+    // Another address, or a resume after a pause, keeps the port where it
+    // can: an open page reconnects.
     m_server.close();
     const QHostAddress address(network ? QHostAddress::Any : QHostAddress::LocalHost);
-    if (!(previousPort && m_server.listen(address, previousPort)) && !m_server.listen(address, 0)) {
+    if (!(m_lastPort && m_server.listen(address, m_lastPort)) && !m_server.listen(address, 0)) {
         m_error = m_server.errorString();
         qCWarning(lcWebConsole) << "web console cannot listen:" << m_error;
         return false;
     }
     m_networkAllowed = network;
-    m_access.setAddress(m_server.serverPort(), network);
+    m_lastPort = m_server.serverPort();
+    m_access.setAddress(m_lastPort, network);
     qCDebug(lcWebConsole) << "web console listening on port" << m_server.serverPort();
     return true;
 }

@@ -62,6 +62,7 @@ private:
     CVNConsolePages m_pages;
     QHash<QTcpSocket*, QPointer<QTcpSocket>> m_pending;
     int m_clients = 0;
+    quint16 m_lastPort = 0;
     bool m_networkAllowed = false;
     QString m_error;
 };

@@ -203,6 +203,12 @@ TEST_F(WebConsoleTest, BoundsTheConnectionsStillInTheirRequest)
 TEST_F(WebConsoleTest, FollowsTheStoredSwitch)
 {
     EXPECT_TRUE(CVNWebConsole::storedEnabled());
+    // A pause and a resume keep the address, token and port.
+    const QString url = m_console.url();
+    m_console.stop();
+    EXPECT_TRUE(m_console.url().isEmpty());
+    ASSERT_TRUE(m_console.start());
+    EXPECT_EQ(m_console.url(), url);
     ASSERT_TRUE(m_console.setEnabled(false));
     EXPECT_FALSE(m_console.isListening());
     EXPECT_TRUE(m_console.url().isEmpty());
