@@ -115,10 +115,11 @@ void CVNAutoTune::advance()
 
 void CVNAutoTune::endNoise(qint64 at)
 {
-    // The highest gain whose quiet sensor stays below the ceiling.
+    // The highest gain whose sensor, untouched, stays below the ceiling (a
+    // controller takes the noise apart from touches).
     int gain = -1;
     for (int g = 0; g < GainSteps; ++g) {
-        if (span(m_sensor->frameAt(CVNFoilModel::Mode::Raw, g)).first <= NoiseCeiling)
+        if (span(m_sensor->frameAt(CVNFoilModel::Mode::Raw, g, false)).first <= NoiseCeiling)
             gain = g;
     }
     if (gain < 0 || m_fault == Fault::Fail) {
@@ -126,7 +127,7 @@ void CVNAutoTune::endNoise(qint64 at)
         m_final = QStringLiteral("fail: noise level too high");
         return;
     }
-    const QPair<int, int> quiet = span(m_sensor->frameAt(CVNFoilModel::Mode::Raw, gain));
+    const QPair<int, int> quiet = span(m_sensor->frameAt(CVNFoilModel::Mode::Raw, gain, false));
     m_gain = gain;
     m_noise = quiet.first - quiet.second;
     writeRegister("gain", gain);
@@ -191,14 +192,11 @@ void CVNAutoTune::measureTouch()
 
 void CVNAutoTune::finish()
 {
-    const int signal = m_signals.isEmpty() ? 0 : *std::min_element(m_signals.begin(), m_signals.end());
+    const auto [weakest, strongest] = std::minmax_element(m_signals.begin(), m_signals.end());
+    const int signal = m_signals.isEmpty() ? 0 : *weakest;
     const int th = qBound(10, signal * ThresholdPercent / 100, 255);
-    const int thn = qMin(50, th / 4);
-    const int thni = qMin(50, thn * 3 / 4);
     writeRegister("th", th);
-    writeRegister("thn", thn);
-    writeRegister("thni", thni);
-    QList<int> values{m_gain, th, thn, thni, m_noise, signal};
+    QList<int> values{m_gain, th, m_noise, signal, m_signals.isEmpty() ? 0 : *strongest, int(m_signals.size())};
     if (m_fault == Fault::FiveValues)
         values.removeLast();
     QStringList words;

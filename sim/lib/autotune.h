@@ -13,11 +13,11 @@
 //   gain_touch S/3 up                waits for the finger to be lifted
 //   gain_touch S/3 computing [fail]  the touch computed (too weak: fail, the step again)
 //   gain_touch S/3 next              on to the next step
-//   done [GAIN,TH,THN,THNI,NOISE,SIGNAL]
+//   done [GAIN,TH,NOISE,WEAKEST,STRONGEST,TOUCHES]
 //   fail: noise level too high
 //
-// The run writes the gain it found at the end of the noise stage and th,
-// thn and thni when it is done. Fingers come from the touch surface (the
+// The run writes the gain it found at the end of the noise stage and th
+// when it is done. Fingers come from the touch surface (the
 // timeline and client touches). Everything moves on when the controller is
 // asked, against its own clock, the way the foil health test does.
 #pragma once

@@ -67,6 +67,8 @@ public:
     int noiseProgress() const { return m_tracker.progress(); }
     int touchState() const { return m_tracker.touchState(); }
     QString failureText() const { return m_failure; }
+    // The command word that starts and stops the controller's run.
+    QString runCommand() const { return m_dtuneWord; }
 
     void setPollInterval(int ms);
     int pollInterval() const { return m_pollTimer.interval(); }

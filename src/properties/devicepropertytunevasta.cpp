@@ -7,15 +7,17 @@
 #include "properties/devicepropertyautotune.h"
 #include "properties/devicepropertyenabledisablecells.h"
 #include "properties/devicepropertyfoilh.h"
-#include "properties/devicepropertyframe.h"
 #include "properties/devicepropertygridtest.h"
 #include "properties/devicepropertyshield.h"
+#include "properties/directcommand.h"
 #include "properties/sensorlog.h"
 #include "properties/touchoutput.h"
 #include "properties/tuneprogress.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
+
+#include <utility>
 
 namespace
 {
@@ -131,6 +133,7 @@ void DevicePropertyTuneVasta::setSymbolExtra(const QString& role, const QString&
     auto number = [&] { return CVNCompanion::find<DevicePropertyInt>(iface, value); };
     if (role == QLatin1String("auto_tune")) {
         watch(m_autoTune = CVNCompanion::find<DevicePropertyAutoTune>(iface, value));
+        m_tuneWord = m_autoTune ? m_autoTune->runCommand() : QString();
     } else if (role == QLatin1String("foil_health")) {
         watch(m_foil = CVNCompanion::find<DevicePropertyFoilh>(iface, value));
         if (m_foil)
@@ -151,8 +154,6 @@ void DevicePropertyTuneVasta::setSymbolExtra(const QString& role, const QString&
         watch(m_th = number());
     } else if (role == QLatin1String("cosensor")) {
         watch(m_cosensor = number());
-    } else if (role == QLatin1String("frame")) {
-        watch(m_frame = CVNCompanion::find<DevicePropertyFrame>(iface, value));
     } else if (role.startsWith(QLatin1String("shield"))) {
         watch(m_shield = CVNCompanion::find<DevicePropertyShield>(iface, value));
         if (m_shield) {
@@ -190,7 +191,6 @@ void DevicePropertyTuneVasta::propertyDestroyed(CVNProperty* property)
     drop(m_gain);
     drop(m_th);
     drop(m_cosensor);
-    drop(m_frame);
     drop(m_shield);
     if (property == m_tuioProperty) {
         m_tuioProperty = nullptr;
@@ -659,10 +659,12 @@ void DevicePropertyTuneVasta::abandon()
     m_cosensorTimer.stop();
     m_waitingFoil = false;
     m_waitingGrid = false;
-    m_tuning = false;
     m_running = false;
     releaseDriver();
-    // The other properties may already be gone: the command channel only.
+    // The other properties may already be gone: the command channel only,
+    // the controller's run stopped first so that it changes nothing after.
+    if (std::exchange(m_tuning, false))
+        (void)CVNDirectCommand::send(m_device, m_tuneWord, QStringLiteral("stop"));
     m_notRestored = m_saved.restoreDirectly(m_device);
     m_test = End;
     m_status = m_notRestored.isEmpty() ? Pass : Error;
@@ -694,8 +696,8 @@ QVector<int> DevicePropertyTuneVasta::damagedRows() const
 
 QSize DevicePropertyTuneVasta::gridSize() const
 {
-    if (m_frame && !m_frame->frameSize().isEmpty())
-        return m_frame->frameSize();
+    // From "fsize" through the cell mask; the frame property is left alone,
+    // since whoever watches it keeps frames coming.
     return m_cells ? m_cells->gridSize() : QSize();
 }
 

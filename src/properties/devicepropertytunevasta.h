@@ -16,7 +16,6 @@ class CVNTouchOutput;
 class DevicePropertyAutoTune;
 class DevicePropertyEnableDisableCells;
 class DevicePropertyFoilh;
-class DevicePropertyFrame;
 class DevicePropertyGridTest;
 class DevicePropertyShield;
 
@@ -152,8 +151,8 @@ private:
     DevicePropertyInt* m_gain = nullptr;
     DevicePropertyInt* m_th = nullptr;
     DevicePropertyInt* m_cosensor = nullptr;
-    DevicePropertyFrame* m_frame = nullptr;
     DevicePropertyShield* m_shield = nullptr;
+    QString m_tuneWord; // "dtune", for stopping the run directly
     CVNProperty* m_tuioProperty = nullptr;
     CVNTouchOutput* m_tuio = nullptr;
     QList<CVNProperty*> m_watched;
