@@ -93,3 +93,5 @@ TEST_F(WebConsoleBrowser, ThresholdWrittenFromTheFormReachesTheController)
 }
 
 TEST_F(WebConsoleBrowser, GridTestMarksTheDamagedColumn) { runCase(QStringLiteral("gridtest")); }
+
+TEST_F(WebConsoleBrowser, TuningWizardLeadsThroughEveryStep) { runCase(QStringLiteral("tuning")); }

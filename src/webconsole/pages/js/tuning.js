@@ -27,24 +27,26 @@ export function prompt(state) {
   const status = state.currentTestStatus;
   const data = state.currentTestData || {};
   if (test === 'Fail') return 'Tuning failed; the saved sensor settings were written back.';
-  if (test === 'End') return 'Tuning finished.';
+  if (test === 'End') {
+    if (state.ended === 'stopped') return 'Tuning stopped; the saved sensor settings were written back.';
+    if (state.ended && state.ended !== 'completed') return `Tuning ended (${state.ended}); the saved sensor settings were written back.`;
+    return 'Tuning finished: the controller keeps the gain and threshold it found.';
+  }
   if (status === 'Error') {
     if (test === 'Hardware') return 'The co-sensor is not connected. Check the cable, then test again.';
     if (test === 'ColsRows') return 'Broken lines found. Disable them in the cell mask, test again, or go on.';
     return 'This test failed. Test again, go on, or give up.';
   }
   switch (test) {
-    case 'Next':
+    case 'Next': return state.running ? 'Going on…' : 'Press Start to begin. Keep this page open: closing it stops the tuning.';
     case 'Start': return 'Saving the sensor settings; touches are not sent to the computer meanwhile.';
     case 'Hardware': return 'Checking the co-sensor connection…';
     case 'ColsRows': return 'Testing the foil\'s columns and rows. Do not touch the foil.';
     case 'Touch':
       if (data.touchProcess === 'NoiseProcess' && (!data.touchState || data.touchState === 'Undefined'))
         return 'Measuring the noise: do not touch the foil.';
-      if (data.touchProcess === 'DragProcess' && data.touchState === 'Down')
-        return 'Touch the foil and drag your finger slowly across it.';
       if (data.touchProcess === 'FixedProcess' && data.touchState === 'Down')
-        return 'Touch the foil in the middle, away from the broken lines, and hold.';
+        return 'Touch the foil away from the damaged lines and hold your finger still.';
       return touchPrompts[data.touchState] || 'Touch the foil when asked.';
     case 'Calibration': return 'Calibrate the screen now, then press Next.';
     default: return '';
@@ -60,7 +62,7 @@ export class TuningView {
     this.prompt = h('p', { className: 'prompt', id: 'tuning-prompt' });
     this.details = h('div', { className: 'details' });
     this.progress = h('progress', { max: 100, value: 0, hidden: true, id: 'tuning-progress' });
-    this.error = h('p', { className: 'error' });
+    this.error = h('p', { className: 'error', id: 'tuning-error' });
     this.buttons = {};
     const button = (action, text) => {
       this.buttons[action] = h('button', { type: 'button', dataset: { action }, onclick: () => this.send(action) }, text);
@@ -105,7 +107,7 @@ export class TuningView {
     clear(this.stepList);
     const at = steps.indexOf(test);
     steps.forEach((step, index) => {
-      const className = index < at || test === 'End' ? 'done' : index === at ? `current ${String(state.currentTestStatus).toLowerCase()}` : '';
+      const className = index < at || test === 'End' ? 'done' : index === at ? `current status-${String(state.currentTestStatus).toLowerCase()}` : '';
       this.stepList.append(h('li', { className, dataset: { step } }, stepTitles[step]));
     });
     this.element.dataset.test = test;

@@ -126,6 +126,47 @@ const cases = {
     if (shown !== '55') fail(`after the refusal the field shows ${shown}`);
   },
 
+  // The tuning wizard step by step, the installer doing what its prompts say.
+  async tuning(page) {
+    await openConsole(page);
+    await selectController(page, options.serial);
+    await page.click('main > nav.tabs button[data-tab="Tuning"]');
+    await page.waitForSelector('button[data-action="startTest"]:not([disabled])', { timeout });
+    await page.click('button[data-action="startTest"]');
+    const state = () => page.evaluate(() => {
+      const tuning = document.querySelector('.tuning');
+      return { test: tuning.dataset.test, status: tuning.dataset.status, prompt: document.querySelector('#tuning-prompt').textContent };
+    });
+    const seen = new Set();
+    let finger = false;
+    for (const deadline = Date.now() + 60000; Date.now() < deadline;) {
+      const { test, status, prompt } = await state();
+      seen.add(test);
+      if (test === 'Hardware' && status === 'Error') {
+        if (!/co-sensor is not connected/.test(prompt)) fail(`Hardware error prompt: ${prompt}`);
+        sim('set', options.serial, 'cosensor', '0');
+        await page.click('button[data-action="reTest"]');
+        await page.waitForFunction(() => document.querySelector('.tuning').dataset.status !== 'Error', { timeout });
+      } else if (test === 'Touch' && /^Touch the foil/.test(prompt) && !finger) {
+        sim('touch', options.serial, '1', '2000', '2000');
+        finger = true;
+      } else if (test === 'Touch' && /^Lift your finger/.test(prompt) && finger) {
+        sim('lift', options.serial, '1');
+        finger = false;
+      } else if (test === 'Calibration') {
+        await page.click('button[data-action="nextTest"]');
+      } else if (test === 'End') {
+        if (status !== 'Pass' || !/finished/.test(prompt)) fail(`ended ${status}: ${prompt}`);
+        break;
+      } else if (test === 'Fail' || status === 'Error') {
+        fail(`${test} ${status}: ${prompt}`);
+      }
+      await new Promise((resolve) => setTimeout(resolve, 100));
+    }
+    for (const test of ['Hardware', 'ColsRows', 'Touch', 'Calibration', 'End'])
+      if (!seen.has(test)) fail(`never saw ${test}: ${[...seen]}`);
+  },
+
   // The grid test marks the column the simulator broke.
   async gridtest(page) {
     sim('damage', options.serial, 'col', '60');
