@@ -3,6 +3,7 @@
 #include "properties/calibrationentities.h"
 #include "properties/sensorentities.h"
 #include "properties/settingsentities.h"
+#include "properties/tuningentities.h"
 #include "touch/touchentities.h"
 #include "tuio/tuioentities.h"
 
@@ -16,6 +17,7 @@ void registerEntityBuilders()
         registerSettingsEntities();
         registerCalibrationEntities();
         registerSensorEntities();
+        registerTuningEntities();
         registerTouchEntities();
         registerTuioEntities();
     });
