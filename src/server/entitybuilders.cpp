@@ -3,6 +3,7 @@
 #include "properties/calibrationentities.h"
 #include "properties/sensorentities.h"
 #include "properties/settingsentities.h"
+#include "touch/objectentities.h"
 #include "touch/touchentities.h"
 #include "tuio/tuioentities.h"
 
@@ -18,5 +19,6 @@ void registerEntityBuilders()
         registerSensorEntities();
         registerTouchEntities();
         registerTuioEntities();
+        registerObjectEntities();
     });
 }
