@@ -52,6 +52,7 @@ struct ControlTable {
             {QStringLiteral("touch"), &CVNControlHandler::touch},
             {QStringLiteral("pen"), &CVNControlHandler::pen},
             {QStringLiteral("lift"), &CVNControlHandler::lift},
+            {QStringLiteral("object"), &CVNControlHandler::object},
         };
         return table;
     }

@@ -35,6 +35,8 @@ private:
     QStringList touch(const QStringList& args);
     QStringList pen(const QStringList& args);
     QStringList lift(const QStringList& args);
+    // Tangible objects (objectcontrol.cpp).
+    QStringList object(const QStringList& args);
 
     CVNSimServer* m_server;
 };
