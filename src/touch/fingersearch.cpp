@@ -29,14 +29,17 @@ void CVNFingerSearch::prepare(const CVNObjectRules& rules, const QVector<QPoint>
     m_count = points.size();
     m_words = (m_count + 63) / 64;
     m_near.assign(static_cast<size_t>(m_count) * m_words, 0);
+    m_sides.assign(static_cast<size_t>(m_count) * m_count, 0.0);
     m_live.assign(m_words, 0);
     m_pairs.assign(m_words, 0);
     for (int i = 0; i < m_count; ++i) {
         m_live[i >> 6] |= Word(1) << (i & 63);
         Word* row = m_near.data() + static_cast<size_t>(i) * m_words;
         for (int j = 0; j < m_count; ++j) {
+            const double side = CVNObjectRules::distance(points[i], points[j]);
+            m_sides[static_cast<size_t>(i) * m_count + j] = side;
             // The same test as the classification's: no side longer than the largest.
-            if (j != i && !(CVNObjectRules::distance(points[i], points[j]) > rules.maxSide()))
+            if (j != i && !(side > rules.maxSide()))
                 row[j >> 6] |= Word(1) << (j & 63);
         }
     }
@@ -75,7 +78,8 @@ const CVNTriangleShape* CVNFingerSearch::classified(int a, int b, int c)
             return inserted.first->second < 0 ? nullptr : &m_shapes[static_cast<size_t>(inserted.first->second)];
         slot = &inserted.first->second;
     }
-    const std::optional<CVNTriangleShape> shape = m_rules->triangle(m_points[a], m_points[b], m_points[c]);
+    const std::optional<CVNTriangleShape> shape
+        = m_rules->triangle(m_points[a], m_points[b], m_points[c], side(a, b), side(a, c), side(b, c));
     *slot = -1;
     if (!shape)
         return nullptr;

@@ -40,6 +40,7 @@ private:
 
     const Word* nearRow(int finger) const { return m_near.data() + static_cast<size_t>(finger) * m_words; }
     bool isNear(int a, int b) const { return (nearRow(a)[b >> 6] >> (b & 63)) & 1u; }
+    double side(int a, int b) const { return m_sides[static_cast<size_t>(a) * m_count + b]; }
     void kill(int finger) { m_live[finger >> 6] &= ~(Word(1) << (finger & 63)); }
     // The triangle of fingers a, b, c in this order, or null; remembered for the poll.
     const CVNTriangleShape* classified(int a, int b, int c);
@@ -52,6 +53,7 @@ private:
     int m_words = 0;
     std::vector<Word> m_near; // row per finger: the others within the largest side
     std::vector<Word> m_live;
+    std::vector<double> m_sides; // distance() of every pair
     std::vector<Word> m_pairs; // scratch: fingers near two of a triangle's three
     // Ordered triples: stamp of the poll that classified them and the shape index (-1: none).
     std::vector<std::uint32_t> m_stamps;

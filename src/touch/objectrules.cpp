@@ -13,8 +13,8 @@ constexpr int V2Triangles[] = { 401, 402, 403, 404, 405, 406, 407, 408 };
 constexpr double MaxScoredDifference = 50.0;
 constexpr double ScorePerDegree = 0.02;
 constexpr double QuadReach = 1.1; // of the triangle's longest side, from the apex
-constexpr double CentreReach = 0.5; // of the triangle's radius
-constexpr double OppositeReach = 0.25;
+constexpr int CentreShare = 2; // closer than radius / 2 to the centre
+constexpr int OppositeShare = 4; // closer than radius / 4 to the reflected apex
 
 // Twice the signed area: zero for collinear or coincident points.
 qint64 cross(const QPoint& a, const QPoint& b, const QPoint& c)
@@ -50,8 +50,26 @@ double CVNObjectRules::distance(const QPoint& a, const QPoint& b)
 
 double CVNObjectRules::angleAt(const QPoint& a, const QPoint& b, const QPoint& c)
 {
-    const double angle = QLineF(a, b).angleTo(QLineF(a, c));
-    return angle > 180.0 ? 360.0 - angle : angle;
+    // The counter-clockwise turn folded into 0..180 is the unsigned angle
+    // between the two lines: one arc tangent of exact integer terms.
+    const qint64 ux = qint64(b.x()) - a.x(), uy = qint64(b.y()) - a.y();
+    const qint64 vx = qint64(c.x()) - a.x(), vy = qint64(c.y()) - a.y();
+    const double cross = std::abs(static_cast<double>(ux * vy - uy * vx));
+    return qRadiansToDegrees(std::atan2(cross, static_cast<double>(ux * vx + uy * vy)));
+}
+
+bool CVNObjectRules::notAfter(const QPoint& from, const QPoint& u, const QPoint& v)
+{
+    // Direction angles counter-clockwise as seen on the sensor: with y up,
+    // the upper half-plane (with the +x axis) comes first, then within a
+    // half-plane the turn from one line to the other decides. Exact for integers.
+    const qint64 ux = qint64(u.x()) - from.x(), uy = qint64(from.y()) - u.y();
+    const qint64 vx = qint64(v.x()) - from.x(), vy = qint64(from.y()) - v.y();
+    const auto lowerHalf = [](qint64 x, qint64 y) { return y < 0 || (y == 0 && x < 0); };
+    const bool uLower = lowerHalf(ux, uy);
+    if (uLower != lowerHalf(vx, vy))
+        return !uLower;
+    return ux * vy - uy * vx >= 0;
 }
 
 void CVNObjectRules::measure(const QPoint points[3], QPoint* position, int* radius, float* rotation)
@@ -71,12 +89,15 @@ void CVNObjectRules::measure(const QPoint points[3], QPoint* position, int* radi
 
 std::optional<CVNTriangleShape> CVNObjectRules::triangle(const QPoint& p0, const QPoint& p1, const QPoint& p2) const
 {
+    return triangle(p0, p1, p2, distance(p0, p1), distance(p0, p2), distance(p1, p2));
+}
+
+std::optional<CVNTriangleShape> CVNObjectRules::triangle(const QPoint& p0, const QPoint& p1, const QPoint& p2, double a,
+                                                         double b, double c) const
+{
     // Feet on one line (or on one spot) make no triangle, whatever the tables say.
     if (cross(p0, p1, p2) == 0)
         return std::nullopt;
-    const double a = distance(p0, p1);
-    const double b = distance(p0, p2);
-    const double c = distance(p1, p2);
     if (a > m_maxSide || b > m_maxSide || c > m_maxSide)
         return std::nullopt;
 
@@ -92,11 +113,7 @@ std::optional<CVNTriangleShape> CVNObjectRules::triangle(const QPoint& p0, const
         apex = 2;
     const int u = apex == 0 ? 1 : 0;
     const int v = apex == 2 ? 1 : 2;
-    const QLineF toU(input[apex], input[u]);
-    const QLineF toV(input[apex], input[v]);
-    double apexAngle = toU.angleTo(toV);
-    if (apexAngle > 180.0)
-        apexAngle = 360.0 - apexAngle;
+    const double apexAngle = angleAt(input[apex], input[u], input[v]);
     int variant = 0;
     for (int i = 0; i < m_classCount && variant == 0; ++i) {
         if (m_classes[i].contains(apexAngle))
@@ -106,7 +123,7 @@ std::optional<CVNTriangleShape> CVNObjectRules::triangle(const QPoint& p0, const
         return std::nullopt;
 
     // The first base point is the one in the smaller (or equal) direction from the apex.
-    const bool uFirst = toU.angle() <= toV.angle();
+    const bool uFirst = notAfter(input[apex], input[u], input[v]);
     CVNTriangleShape shape;
     shape.order[0] = apex;
     shape.order[1] = uFirst ? u : v;
@@ -134,10 +151,18 @@ double CVNObjectRules::score(const CVNTriangleShape& triangle)
     return 1.0 - ScorePerDegree * triangle.baseDifference;
 }
 
+bool CVNObjectRules::closerThan(const QPoint& a, const QPoint& b, int radius, int share)
+{
+    // |ab| < radius / share, in exact integers: share^2 |ab|^2 < radius^2.
+    const qint64 dx = qint64(b.x()) - a.x();
+    const qint64 dy = qint64(b.y()) - a.y();
+    return qint64(share) * share * (dx * dx + dy * dy) < qint64(radius) * radius;
+}
+
 bool CVNObjectRules::centreFits(const CVNTriangleShape& triangle, const QPoint& fourth) const
 {
     return triangle.variant >= 1 && triangle.variant < OppositeTriangle
-        && distance(fourth, triangle.position) < CentreReach * triangle.radius;
+        && closerThan(fourth, triangle.position, triangle.radius, CentreShare);
 }
 
 bool CVNObjectRules::oppositeFits(const CVNTriangleShape& triangle, const QPoint& fourth) const
@@ -145,7 +170,7 @@ bool CVNObjectRules::oppositeFits(const CVNTriangleShape& triangle, const QPoint
     if (triangle.variant != OppositeTriangle)
         return false;
     const QPoint expected = triangle.position * 2 - triangle.apex();
-    return distance(fourth, expected) < OppositeReach * triangle.radius;
+    return closerThan(fourth, expected, triangle.radius, OppositeShare);
 }
 
 std::optional<CVNQuadShape> CVNObjectRules::quadV1(const QPoint& fourth, const CVNTriangleShape& first) const

@@ -58,6 +58,9 @@ public:
 
     // The triangle of three points in this order, if they make one.
     std::optional<CVNTriangleShape> triangle(const QPoint& p0, const QPoint& p1, const QPoint& p2) const;
+    // The same with the sides |p0p1|, |p0p2|, |p1p2| already measured by distance().
+    std::optional<CVNTriangleShape> triangle(const QPoint& p0, const QPoint& p1, const QPoint& p2, double a, double b,
+                                             double c) const;
 
     // The quad of four points, if they make one: the first three must make a
     // triangle (first), and the fourth point must sit where the
@@ -80,6 +83,11 @@ public:
     static double distance(const QPoint& a, const QPoint& b);
     // Counter-clockwise (as seen on the sensor) from line a->b to line a->c, folded into 0..180.
     static double angleAt(const QPoint& a, const QPoint& b, const QPoint& c);
+    // Whether the direction from `from` to u is counter-clockwise from +x by
+    // no more than the direction to v (0..360, as seen on the sensor).
+    static bool notAfter(const QPoint& from, const QPoint& u, const QPoint& v);
+    // |ab| < radius / share.
+    static bool closerThan(const QPoint& a, const QPoint& b, int radius, int share);
     // The centroid, the mean distance of the points from it and the direction from it to the first.
     static void measure(const QPoint points[3], QPoint* position, int* radius, float* rotation);
 

@@ -123,7 +123,8 @@ void TouchEntityProcessBase::capture(Context& context)
         if (!isFreeFinger(finger, context.nowMs))
             continue;
         for (int o = 0; o < count; ++o) {
-            auto* object = dynamic_cast<TouchObjectEntity*>(context.entities.at(o));
+            TouchEntity* entity = context.entities.at(o);
+            auto* object = entity->isObject() ? dynamic_cast<TouchObjectEntity*>(entity) : nullptr;
             if (object && object->isAlive() && object->captureFinger(*finger)) {
                 finger->kill();
                 break;
