@@ -78,15 +78,22 @@ std::unique_ptr<TouchQuadBase> TouchEntityProcessBase::createQuad(const CVNQuadS
     return createQuadEntity(shape, std::move(triangle), std::move(fourth), pools);
 }
 
+bool TouchEntityProcessBase::isUnlocked(const TouchEntity* entity, qint64 nowMs)
+{
+    // New at this poll counts as unlocked: with a time-lock of 0 everything
+    // is locked at once, and no object could ever form.
+    return !entity->isLocked(nowMs) || entity->createdAt() == nowMs;
+}
+
 bool TouchEntityProcessBase::isFreeFinger(const TouchEntity* entity, qint64 nowMs)
 {
-    return entity->kind() == TouchEntity::FingerKind && entity->isAlive() && !entity->isLocked(nowMs);
+    return entity->kind() == TouchEntity::FingerKind && entity->isAlive() && isUnlocked(entity, nowMs);
 }
 
 bool TouchEntityProcessBase::isFreeTriangle(const TouchEntity* entity, qint64 nowMs) const
 {
     const int kind = specification() == 2 ? TouchEntity::TriangleV2Kind : TouchEntity::TriangleV1Kind;
-    return entity->kind() == kind && entity->isAlive() && !entity->isLocked(nowMs);
+    return entity->kind() == kind && entity->isAlive() && isUnlocked(entity, nowMs);
 }
 
 void TouchEntityProcessBase::appendObject(Context& context, std::unique_ptr<TouchEntity> object)

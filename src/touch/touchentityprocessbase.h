@@ -62,6 +62,7 @@ protected:
 
     // The alive, unlocked fingers of the list when the four-finger step begins, in list order.
     const QVector<TouchEntity*>& candidateFingers() const { return m_fingers; }
+    static bool isUnlocked(const TouchEntity* entity, qint64 nowMs);
     static bool isFreeFinger(const TouchEntity* entity, qint64 nowMs);
     bool isFreeTriangle(const TouchEntity* entity, qint64 nowMs) const;
     // Appends a new object made at this poll.

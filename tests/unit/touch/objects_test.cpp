@@ -289,3 +289,21 @@ TEST_F(Objects, LockedObjectsRejectStrayFingersAndKeepLightFeet)
         EXPECT_TRUE(tracker.entities().first()->isUpdated()) << "light feet of a locked object still count";
     }
 }
+
+TEST_F(Objects, TimeLockOfZeroStillLetsNewFeetFormObjects)
+{
+    CVNTouchParameters touch;
+    touch.timeLockMs = 0;
+    CVNTouchParameters::setCurrent(touch);
+    CVNObjectParameters parameters;
+    parameters.pointRejection = 1.0;
+    CVNObjectParameters::setCurrent(parameters);
+    useSpecification(1);
+    put(CVNTangibleObject::feet(203, 2000, 2000, 0), 1);
+    poll();
+    ASSERT_EQ(classes(), QVector<int>({ 203 }));
+    EXPECT_TRUE(tracker.entities().first()->isLocked(now));
+    put({ QPoint(2005, 2000) }, 9); // a stray finger is new, and rejected
+    poll();
+    EXPECT_EQ(classes(), QVector<int>({ 203 }));
+}
