@@ -19,56 +19,51 @@ protected:
 
     void fourFingers(Context& context) override
     {
-        const QVector<TouchEntity*>& fingers = this->candidateFingers();
-        if (context.entities.size() < 4)
-            return;
-        const QVector<CVNRawContact> records = recordsOf(fingers);
-        const int n = fingers.size();
-        for (int a = 0; a < n; ++a)
-            for (int b = 0; b < n; ++b)
-                for (int c = 0; c < n; ++c)
-                    for (int d = 0; d < n; ++d) {
-                        const int pick[4] = { a, b, c, d };
-                        if (!distinctAndAlive(fingers, pick, 4))
-                            continue;
-                        const CVNRawContact four[4] = { records[a], records[b], records[c], records[d] };
-                        if (auto quad = this->makeQuad(four, &context.pools)) {
-                            for (int i : pick)
-                                fingers[i]->kill();
-                            this->appendObject(context, std::move(quad));
-                        }
-                    }
+        if (context.entities.size() >= 4)
+            choose(context, 4);
     }
-
     void threeFingers(Context& context) override
     {
-        const QVector<TouchEntity*>& fingers = this->candidateFingers();
-        if (context.entities.size() < 3)
-            return;
-        const QVector<CVNRawContact> records = recordsOf(fingers);
-        const int n = fingers.size();
-        for (int a = 0; a < n; ++a)
-            for (int b = 0; b < n; ++b)
-                for (int c = 0; c < n; ++c) {
-                    const int pick[3] = { a, b, c };
-                    if (!distinctAndAlive(fingers, pick, 3))
-                        continue;
-                    const CVNRawContact three[3] = { records[a], records[b], records[c] };
-                    if (auto triangle = this->makeTriangle(three, &context.pools)) {
-                        for (int i : pick)
-                            fingers[i]->kill();
-                        this->appendObject(context, std::move(triangle));
-                    }
-                }
+        if (context.entities.size() >= 3)
+            choose(context, 3);
     }
 
 private:
-    static QVector<CVNRawContact> recordsOf(const QVector<TouchEntity*>& fingers)
+    void choose(Context& context, int count)
     {
+        const QVector<TouchEntity*>& fingers = this->candidateFingers();
         QVector<CVNRawContact> records;
         for (const TouchEntity* finger : fingers)
             records.append(TouchEntityProcessBase::recordOf(*finger));
-        return records;
+        const int n = fingers.size();
+        int pick[4] = { 0, 0, 0, 0 };
+        // Every ordered choice in turn, like counting in base n.
+        for (long long number = 0, total = power(n, count); number < total; ++number) {
+            long long rest = number;
+            for (int i = count - 1; i >= 0; --i, rest /= n)
+                pick[i] = int(rest % n);
+            if (!distinctAndAlive(fingers, pick, count))
+                continue;
+            const CVNRawContact chosen[4] = { records[pick[0]], records[pick[1]], records[pick[2]],
+                                              count == 4 ? records[pick[3]] : CVNRawContact() };
+            std::unique_ptr<TouchEntity> object;
+            if (count == 4)
+                object = this->makeQuad(chosen, &context.pools);
+            else
+                object = this->makeTriangle(chosen, &context.pools);
+            if (!object)
+                continue;
+            for (int i = 0; i < count; ++i)
+                fingers[pick[i]]->kill();
+            this->appendObject(context, std::move(object));
+        }
+    }
+    static long long power(int n, int count)
+    {
+        long long total = 1;
+        for (int i = 0; i < count; ++i)
+            total *= n;
+        return total;
     }
     static bool distinctAndAlive(const QVector<TouchEntity*>& fingers, const int* pick, int count)
     {
