@@ -176,11 +176,6 @@ TEST(RecognitionExactness, ClassBoundariesOverlapsAndTies)
         sets.push_back({ "3-4-5 triangles, base-diff 40", specification, pythagorean,
                          [](CVNObjectParameters& p) { p.baseDiff = 40; } });
         sets.push_back({ "square grid", specification, grid, none });
-        sets.push_back({ "every range wide open", specification, grid.mid(0, 12) + pythagorean.mid(0, 6), [](CVNObjectParameters& p) {
-                             for (int id : CVNObjectParameters::classIds())
-                                 p.setRange(id, 0, 360);
-                             p.baseDiff = 360;
-                         } });
     }
     sets.push_back({ "fourth feet in both ranges", 1, CVNTangibleObject::feet(301, 1500, 1500, 0) + CVNTangibleObject::feet(302, 1700, 1500, 30) + grid.mid(0, 6), bothQuadRanges });
 
