@@ -36,7 +36,7 @@ public:
 
 private:
     using Word = std::uint64_t;
-    static constexpr int MemoLimit = 48; // fingers up to which triples are remembered in flat tables
+    static constexpr int MemoLimit = 64; // fingers up to which triples are remembered in flat tables
 
     const Word* nearRow(int finger) const { return m_near.data() + static_cast<size_t>(finger) * m_words; }
     bool isNear(int a, int b) const { return (nearRow(a)[b >> 6] >> (b & 63)) & 1u; }

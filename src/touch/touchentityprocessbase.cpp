@@ -110,7 +110,7 @@ void TouchEntityProcessBase::process(Context& context)
     m_fingers.clear();
     QVector<QPoint> points;
     for (TouchEntity* entity : qAsConst(context.entities)) {
-        if (isFreeFinger(entity, context.nowMs)) {
+        if (isFreeFinger(entity, context.nowMs) && m_fingers.size() < MaxSearchFingers) {
             m_fingers.append(entity);
             const CVNRawContact record = recordOf(*entity);
             points.append(QPoint(record.x, record.y));

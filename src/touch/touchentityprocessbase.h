@@ -18,6 +18,11 @@
 class TouchEntityProcessBase : public TouchEntityProcess
 {
 public:
+    // The unlocked fingers that the four- and three-finger steps consider,
+    // the first in tracker order: a controller may report 255 contacts, and
+    // every ordered choice of four of them would take hours per poll.
+    static constexpr int MaxSearchFingers = 64;
+
     explicit TouchEntityProcessBase(int specification);
     ~TouchEntityProcessBase() override;
 
@@ -60,7 +65,8 @@ protected:
     virtual void threeFingers(Context& context);
     void merge(Context& context);
 
-    // The alive, unlocked fingers of the list when the four-finger step begins, in list order.
+    // The alive, unlocked fingers of the list when the four-finger step
+    // begins, in list order (at most MaxSearchFingers).
     const QVector<TouchEntity*>& candidateFingers() const { return m_fingers; }
     static bool isUnlocked(const TouchEntity* entity, qint64 nowMs);
     static bool isFreeFinger(const TouchEntity* entity, qint64 nowMs);

@@ -233,3 +233,17 @@ TEST_F(Objects, LockedObjectsRejectStrayFingersAndKeepLightFeet)
         EXPECT_TRUE(tracker.entities().first()->isUpdated()) << "light feet of a locked object still count";
     }
 }
+
+TEST_F(Objects, AFullReportOfCrowdedContactsEndsItsPoll)
+{
+    // 252 contacts within reach of each other, almost on one line: no choice
+    // makes an object, so every one is tried. Only the first 64 fingers are
+    // searched (all would take minutes and gigabytes per poll), so the feet
+    // of a triangle that come after them stay fingers.
+    recognise(tracker, 2);
+    for (int id = 0; id < 252; ++id)
+        put({ QPoint(1000 + 4 * id, 1000 + (id * id) % 3) }, id);
+    put(CVNTangibleObject::feet(406, 3000, 3000, 0), 252);
+    poll();
+    EXPECT_EQ(classes(), QVector<int>(255, 101));
+}
