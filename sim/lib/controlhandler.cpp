@@ -53,6 +53,7 @@ struct ControlTable {
             {QStringLiteral("pen"), &CVNControlHandler::pen},
             {QStringLiteral("lift"), &CVNControlHandler::lift},
             {QStringLiteral("tunefault"), &CVNControlHandler::tunefault},
+            {QStringLiteral("object"), &CVNControlHandler::object},
         };
         return table;
     }

@@ -37,6 +37,8 @@ private:
     QStringList lift(const QStringList& args);
     // Faults of the controller's auto-tune (autotunecontrol.cpp).
     QStringList tunefault(const QStringList& args);
+    // Tangible objects (objectcontrol.cpp).
+    QStringList object(const QStringList& args);
 
     CVNSimServer* m_server;
 };

@@ -4,6 +4,7 @@
 #include "properties/sensorentities.h"
 #include "properties/settingsentities.h"
 #include "properties/tuningentities.h"
+#include "touch/objectentities.h"
 #include "touch/touchentities.h"
 #include "tuio/tuioentities.h"
 
@@ -20,5 +21,6 @@ void registerEntityBuilders()
         registerTuningEntities();
         registerTouchEntities();
         registerTuioEntities();
+        registerObjectEntities();
     });
 }

@@ -1,14 +1,8 @@
 // Arbitrary bytes through what the tuning features read: the controller's
-// auto-tune progress texts one by one and as a run, the structured writes
-// and words of the tuning sequence, and on the simulator's side its own
-// auto-tune driven by any sequence of commands, clock steps and touches.
+// auto-tune progress texts one by one and as a run, and the structured
+// writes and words of the tuning sequence.
 #include "properties/devicepropertytunevasta.h"
 #include "properties/tuneprogress.h"
-
-#include "autotune.h"
-#include "registercatalog.h"
-#include "registertable.h"
-#include "sensorfunctions.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -73,51 +67,6 @@ void sequenceWrites(FuzzedDataProvider& in)
     }
 }
 
-// The simulator's auto-tune under any commands, clock steps, fingers and faults.
-void simulatorRun(FuzzedDataProvider& in)
-{
-    using namespace corvanesim;
-    qint64 now = 0;
-    QList<Contact> fingers;
-    CVNRegisterTable registers{registerCatalog(2, 0x0205, QStringLiteral("0200000001A3")), LiveSources()};
-    CVNSensorFunctions sensor{&registers, [&] { return now; }, [&] { return fingers; }};
-    CVNAutoTune tune{&registers, &sensor, [&] { return now; }, [&] { return fingers; }};
-    while (in.remaining_bytes() > 0) {
-        switch (in.ConsumeIntegralInRange<int>(0, 5)) {
-        case 0:
-            (void)tune.command(text(in, 16), registers.exchange(QStringLiteral("dtune"), text(in, 16)));
-            break;
-        case 1:
-            now += in.ConsumeIntegralInRange<int>(0, 2000);
-            break;
-        case 2:
-            if (fingers.isEmpty()) {
-                Contact c;
-                c.x = in.ConsumeIntegral<quint16>();
-                c.y = in.ConsumeIntegral<quint16>();
-                c.size = in.ConsumeIntegral<quint16>();
-                fingers.append(c);
-            } else {
-                fingers.clear();
-            }
-            break;
-        case 3:
-            tune.setFault(CVNAutoTune::Fault(in.ConsumeIntegralInRange<int>(0, 3)), text(in, 64));
-            break;
-        case 4:
-            sensor.foil().damage().brokenRows.insert(in.ConsumeIntegralInRange<int>(0, 95));
-            break;
-        default: {
-            const QString progress = tune.progressText();
-            check(CVNTuneProgress::parse(progress));
-            if (progress.size() > 64 && tune.fault() != CVNAutoTune::Fault::Text)
-                abort(); // an answer field holds 64 characters
-            break;
-        }
-        }
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -132,18 +81,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)app;
 
     FuzzedDataProvider in(data, size);
-    switch (in.ConsumeIntegralInRange<int>(0, 3)) {
+    switch (in.ConsumeIntegralInRange<int>(0, 2)) {
     case 0:
         check(CVNTuneProgress::parse(text(in, 100000)));
         break;
     case 1:
         progressRun(in);
         break;
-    case 2:
-        sequenceWrites(in);
-        break;
     default:
-        simulatorRun(in);
+        sequenceWrites(in);
         break;
     }
     return 0;

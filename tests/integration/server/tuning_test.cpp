@@ -6,6 +6,7 @@
 #include "device/device.h"
 #include "device/devicemanager.h"
 #include "interface/deviceinterface.h"
+#include "properties/devicepropertyfoilh.h"
 #include "properties/devicepropertytunevasta.h"
 #include "server/applicationserver.h"
 #include "tuio/devicepropertytuio.h"
@@ -244,7 +245,7 @@ TEST_F(TuningOnSim, CosensorOneFailsHardwareAndActionsOutOfOrderAreAnsweredClear
     EXPECT_TRUE(send("reTest")["error"].toString().contains("not running"));
 }
 
-TEST_F(TuningOnSim, ThirtyOneDamagedLinesSwitchToTheGridTestOnce)
+TEST_F(TuningOnSim, ThirtyOneDamagedLinesOrAFailedFoilTestSwitchToTheGridTestOnce)
 {
     // 16 dead columns and 15 broken rows.
     QStringList columns;
@@ -274,6 +275,14 @@ TEST_F(TuningOnSim, ThirtyOneDamagedLinesSwitchToTheGridTestOnce)
     EXPECT_EQ(state()["currentTest"], "End");
     EXPECT_EQ(settings(), before);
     expectQuiet();
+
+    // A foil health test that does not end in time leads there as well.
+    dynamic_cast<DevicePropertyFoilh*>(iface()->entity("foil_health"))->setMaxRunMs(500);
+    send("startTest");
+    ASSERT_TRUE(reach("ColsRows", "Error"));
+    EXPECT_EQ(state()["currentTestData"].toObject()["gridTestUsed"], true);
+    EXPECT_EQ(sim->trafficLines().filter(kSerial + " fmode raw").size(), 3);
+    send("failed");
 }
 
 TEST_F(TuningOnSim, DamagedColumnSixtyGivesTheFixedProcessAndALeavingClientLeavesTheControllerAsItWas)
