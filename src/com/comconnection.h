@@ -37,8 +37,9 @@ public:
     // Bytes written but not yet handed to the transport (0 when unbuffered).
     virtual qint64 bytesToWrite() const { return 0; }
 
-    // Encodes the document as binary JSON (see binaryjson.h) and writes it.
-    qint64 writeDocument(const QJsonObject& object);
+    // Encodes the document as binary JSON (see binaryjson.h) and writes it;
+    // a transport with its own document form overrides it.
+    virtual qint64 writeDocument(const QJsonObject& object);
     qint64 writeDocument(const QJsonDocument& document);
 
     HostEndpoint endpoint() const { return m_endpoint; }

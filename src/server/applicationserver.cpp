@@ -20,6 +20,8 @@
 #include "server/propertyurl.h"
 #include "server/serverlogging.h"
 #include "server/serversession.h"
+#include "webconsole/optionwebconsole.h"
+#include "webconsole/webconsole.h"
 
 #include <QMetaObject>
 #include <QNetworkAccessManager>
@@ -64,6 +66,7 @@ std::unique_ptr<DeviceInterfaceBuilder> makeInterfaceBuilder()
 CVNApplicationServer::CVNApplicationServer(CVNDeviceManager* deviceManager, QObject* parent)
     : QObject(parent)
     , m_comManager(new CVNComManager(Service, this))
+    , m_webConsole(new CVNWebConsole(m_comManager, this))
     , m_deviceManager(deviceManager)
     , m_builder(makeInterfaceBuilder())
     , m_network(new QNetworkAccessManager(this))
@@ -113,6 +116,7 @@ void CVNApplicationServer::createExecuters()
     m_deviceExecuter = std::make_unique<CVNCommandLineDeviceExecuter>();
     m_connectionExecuter->addOption(new CVNOptionListConnections(this));
     m_connectionExecuter->addOption(new CVNOptionListenClients(this));
+    m_connectionExecuter->addOption(new CVNOptionWebConsole(m_webConsole));
     m_deviceOptionsExecuter->addOption(new CVNOptionSelectDevice(this));
     m_deviceOptionsExecuter->addOption(new CVNOptionHelpDevice());
     m_deviceOptionsExecuter->addOption(new CVNOptionCacheDevice());
@@ -162,16 +166,19 @@ int CVNApplicationServer::storedListenType() const
 void CVNApplicationServer::listen(int type)
 {
     m_comManager->start(toSpecialAddress(type));
+    (void)m_webConsole->start();
 }
 
 void CVNApplicationServer::stop()
 {
     m_comManager->stop();
+    m_webConsole->stop();
 }
 
 void CVNApplicationServer::pause()
 {
     m_comManager->stop();
+    m_webConsole->stop();
 }
 
 // Listening again as stored: a pause and a continue (Ctrl+Z and fg) must not
@@ -191,6 +198,7 @@ void CVNApplicationServer::setListenType(int type)
     const QHostAddress::SpecialAddress address = toSpecialAddress(type);
     m_comManager->stop();
     m_comManager->start(address);
+    (void)m_webConsole->start();
     QSettings settings = appSettings();
     settings.beginGroup(kGroup);
     settings.beginGroup(kCommunication);

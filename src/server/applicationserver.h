@@ -23,6 +23,7 @@ class CVNDeviceListProperty;
 class CVNDeviceManager;
 class CVNDeviceParent;
 class CVNServerSession;
+class CVNWebConsole;
 class DeviceInterfaceBuilder;
 class Entity;
 class PropertyUrl;
@@ -71,6 +72,7 @@ public:
     QList<CVNCommandLineExecuter*> executers() const;
     const CVNSSParseDocument& documentParser() const { return m_parser; }
     CVNComManager* communicationManager() const { return m_comManager; }
+    CVNWebConsole* webConsole() const { return m_webConsole; }
     CVNDeviceManager* deviceManager() const { return m_deviceManager; }
     QNetworkAccessManager* networkAccess() const { return m_network; }
     CVNDeviceListProperty* devicesListEntity() const { return m_devicesList; }
@@ -117,6 +119,7 @@ private:
     void retireInterface(CVNDevice* descriptor, const QString& serialNumber);
 
     CVNComManager* m_comManager;
+    CVNWebConsole* m_webConsole;  // child
     CVNDeviceManager* m_deviceManager;
     QHash<CVNComConnection*, CVNServerSession*> m_sessions;
     std::unique_ptr<CVNCommandLineExecuter> m_connectionExecuter;

@@ -28,6 +28,11 @@ RunningService::RunningService()
 {
 }
 
+RunningService::RunningService(const QStringList& setups)
+    : m_sim(setups)
+{
+}
+
 RunningService::~RunningService()
 {
     if (m_service.state() != QProcess::NotRunning) {

@@ -23,6 +23,8 @@ public:
     static const QString kTwinPoint;
 
     RunningService();
+    // Other controller setups (SPEC of corvane-sim) instead of the two above.
+    explicit RunningService(const QStringList& setups);
     ~RunningService();
 
     // Starts `CorvaneService -e` and waits until it answers with both

@@ -1,0 +1,136 @@
+// The service's processor share while the web console streams one 168 x 96
+// sensor to a page: corvane-sim plays a Vasta with its built-in timeline
+// (fingers and a pen, moving), `CorvaneService -e` serves the console, and a
+// WebSocket client here subscribes to the frames (polled every 60 ms, about
+// 16 a second) and the touches (every 30 ms) as the page does. The service's
+// CPU time (user + system, from /proc) is printed as a percentage of one
+// core, idle and while streaming; the target is under 5 % for the stream.
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkRequest>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QWebSocket>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+const QString kBin = QStringLiteral(CORVANE_BIN_DIR);
+const QString kVasta = QStringLiteral("0200000001A3");
+constexpr int kRunMs = 10000;
+
+// utime + stime of a process, in clock ticks; -1 when unreadable.
+qint64 cpuTicks(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return fields[11].toLongLong() + fields[12].toLongLong();
+}
+
+QString tool(const QProcessEnvironment& env, const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(kBin + QStringLiteral("/CorvaneService"), arguments);
+    process.waitForFinished(20000);
+    return QString::fromUtf8(process.readAll());
+}
+
+// Share of one core the service used over `ms` while the loop turns.
+double measure(qint64 pid, int ms)
+{
+    const qint64 before = cpuTicks(pid);
+    QElapsedTimer wall;
+    wall.start();
+    while (wall.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    const double cpu = (cpuTicks(pid) - before) / double(sysconf(_SC_CLK_TCK));
+    return 100.0 * cpu / (wall.elapsed() / 1000.0);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString socket = dir.path() + QStringLiteral("/sim.sock");
+    QProcess sim;
+    sim.start(kBin + QStringLiteral("/corvane-sim"), {"--socket", socket, "--device", "vasta:" + kVasta + ":2.005"});
+    QDeadlineTimer simReady(10000);
+    while (!QFile::exists(socket) && !simReady.hasExpired())
+        QThread::msleep(20);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+    env.insert(QStringLiteral("CORVANE_SIM_SOCKET"), socket);
+    QProcess service;
+    service.setProcessEnvironment(env);
+    service.start(kBin + QStringLiteral("/CorvaneService"), {QStringLiteral("-e")});
+    QDeadlineTimer ready(30000);
+    while (!tool(env, {"--device-list"}).contains(kVasta) && !ready.hasExpired())
+        QThread::msleep(100);
+    const QRegularExpressionMatch url = QRegularExpression(QStringLiteral("Open http://([0-9.:]+)/([0-9a-f]+)/"))
+                                            .match(tool(env, {"--web-console", "true"}));
+    if (!url.hasMatch()) {
+        std::fprintf(stderr, "the web console did not open\n");
+        return 1;
+    }
+
+    QWebSocket page(QStringLiteral("http://") + url.captured(1));
+    qint64 frames = 0, touches = 0, touchEntities = 0, bytes = 0;
+    QObject::connect(&page, &QWebSocket::textMessageReceived, [&](const QString& text) {
+        bytes += text.size();
+        const QJsonArray items = QJsonDocument::fromJson(text.toUtf8()).object().value("notifications").toObject().value("list").toArray();
+        for (const QJsonValue& item : items) {
+            const QString key = item.toObject().value("key").toString();
+            frames += key == QLatin1String("frame") ? 1 : 0;
+            if (key == QLatin1String("touches")) {
+                ++touches;
+                touchEntities += item.toObject().value("value").toObject().value("entities").toArray().size();
+            }
+        }
+    });
+    page.open(QNetworkRequest(QUrl(QStringLiteral("ws://%1/%2/ws").arg(url.captured(1), url.captured(2)))));
+    QDeadlineTimer open(10000);
+    while (page.state() != QAbstractSocket::ConnectedState && !open.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (page.state() != QAbstractSocket::ConnectedState) {
+        std::fprintf(stderr, "the console's WebSocket did not open\n");
+        return 1;
+    }
+    QThread::msleep(500); // past the start-up work
+    const double idle = measure(service.processId(), 5000);
+    const QJsonObject subscribe{{"actions", QJsonObject{{"list", QJsonArray{QJsonObject{
+        {"key", "notifications"}, {"id", 1},
+        {"register", QJsonArray{QJsonObject{{"key", "frame"}, {"device", kVasta}},
+                                QJsonObject{{"key", "touches"}, {"device", kVasta}}}}}}}}}};
+    page.sendTextMessage(QString::fromUtf8(QJsonDocument(subscribe).toJson(QJsonDocument::Compact)));
+    measure(service.processId(), 500);
+    frames = touches = touchEntities = bytes = 0;
+    const double streaming = measure(service.processId(), kRunMs);
+    const double seconds = kRunMs / 1000.0;
+    std::printf("service idle with the console open: %.2f %% of one core\n", idle);
+    std::printf("streaming a 168 x 96 sensor to the console: %.2f %% of one core (%.2f %% above idle; target under 5 %%)\n"
+                "  %.1f frames/s, %.1f touch notifications/s carrying %.1f touches each, %.0f KiB/s of JSON text\n",
+                streaming, streaming - idle, frames / seconds, touches / seconds,
+                touches ? double(touchEntities) / touches : 0.0, bytes / seconds / 1024.0);
+    page.close();
+    service.terminate();
+    service.waitForFinished(10000);
+    sim.terminate();
+    sim.waitForFinished(10000);
+    return streaming - idle < 5.0 ? 0 : 2;
+}

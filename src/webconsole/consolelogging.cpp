@@ -1,0 +1,3 @@
+#include "webconsole/consolelogging.h"
+
+Q_LOGGING_CATEGORY(lcWebConsole, "corvane.webconsole")
