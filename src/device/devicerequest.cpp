@@ -18,6 +18,20 @@ CVNDeviceRequest CVNDeviceRequest::makeReply() const
     return CVNDeviceRequest(type, name, id);
 }
 
+CVNDeviceRequest CVNDeviceRequest::makeReply(const QVariant& value) const
+{
+    CVNDeviceRequest reply = makeReply();
+    reply.value = value;
+    return reply;
+}
+
+CVNDeviceRequest CVNDeviceRequest::makeErrorReply(const QString& text) const
+{
+    CVNDeviceRequest reply(Error, name, id);
+    reply.text = text;
+    return reply;
+}
+
 bool CVNDeviceRequest::operator==(const CVNDeviceRequest& other) const
 {
     return type == other.type && id == other.id && name == other.name && text == other.text

@@ -39,6 +39,10 @@ public:
 
     // A reply to this request: id, type and name copied, the rest empty.
     CVNDeviceRequest makeReply() const;
+    // The same carrying a value.
+    CVNDeviceRequest makeReply(const QVariant& value) const;
+    // An error reply (type Error) to this request, carrying `text`.
+    CVNDeviceRequest makeErrorReply(const QString& text) const;
 
     bool operator==(const CVNDeviceRequest& other) const;
     bool operator!=(const CVNDeviceRequest& other) const { return !(*this == other); }

@@ -51,24 +51,14 @@ bool CVNHidExchanges::isErrorAnswer(const QString& answer)
     return answer.contains(QLatin1String("error"), Qt::CaseInsensitive);
 }
 
-CVNDeviceRequest CVNHidExchanges::errorReply(const CVNDeviceRequest& request, const QString& text)
-{
-    CVNDeviceRequest reply = request.makeReply();
-    reply.type = CVNDeviceRequest::Error;
-    reply.text = text;
-    return reply;
-}
-
 CVNDeviceRequest CVNHidExchanges::answered(CVNDeviceHid& device, const CVNDeviceRequest& request, const QString& value)
 {
     QString answer;
     if (!device.exchangeCommand(request.name, value, answer))
-        return errorReply(request, TransferFailed);
+        return request.makeErrorReply(TransferFailed);
     if (isErrorAnswer(answer))
-        return errorReply(request, answer);
-    CVNDeviceRequest reply = request.makeReply();
-    reply.value = answer;
-    return reply;
+        return request.makeErrorReply(answer);
+    return request.makeReply(answer);
 }
 
 CVNDeviceRequest CVNHidExchanges::generic(CVNDeviceHid& device, const CVNDeviceRequest& request)
@@ -138,7 +128,7 @@ CVNDeviceRequest CVNHidExchanges::integers(CVNDeviceHid& device, const CVNDevice
         QVariantList numbers;
         // Nothing goes to the device for a value that is not `count` integers.
         if (!integersOf(request.value, count, numbers))
-            return errorReply(request, InvalidArgument);
+            return request.makeErrorReply(InvalidArgument);
         text = argumentsText(numbers);
     }
     CVNDeviceRequest answer = answered(device, request, text);
@@ -146,19 +136,15 @@ CVNDeviceRequest CVNHidExchanges::integers(CVNDeviceHid& device, const CVNDevice
         return answer;
     QVariantList numbers;
     if (!integersOf(answer.value.toString(), count, numbers))
-        return errorReply(request, UnknownResult);
-    CVNDeviceRequest reply = request.makeReply();
-    reply.value = numbers;
-    return reply;
+        return request.makeErrorReply(UnknownResult);
+    return request.makeReply(numbers);
 }
 
 CVNDeviceRequest CVNHidExchanges::touches(CVNDeviceHid& device, const CVNDeviceRequest& request)
 {
-    CVNDeviceRequest reply = request.makeReply();
     QByteArray block;
     // A frame not read whole is no frame: the touch stream keeps what it has.
     if (!CVNHidTouchReports::read(device, &block))
-        return errorReply(request, QStringLiteral("Touch reports not read"));
-    reply.value = block;
-    return reply;
+        return request.makeErrorReply(QStringLiteral("Touch reports not read"));
+    return request.makeReply(block);
 }

@@ -38,7 +38,6 @@ public:
     [[nodiscard]] static bool integersOf(const QVariant& value, int count, QVariantList& numbers);
 
 private:
-    static CVNDeviceRequest errorReply(const CVNDeviceRequest& request, const QString& text);
     // One command exchange: an error reply for a failed transfer or an
     // error answer, otherwise a reply of the request's type whose value is
     // the answer text.

@@ -11,14 +11,6 @@ const QString CVNHidSettingsActions::ArgumentError = QStringLiteral("Argument er
 namespace
 {
 
-CVNDeviceRequest errorReply(const CVNDeviceRequest& request, const QString& text)
-{
-    CVNDeviceRequest reply = request.makeReply();
-    reply.type = CVNDeviceRequest::Error;
-    reply.text = text;
-    return reply;
-}
-
 bool isTarso(const CVNDeviceHid& device)
 {
     return device.productType() == CVNHidSettingsTarso::ProductId;
@@ -30,22 +22,23 @@ CVNDeviceRequest flashCommand(CVNDeviceHid& device, const CVNDeviceRequest& requ
 {
     const CVNHidSettingsLink::Answer answer = CVNHidSettingsLink(device).sendText(command, QString());
     if (!answer.read)
-        return errorReply(request, QStringLiteral("Settings error: no answer from the controller to \"%1\"").arg(command));
+        return request.makeErrorReply(
+            QStringLiteral("Settings error: no answer from the controller to \"%1\"").arg(command));
     if (answer.failed())
-        return errorReply(request, answer.text);
+        return request.makeErrorReply(answer.text);
     return request.makeReply();
 }
 
 CVNDeviceRequest upload(CVNDeviceHid& device, const CVNDeviceRequest& request)
 {
     if (request.arguments.size() != 1)
-        return errorReply(request, CVNHidSettingsActions::ArgumentError);
+        return request.makeErrorReply(CVNHidSettingsActions::ArgumentError);
     const QByteArray image = request.arguments.first().toByteArray();
     const CVNSettingsTransfer transfer =
         isTarso(device) ? CVNHidSettingsTarso::upload(device, image) : CVNHidSettingsVeil::upload(device, image);
     if (!transfer.ok()) {
         qCWarning(lcDevice) << "settings upload failed:" << transfer.error;
-        return errorReply(request, QStringLiteral("Settings upload error: ") + transfer.error);
+        return request.makeErrorReply(QStringLiteral("Settings upload error: ") + transfer.error);
     }
     return request.makeReply();
 }
@@ -56,11 +49,9 @@ CVNDeviceRequest download(CVNDeviceHid& device, const CVNDeviceRequest& request)
         isTarso(device) ? CVNHidSettingsTarso::download(device) : CVNHidSettingsVeil::download(device);
     if (!transfer.ok()) {
         qCWarning(lcDevice) << "settings download failed:" << transfer.error;
-        return errorReply(request, QStringLiteral("Settings download error: ") + transfer.error);
+        return request.makeErrorReply(QStringLiteral("Settings download error: ") + transfer.error);
     }
-    CVNDeviceRequest reply = request.makeReply();
-    reply.value = transfer.image;
-    return reply;
+    return request.makeReply(transfer.image);
 }
 
 } // namespace
@@ -78,5 +69,5 @@ CVNDeviceRequest CVNHidSettingsActions::execute(CVNDeviceHid& device, const CVND
         return flashCommand(device, request, QStringLiteral("serase"));
     if (action == QLatin1String("settings.save"))
         return flashCommand(device, request, QStringLiteral("ssave"));
-    return errorReply(request, QStringLiteral("Settings error: unknown action \"%1\"").arg(request.name));
+    return request.makeErrorReply(QStringLiteral("Settings error: unknown action \"%1\"").arg(request.name));
 }

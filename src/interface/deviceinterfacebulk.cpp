@@ -11,17 +11,6 @@ const QString CVNDeviceInterfaceBulk::NoReply = QStringLiteral("No reply from th
 const QString CVNDeviceInterfaceBulk::MalformedReply = QStringLiteral("Malformed reply: ");
 const QString CVNDeviceInterfaceBulk::ExchangeFailed = QStringLiteral("Bulk exchange failed: ");
 
-namespace
-{
-CVNDeviceRequest errorReply(const CVNDeviceRequest& request, const QString& text)
-{
-    CVNDeviceRequest reply = request.makeReply();
-    reply.type = CVNDeviceRequest::Error;
-    reply.text = text;
-    return reply;
-}
-} // namespace
-
 CVNDeviceInterfaceBulk::CVNDeviceInterfaceBulk(CVNDevice* device)
     : CVNDeviceInterface(QStringLiteral("root"), device)
 {
@@ -69,7 +58,7 @@ CVNDeviceReplies CVNDeviceInterfaceBulk::execute(const CVNDeviceRequest& request
         if (!bulk->isOpen())
             return CVNDeviceReplies();
         qCWarning(lcInterface) << "bulk exchange failed:" << error;
-        return { { request.id, errorReply(request, ExchangeFailed + error) } };
+        return { { request.id, request.makeErrorReply(ExchangeFailed + error) } };
     }
 
     QString fault;
@@ -78,7 +67,7 @@ CVNDeviceReplies CVNDeviceInterfaceBulk::execute(const CVNDeviceRequest& request
     if (!fault.isEmpty())
         qCWarning(lcInterface) << "malformed bulk reply to" << request.name << ":" << fault;
     if (!replies.contains(request.id))
-        replies.insert(request.id, errorReply(request, fault.isEmpty() ? NoReply : MalformedReply + fault));
+        replies.insert(request.id, request.makeErrorReply(fault.isEmpty() ? NoReply : MalformedReply + fault));
     return replies;
 }
 

@@ -27,10 +27,7 @@ CVNDeviceReplies DeviceInterfaceDfu::execute(const CVNDeviceRequest& request)
     if (request.isEmpty() || request.name != uploadRequestName())
         return CVNDeviceReplies();
     auto errorReply = [&request](const QString& text) {
-        CVNDeviceRequest reply = request.makeReply();
-        reply.type = CVNDeviceRequest::Error;
-        reply.text = text;
-        return CVNDeviceReplies { { request.id, reply } };
+        return CVNDeviceReplies { { request.id, request.makeErrorReply(text) } };
     };
     auto* dfu = qobject_cast<CVNDeviceDfu*>(device());
     if (!dfu || !dfu->isOpen())
@@ -69,9 +66,7 @@ void DeviceInterfaceDfu::deliverReply()
     if (m_delivered || !m_result || !m_result->isFinished())
         return;
     m_delivered = true;
-    CVNDeviceRequest reply = m_request.makeReply();
-    reply.type = CVNDeviceRequest::Error;
-    reply.text = m_result->text();
+    const CVNDeviceRequest reply = m_request.makeErrorReply(m_result->text());
     Entity* receiver = entity(m_request.name);
     if (receiver && receiver->kind() == Entity::PropertyKind)
         static_cast<CVNProperty*>(receiver)->handleReply(reply);

@@ -13,14 +13,6 @@ const QString kReset = QStringLiteral("reset");
 // The order in which sides are asked for and written.
 const char* const kLetters[] = {"l", "t", "r", "b"};
 
-CVNDeviceRequest errorReply(const CVNDeviceRequest& request, const QString& text)
-{
-    CVNDeviceRequest reply = request.makeReply();
-    reply.type = CVNDeviceRequest::Error;
-    reply.text = text;
-    return reply;
-}
-
 // One command; false with the reason when there was no answer or an error.
 bool ask(CVNDeviceHid& device, const char* command, const QString& argument, QString* answer, QString* error)
 {
@@ -70,7 +62,7 @@ CVNDeviceRequest snapAll(CVNDeviceHid& device, const CVNDeviceRequest& request)
     QVariantList numbers;
     const bool write = request.type == CVNDeviceRequest::Set;
     if (write && !CVNHidExchanges::integersOf(request.value, 4, numbers))
-        return errorReply(request, CVNHidExchanges::InvalidArgument);
+        return request.makeErrorReply(CVNHidExchanges::InvalidArgument);
     QVariantList values{0, 0, 0, 0};
     for (const char* letter : kLetters) {
         const int index = valueIndex(QLatin1String(letter));
@@ -80,12 +72,10 @@ CVNDeviceRequest snapAll(CVNDeviceHid& device, const CVNDeviceRequest& request)
         QString answer;
         QString error;
         if (!ask(device, CVNBorderExchanges::SnapCommand, argument, &answer, &error))
-            return errorReply(request, error);
+            return request.makeErrorReply(error);
         values[index] = integerOf(answer);
     }
-    CVNDeviceRequest reply = request.makeReply();
-    reply.value = values;
-    return reply;
+    return request.makeReply(values);
 }
 
 } // namespace
@@ -114,26 +104,24 @@ CVNDeviceRequest CVNBorderExchanges::edgeSnapping(CVNDeviceHid& device, const CV
     if (action == kReset) {
         // Only a write resets; a read must not change the controller.
         if (!write)
-            return errorReply(request, CVNHidExchanges::InvalidArgument);
+            return request.makeErrorReply(CVNHidExchanges::InvalidArgument);
         if (!ask(device, SnapCommand, kReset, &answer, &error))
-            return errorReply(request, error);
+            return request.makeErrorReply(error);
         return request.makeReply();
     }
     const QString letter = sideLetter(action);
     if (letter.isEmpty())
-        return errorReply(request, CVNHidExchanges::InvalidArgument);
+        return request.makeErrorReply(CVNHidExchanges::InvalidArgument);
     QString argument = letter;
     if (write) {
         QVariantList number;
         if (!CVNHidExchanges::integersOf(QVariantList{request.value}, 1, number))
-            return errorReply(request, CVNHidExchanges::InvalidArgument);
+            return request.makeErrorReply(CVNHidExchanges::InvalidArgument);
         argument += QLatin1Char(' ') + QString::number(number.first().toInt());
     }
     if (!ask(device, SnapCommand, argument, &answer, &error))
-        return errorReply(request, error);
-    CVNDeviceRequest reply = request.makeReply();
-    reply.value = integerOf(answer);
-    return reply;
+        return request.makeErrorReply(error);
+    return request.makeReply(integerOf(answer));
 }
 
 CVNDeviceRequest CVNBorderExchanges::borderAdjust(CVNDeviceHid& device, const CVNDeviceRequest& request)
@@ -144,23 +132,21 @@ CVNDeviceRequest CVNBorderExchanges::borderAdjust(CVNDeviceHid& device, const CV
     QString error;
     if (action == kAll) {
         if (write)
-            return errorReply(request, CVNHidExchanges::InvalidArgument);
+            return request.makeErrorReply(CVNHidExchanges::InvalidArgument);
         QVector<QVariantList> sides(4);
         for (const char* letter : kLetters) {
             if (!ask(device, AdjustCommand, QLatin1String(letter), &answer, &error))
-                return errorReply(request, error);
+                return request.makeErrorReply(error);
             sides[valueIndex(QLatin1String(letter))] = firstTwoWords(answer);
         }
         QVariantList texts;
         for (const QVariantList& side : qAsConst(sides))
             texts += side;
-        CVNDeviceRequest reply = request.makeReply();
-        reply.value = texts;
-        return reply;
+        return request.makeReply(texts);
     }
     const QString letter = sideLetter(action);
     if (letter.isEmpty())
-        return errorReply(request, CVNHidExchanges::InvalidArgument);
+        return request.makeErrorReply(CVNHidExchanges::InvalidArgument);
     QString argument = letter;
     if (write) {
         QVariantList pair;
@@ -169,8 +155,6 @@ CVNDeviceRequest CVNBorderExchanges::borderAdjust(CVNDeviceHid& device, const CV
             : QStringLiteral(" a");
     }
     if (!ask(device, AdjustCommand, argument, &answer, &error))
-        return errorReply(request, error);
-    CVNDeviceRequest reply = request.makeReply();
-    reply.value = firstTwoWords(answer);
-    return reply;
+        return request.makeErrorReply(error);
+    return request.makeReply(firstTwoWords(answer));
 }

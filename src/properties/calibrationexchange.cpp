@@ -12,10 +12,8 @@ const QString kUnexpected = QStringLiteral("unexpected answer");
 
 CVNDeviceRequest failure(const CVNDeviceRequest& request, const QString& what, const QString& why)
 {
-    CVNDeviceRequest reply = request.makeReply();
-    reply.type = CVNDeviceRequest::Error;
-    reply.text = CVNCalibrationExchange::errorPrefix() + what + QStringLiteral(" (") + why + QLatin1Char(')');
-    return reply;
+    return request.makeErrorReply(CVNCalibrationExchange::errorPrefix() + what + QStringLiteral(" (") + why
+                                  + QLatin1Char(')'));
 }
 
 // Sends one "cmatrix" block; on success `block` holds the reply and `why`
@@ -63,9 +61,7 @@ CVNDeviceRequest CVNCalibrationExchange::read(CVNDeviceHid& device, const CVNDev
         if (CVNCalibrationBlock::readZone(block, &zone))
             zones.append(zone);
     }
-    CVNDeviceRequest reply = request.makeReply();
-    reply.value = calibrationZonesToVariant(zones);
-    return reply;
+    return request.makeReply(calibrationZonesToVariant(zones));
 }
 
 CVNDeviceRequest CVNCalibrationExchange::write(CVNDeviceHid& device, const CVNDeviceRequest& request)
@@ -97,7 +93,5 @@ CVNDeviceRequest CVNCalibrationExchange::write(CVNDeviceHid& device, const CVNDe
             return failure(request, QStringLiteral("zone %1 of %2 not written").arg(k).arg(zones.size()), why);
         written.append(zones.at(k).narrowed());
     }
-    CVNDeviceRequest reply = request.makeReply();
-    reply.value = calibrationZonesToVariant(written);
-    return reply;
+    return request.makeReply(calibrationZonesToVariant(written));
 }

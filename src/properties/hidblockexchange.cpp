@@ -10,6 +10,18 @@ int CVNHidBlockExchange::blockCount(int cells)
     return cells / CVNSensorLimits::BlockCells + 1;
 }
 
+int CVNHidBlockExchange::gridBlocks(const QVariantList& arguments)
+{
+    bool widthOk = false;
+    bool heightOk = false;
+    const int width = arguments.value(0).toInt(&widthOk);
+    const int height = arguments.value(1).toInt(&heightOk);
+    if (!widthOk || !heightOk || width <= 0 || height <= 0 || width > CVNSensorLimits::MaxGridSide
+        || height > CVNSensorLimits::MaxGridSide)
+        return 0;
+    return blockCount(width * height);
+}
+
 QByteArray CVNHidBlockExchange::header(const char* tag, int index)
 {
     return QByteArray(tag, 2) + QByteArray::number(index).rightJustified(2, '0');
@@ -50,6 +62,16 @@ bool CVNHidBlockExchange::read(
     }
     *bytes = result;
     return true;
+}
+
+CVNDeviceRequest CVNHidBlockExchange::readReply(
+    CVNDeviceHid& device, const QString& command, int blocks, const CVNDeviceRequest& request)
+{
+    QByteArray bytes;
+    QString error;
+    if (!read(device, command, blocks, &bytes, &error))
+        return request.makeErrorReply(error);
+    return request.makeReply(bytes);
 }
 
 bool CVNHidBlockExchange::write(

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/devicerequest.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -15,12 +17,20 @@ public:
     // floor(cells / 480) + 1, or 0 when the cells do not fit into the 100
     // blocks that two decimal digits address.
     static int blockCount(int cells);
+    // The blocks of the grid whose width and height are the first two
+    // arguments of a request; 0 when they name no grid (sides 1 ..
+    // MaxGridSide).
+    static int gridBlocks(const QVariantList& arguments);
     static QByteArray header(const char* tag, int index);
 
     // The payloads of blocks 0 .. blocks - 1 read with "bgNN", concatenated.
     // False with a text when a transfer failed or the controller refused.
     [[nodiscard]] static bool read(
         CVNDeviceHid& device, const QString& command, int blocks, QByteArray* bytes, QString* error);
+    // read() as the reply to a request: the payloads as its value, or an
+    // error reply with the reason ("invalid arguments" for no blocks).
+    static CVNDeviceRequest readReply(
+        CVNDeviceHid& device, const QString& command, int blocks, const CVNDeviceRequest& request);
     // bytes sent in blocks 0 .. blocks - 1 with "bsNN", zero padded.
     [[nodiscard]] static bool write(
         CVNDeviceHid& device, const QString& command, const QByteArray& bytes, int blocks, QString* error);

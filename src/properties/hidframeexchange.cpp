@@ -9,14 +9,6 @@
 namespace
 {
 
-CVNDeviceRequest errorReply(const CVNDeviceRequest& request, const QString& text)
-{
-    CVNDeviceRequest reply = request.makeReply();
-    reply.type = CVNDeviceRequest::Error;
-    reply.text = text;
-    return reply;
-}
-
 bool geometryOf(const CVNDeviceRequest& request, CVNFrameGeometry* geometry)
 {
     if (request.arguments.size() != 3)
@@ -41,7 +33,7 @@ CVNDeviceRequest CVNHidFrameExchange::read(CVNDeviceHid& device, const CVNDevice
 {
     CVNFrameGeometry geometry;
     if (!geometryOf(request, &geometry))
-        return errorReply(request, QStringLiteral("Invalid frame size"));
+        return request.makeErrorReply(QStringLiteral("Invalid frame size"));
 
     (void)device.sendCommand(QStringLiteral("frirf"), QString(), false);
 
@@ -52,13 +44,11 @@ CVNDeviceRequest CVNHidFrameExchange::read(CVNDeviceHid& device, const CVNDevice
         report.fill('\0');
         report[0] = char(CVNSensorLimits::FrameReportId);
         if (!device.getInputReport(report))
-            return errorReply(request, QStringLiteral("Frame transfer failed"));
+            return request.makeErrorReply(QStringLiteral("Frame transfer failed"));
         if (quint8(report.at(0)) != CVNSensorLimits::FrameReportId)
-            return errorReply(request, QStringLiteral("Frame transfer failed: unexpected report"));
+            return request.makeErrorReply(QStringLiteral("Frame transfer failed: unexpected report"));
         const int count = qMin(CVNSensorLimits::FrameChunkBytes, cells - offset);
         std::memcpy(frame.data() + offset, report.constData() + 1, size_t(count));
     }
-    CVNDeviceRequest reply = request.makeReply();
-    reply.value = frame;
-    return reply;
+    return request.makeReply(frame);
 }
