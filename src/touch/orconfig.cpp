@@ -159,71 +159,88 @@ void ORConfig::commit(const CVNObjectParameters& objects, const CVNTouchParamete
     store();
 }
 
-ORConfig::Reply ORConfig::timeLock(const QStringList& values)
+ORConfig::Reply ORConfig::single(const QStringList& values, const std::function<bool(const QString&)>& assign,
+                                 const std::function<QString()>& text)
 {
     const QString why = refusal(values);
     if (!why.isEmpty())
         return { why, true };
-    if (!values.isEmpty()) {
-        qint64 ms = 0;
-        if (!parseWhole(values.first(), &ms))
-            return { invalidParameterText(), true };
-        CVNTouchParameters touches = CVNTouchParameters::current();
-        touches.timeLockMs = CVNORConfigValues::timeLockOf(ms);
-        commit(CVNObjectParameters::current(), touches);
-    }
-    return { QStringLiteral("%1: %2ms").arg(QStringLiteral("time-lock")).arg(CVNTouchParameters::current().timeLockMs) };
+    if (!values.isEmpty() && !assign(values.first()))
+        return { invalidParameterText(), true };
+    return { text() };
+}
+
+void ORConfig::commitTouches(const std::function<void(CVNTouchParameters&)>& change)
+{
+    CVNTouchParameters touches = CVNTouchParameters::current();
+    change(touches);
+    commit(CVNObjectParameters::current(), touches);
+}
+
+void ORConfig::commitObjects(const std::function<void(CVNObjectParameters&)>& change)
+{
+    CVNObjectParameters objects = CVNObjectParameters::current();
+    change(objects);
+    commit(objects, CVNTouchParameters::current());
+}
+
+ORConfig::Reply ORConfig::timeLock(const QStringList& values)
+{
+    return single(
+        values,
+        [this](const QString& word) {
+            qint64 ms = 0;
+            if (!parseWhole(word, &ms))
+                return false;
+            commitTouches([ms](CVNTouchParameters& touches) { touches.timeLockMs = CVNORConfigValues::timeLockOf(ms); });
+            return true;
+        },
+        [] { return QStringLiteral("time-lock: %1ms").arg(CVNTouchParameters::current().timeLockMs); });
 }
 
 ORConfig::Reply ORConfig::idle(const QStringList& values)
 {
-    const QString why = refusal(values);
-    if (!why.isEmpty())
-        return { why, true };
-    if (!values.isEmpty()) {
-        qint64 count = 0;
-        if (!parseWhole(values.first(), &count))
-            return { invalidParameterText(), true };
-        CVNTouchParameters touches = CVNTouchParameters::current();
-        touches.keepAlive = CVNORConfigValues::keepAliveOf(count);
-        commit(CVNObjectParameters::current(), touches);
-    }
-    return { QStringLiteral("%1: %2").arg(QStringLiteral("idle")).arg(CVNTouchParameters::current().keepAlive) };
+    return single(
+        values,
+        [this](const QString& word) {
+            qint64 count = 0;
+            if (!parseWhole(word, &count))
+                return false;
+            commitTouches([count](CVNTouchParameters& touches) { touches.keepAlive = CVNORConfigValues::keepAliveOf(count); });
+            return true;
+        },
+        [] { return QStringLiteral("idle: %1").arg(CVNTouchParameters::current().keepAlive); });
 }
 
 ORConfig::Reply ORConfig::pressureRejection(const QStringList& values)
 {
-    const QString why = refusal(values);
-    if (!why.isEmpty())
-        return { why, true };
-    if (!values.isEmpty()) {
-        bool ok = false;
-        const uint threshold = values.first().toUInt(&ok, 10);
-        if (!ok)
-            return { invalidParameterText(), true };
-        CVNTouchParameters touches = CVNTouchParameters::current();
-        touches.pressureThreshold = threshold;
-        commit(CVNObjectParameters::current(), touches);
-    }
-    return { QStringLiteral("%1: %2").arg(QStringLiteral("pressure-rejection")).arg(CVNTouchParameters::current().pressureThreshold) };
+    return single(
+        values,
+        [this](const QString& word) {
+            bool ok = false;
+            const uint threshold = word.toUInt(&ok, 10);
+            if (ok)
+                commitTouches([threshold](CVNTouchParameters& touches) { touches.pressureThreshold = threshold; });
+            return ok;
+        },
+        [] { return QStringLiteral("pressure-rejection: %1").arg(CVNTouchParameters::current().pressureThreshold); });
 }
 
 ORConfig::Reply ORConfig::pressureRejectionLocked(const QStringList& values)
 {
-    const QString why = refusal(values);
-    if (!why.isEmpty())
-        return { why, true };
-    if (!values.isEmpty()) {
-        bool flag = false;
-        if (!parseFlag(values.first(), &flag))
-            return { invalidParameterText(), true };
-        CVNTouchParameters touches = CVNTouchParameters::current();
-        touches.pressureRejectsLocked = flag;
-        commit(CVNObjectParameters::current(), touches);
-    }
-    const bool locked = CVNTouchParameters::current().pressureRejectsLocked;
-    return { QStringLiteral("%1: %2").arg(QStringLiteral("pressure-rejection-locked"),
-                                          locked ? QStringLiteral("true") : QStringLiteral("false")) };
+    return single(
+        values,
+        [this](const QString& word) {
+            bool flag = false;
+            if (!parseFlag(word, &flag))
+                return false;
+            commitTouches([flag](CVNTouchParameters& touches) { touches.pressureRejectsLocked = flag; });
+            return true;
+        },
+        [] {
+            return QStringLiteral("pressure-rejection-locked: %1")
+                .arg(CVNTouchParameters::current().pressureRejectsLocked ? QStringLiteral("true") : QStringLiteral("false"));
+        });
 }
 
 ORConfig::Reply ORConfig::angleRange(const QStringList& values)
@@ -254,72 +271,66 @@ ORConfig::Reply ORConfig::angleRange(const QStringList& values)
                  .arg(QStringLiteral("angle-range"), QString::number(id), number(range.low), number(range.high)) };
 }
 
+// A number of degrees or percent, or a distance, into the object parameters.
+ORConfig::Reply ORConfig::objectNumber(const QStringList& values,
+                                       const std::function<void(CVNObjectParameters&, double)>& set,
+                                       const std::function<QString()>& text)
+{
+    return single(
+        values,
+        [this, &set](const QString& word) {
+            double number = 0.0;
+            if (!parseNumber(word, &number))
+                return false;
+            commitObjects([&set, number](CVNObjectParameters& objects) { set(objects, number); });
+            return true;
+        },
+        text);
+}
+
 ORConfig::Reply ORConfig::baseDiff(const QStringList& values)
 {
-    const QString why = refusal(values);
-    if (!why.isEmpty())
-        return { why, true };
-    if (!values.isEmpty()) {
-        double degrees = 0.0;
-        if (!parseNumber(values.first(), &degrees))
-            return { invalidParameterText(), true };
-        CVNObjectParameters objects = CVNObjectParameters::current();
-        objects.baseDiff = CVNORConfigValues::atLeastZero(degrees);
-        commit(objects, CVNTouchParameters::current());
-    }
-    return { QStringLiteral("%1: %2 degrees").arg(QStringLiteral("base-diff"), number(CVNObjectParameters::current().baseDiff)) };
+    return objectNumber(
+        values,
+        [](CVNObjectParameters& objects, double degrees) { objects.baseDiff = CVNORConfigValues::atLeastZero(degrees); },
+        [] { return QStringLiteral("base-diff: %1 degrees").arg(number(CVNObjectParameters::current().baseDiff)); });
 }
 
 ORConfig::Reply ORConfig::maxDistance(const QStringList& values)
 {
-    const QString why = refusal(values);
-    if (!why.isEmpty())
-        return { why, true };
     const int specification = touchesLink()->specification();
-    if (!values.isEmpty()) {
-        double distance = 0.0;
-        if (!parseNumber(values.first(), &distance))
-            return { invalidParameterText(), true };
-        CVNObjectParameters objects = CVNObjectParameters::current();
-        objects.setMaxDistance(specification, distance);
-        commit(objects, CVNTouchParameters::current());
-    }
-    return { QStringLiteral("%1: %2").arg(QStringLiteral("max-distance"),
-                                          number(CVNObjectParameters::current().maxDistance(specification))) };
+    return objectNumber(
+        values,
+        [specification](CVNObjectParameters& objects, double distance) { objects.setMaxDistance(specification, distance); },
+        [specification] {
+            return QStringLiteral("max-distance: %1").arg(number(CVNObjectParameters::current().maxDistance(specification)));
+        });
 }
 
 ORConfig::Reply ORConfig::pointRejection(const QStringList& values)
 {
-    const QString why = refusal(values);
-    if (!why.isEmpty())
-        return { why, true };
-    if (!values.isEmpty()) {
-        double percent = 0.0;
-        if (!parseNumber(values.first(), &percent))
-            return { invalidParameterText(), true };
-        CVNObjectParameters objects = CVNObjectParameters::current();
-        objects.pointRejection = CVNORConfigValues::atLeastZero(percent) / Percent;
-        commit(objects, CVNTouchParameters::current());
-    }
-    return { QStringLiteral("%1: %2% of radius")
-                 .arg(QStringLiteral("point-rejection"), number(CVNObjectParameters::current().pointRejection * Percent)) };
+    return objectNumber(
+        values,
+        [](CVNObjectParameters& objects, double percent) {
+            objects.pointRejection = CVNORConfigValues::atLeastZero(percent) / Percent;
+        },
+        [] {
+            return QStringLiteral("point-rejection: %1% of radius")
+                .arg(number(CVNObjectParameters::current().pointRejection * Percent));
+        });
 }
 
 ORConfig::Reply ORConfig::maxCapture(const QStringList& values)
 {
-    const QString why = refusal(values);
-    if (!why.isEmpty())
-        return { why, true };
-    if (!values.isEmpty()) {
-        double percent = 0.0;
-        if (!parseNumber(values.first(), &percent))
-            return { invalidParameterText(), true };
-        CVNObjectParameters objects = CVNObjectParameters::current();
-        objects.maxCapture = CVNORConfigValues::atLeastZero(percent) / Percent;
-        commit(objects, CVNTouchParameters::current());
-    }
-    return { QStringLiteral("%1: %2% of points max distance")
-                 .arg(QStringLiteral("max-capture"), number(CVNObjectParameters::current().maxCapture * Percent)) };
+    return objectNumber(
+        values,
+        [](CVNObjectParameters& objects, double percent) {
+            objects.maxCapture = CVNORConfigValues::atLeastZero(percent) / Percent;
+        },
+        [] {
+            return QStringLiteral("max-capture: %1% of points max distance")
+                .arg(number(CVNObjectParameters::current().maxCapture * Percent));
+        });
 }
 
 void ORConfig::setValue(const QJsonValue& value)

@@ -4,6 +4,8 @@
 
 #include <QJsonObject>
 
+#include <functional>
+
 class DevicePropertyTouches;
 struct CVNObjectParameters;
 struct CVNTouchParameters;
@@ -78,4 +80,12 @@ private:
     QString refusal(const QStringList& values) const;
     // Applies both parameter sets process-wide and stores them.
     void commit(const CVNObjectParameters& objects, const CVNTouchParameters& touches);
+    void commitTouches(const std::function<void(CVNTouchParameters&)>& change);
+    void commitObjects(const std::function<void(CVNObjectParameters&)>& change);
+    // A command of at most one value: refused, or `assign` takes the word
+    // (false when it is no value), then the reply `text` makes.
+    Reply single(const QStringList& values, const std::function<bool(const QString&)>& assign,
+                 const std::function<QString()>& text);
+    Reply objectNumber(const QStringList& values, const std::function<void(CVNObjectParameters&, double)>& set,
+                       const std::function<QString()>& text);
 };
