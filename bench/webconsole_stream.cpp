@@ -5,6 +5,8 @@
 // 16 a second) and the touches (every 30 ms) as the page does. The service's
 // CPU time (user + system, from /proc) is printed as a percentage of one
 // core, idle and while streaming; the target is under 5 % for the stream.
+#include "processcpu.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -27,27 +29,9 @@ const QString kBin = QStringLiteral(CORVANE_BIN_DIR);
 const QString kVasta = QStringLiteral("0200000001A3");
 constexpr int kRunMs = 10000;
 
-// utime + stime of a process, in clock ticks; -1 when unreadable.
-qint64 cpuTicks(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    return fields[11].toLongLong() + fields[12].toLongLong();
-}
-
 QString tool(const QProcessEnvironment& env, const QStringList& arguments)
 {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(kBin + QStringLiteral("/CorvaneService"), arguments);
-    process.waitForFinished(20000);
-    return QString::fromUtf8(process.readAll());
+    return runTool(kBin, env, arguments);
 }
 
 // Share of one core the service used over `ms` while the loop turns.
