@@ -10,11 +10,13 @@
 #include "device/platform/usbplatform.h"
 #include "interface/deviceinterface.h"
 #include "interface/deviceinterfacebuilder.h"
+#include "interface/deviceinterfacehid.h"
 #include "server/entitybuilders.h"
 
 #include "controllersetup.h"
 #include "virtualcontroller.h"
 
+#include <QJsonObject>
 #include <QStringList>
 #include <gtest/gtest.h>
 
@@ -73,10 +75,18 @@ private:
     std::atomic<bool> m_closed{false};
 };
 
-// One controller from a SETUP text, its HID device and its built interface.
+// One controller from a SETUP text, its HID device and its interface: built
+// the way the service chooses the description, or from the one named.
 struct InProcessController
 {
-    explicit InProcessController(const QString& setupText)
+    InProcessController() = default;
+    explicit InProcessController(const QString& setupText, const QString& description = QString())
+    {
+        start(setupText, description);
+    }
+    ~InProcessController() { stop(); }
+
+    void start(const QString& setupText, const QString& description = QString())
     {
         corvanesim::ControllerSetup setup;
         QString error;
@@ -89,7 +99,11 @@ struct InProcessController
             ADD_FAILURE() << error.toStdString();
             return;
         }
-        controller->setTrafficSink([this](const QString& line) { traffic.append(line); });
+        controller->setTrafficSink([this](const QString& line) {
+            traffic.append(line.section(QLatin1Char(' '), 1));
+            if (onTraffic)
+                onTraffic(traffic.last());
+        });
         parent = std::make_unique<CVNDeviceParent>(setup.serial, corvanesim::firmwareText(setup.release), setup.productId);
         auto owned = std::make_unique<InProcessHandle>(controller.get());
         handle = owned.get();
@@ -97,15 +111,24 @@ struct InProcessController
         parent->addChild(hid);
         registerEntityBuilders();
         builder = std::make_unique<DeviceInterfaceBuilder>();
-        iface.reset(builder->build(hid));
+        if (description.isEmpty()) {
+            iface.reset(builder->build(hid));
+        } else {
+            auto named = std::make_unique<CVNDeviceInterfaceHid>(hid);
+            QJsonObject json;
+            if (DeviceInterfaceBuilder::readDescription(DeviceInterfaceBuilder::resourcePath(description), &json)
+                && builder->populate(named.get(), json))
+                iface = std::move(named);
+        }
         if (!iface)
             ADD_FAILURE() << "no interface for " << setupText.toStdString();
     }
-
-    ~InProcessController()
+    void stop()
     {
         iface.reset();
         parent.reset();
+        controller.reset();
+        traffic.clear();
     }
 
     template <typename T> T* entity(const QString& name) const { return dynamic_cast<T*>(iface->entity(name)); }
@@ -113,19 +136,25 @@ struct InProcessController
     QString reg(const QString& word) const
     {
         QString value;
-        (void)controller->registers().value(word, &value);
-        return value;
+        return controller->registers().value(word, &value) ? value : QStringLiteral("<none>");
     }
-    // Traffic lines of one command word.
-    QStringList exchanges(const QString& word) const
+    // Sets a register as the controller holds it.
+    void preset(const QString& word, const QString& value)
+    {
+        QString error;
+        EXPECT_TRUE(controller->registers().preset(word, value, &error)) << error.toStdString();
+    }
+    // Traffic lines since `from` of one command word.
+    QStringList exchanges(const QString& word, int from = 0) const
     {
         QStringList lines;
-        for (const QString& line : traffic) {
-            if (line.section(QLatin1Char(' '), 1, 1) == word)
+        for (const QString& line : traffic.mid(from)) {
+            if (line.section(QLatin1Char(' '), 0, 0) == word)
                 lines.append(line);
         }
         return lines;
     }
+    corvanesim::CVNTouchSurface& surface() { return controller->touchSurface(); }
 
     std::unique_ptr<corvanesim::CVNVirtualController> controller;
     std::unique_ptr<CVNDeviceParent> parent;
@@ -133,5 +162,6 @@ struct InProcessController
     InProcessHandle* handle = nullptr;
     std::unique_ptr<DeviceInterfaceBuilder> builder;
     std::unique_ptr<CVNDeviceInterface> iface;
-    QStringList traffic;
+    QStringList traffic; // "word value -> answer", serial left out
+    std::function<void(const QString&)> onTraffic;
 };
