@@ -16,6 +16,7 @@
 #include "controllersetup.h"
 #include "virtualcontroller.h"
 
+#include <QHash>
 #include <QJsonObject>
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class InProcessHandle : public CVNUsbHandle
 {
@@ -34,7 +36,18 @@ public:
 
     bool setFeature(const QByteArray& report) override
     {
-        return !m_closed && m_controller->setFeature(report).status == corvanesim::TransferResult::Status::Ok;
+        if (m_closed)
+            return false;
+        const QString word = QString::fromLatin1(report.mid(1, 8).split('\0').first());
+        m_answer.reset();
+        if (report.at(0) == 21 && answers.contains(word)) {
+            m_answer = answers.value(word);
+            if (traffic)
+                traffic->append(word + QLatin1Char(' ') + QString::fromLatin1(report.mid(9, 64).split('\0').first())
+                                + QStringLiteral(" -> ") + QString::fromLatin1(*m_answer));
+            return !m_answer->isEmpty();
+        }
+        return m_controller->setFeature(report).status == corvanesim::TransferResult::Status::Ok;
     }
     bool getFeature(QByteArray& report) override { return read(report, false); }
     bool getInputReport(QByteArray& report) override
@@ -52,6 +65,10 @@ public:
     // The same for input reports.
     std::function<void(QByteArray& report)> tamperInput;
     std::atomic<int> inputReports{0};
+    // Command words the test answers instead of the controller: the answer
+    // text, or an empty one for a transfer that fails. Noted in `traffic`.
+    QHash<QString, QByteArray> answers;
+    QStringList* traffic = nullptr;
 
 private:
     bool read(QByteArray& report, bool input)
@@ -59,6 +76,10 @@ private:
         if (m_closed || report.isEmpty())
             return false;
         const int id = quint8(report.at(0));
+        if (!input && id == 21 && m_answer) {
+            report.replace(9, 64, m_answer->leftJustified(64, '\0', true));
+            return true;
+        }
         const corvanesim::TransferResult result
             = input ? m_controller->getInput(id, report.size()) : m_controller->getFeature(id, report.size());
         if (result.status != corvanesim::TransferResult::Status::Ok || result.data.size() != report.size())
@@ -73,12 +94,16 @@ private:
 
     corvanesim::CVNVirtualController* m_controller;
     std::atomic<bool> m_closed{false};
+    std::optional<QByteArray> m_answer;
 };
 
 // One controller from a SETUP text, its HID device and its interface: built
-// the way the service chooses the description, or from the one named.
+// the way the service chooses the description, from the one named, or none
+// (kNoInterface: the HID device alone).
 struct InProcessController
 {
+    static inline const QString kNoInterface = QStringLiteral("-");
+
     InProcessController() = default;
     explicit InProcessController(const QString& setupText, const QString& description = QString())
     {
@@ -107,8 +132,11 @@ struct InProcessController
         parent = std::make_unique<CVNDeviceParent>(setup.serial, corvanesim::firmwareText(setup.release), setup.productId);
         auto owned = std::make_unique<InProcessHandle>(controller.get());
         handle = owned.get();
+        handle->traffic = &traffic;
         hid = new CVNDeviceHid(parent.get(), std::move(owned));
         parent->addChild(hid);
+        if (description == kNoInterface)
+            return;
         registerEntityBuilders();
         builder = std::make_unique<DeviceInterfaceBuilder>();
         if (description.isEmpty()) {
@@ -136,7 +164,15 @@ struct InProcessController
     QString reg(const QString& word) const
     {
         QString value;
-        return controller->registers().value(word, &value) ? value : QStringLiteral("<none>");
+        return controller->value(word, &value) ? value : QStringLiteral("<none>");
+    }
+    // The command words of the traffic from line `from` on.
+    QStringList words(int from = 0) const
+    {
+        QStringList result;
+        for (const QString& line : traffic.mid(from))
+            result.append(line.section(QLatin1Char(' '), 0, 0));
+        return result;
     }
     // Sets a register as the controller holds it.
     void preset(const QString& word, const QString& value)
