@@ -45,13 +45,19 @@ struct ManagerOverSim : ::testing::Test {
         ASSERT_TRUE(sim->isRunning());
     }
 
-    void startManager()
+    // The manager on the simulator, not yet started.
+    void createManager()
     {
-        ASSERT_TRUE(sim && sim->isRunning());
         qputenv("CORVANE_SIM_SOCKET", sim->socketPath().toLocal8Bit());
         manager = std::make_unique<CVNDeviceManager>();
         inserted = std::make_unique<QSignalSpy>(manager.get(), &CVNDeviceManager::deviceInserted);
         removed = std::make_unique<QSignalSpy>(manager.get(), &CVNDeviceManager::deviceRemoved);
+    }
+
+    void startManager()
+    {
+        ASSERT_TRUE(sim && sim->isRunning());
+        createManager();
         QSignalSpy started(manager.get(), &CVNDeviceManager::started);
         manager->start();
         ASSERT_TRUE(started.wait(WaitMs));
@@ -287,10 +293,7 @@ TEST_F(ManagerOverSim, ControllerReachedThroughTwoPathsIsOneDevice)
 TEST_F(ManagerOverSim, ControllerThatHangsInItsProbeHoldsUpOnlyItself)
 {
     launch({ QStringLiteral("vasta:0200000001A3:2.005,hang=dbuild"), QStringLiteral("lyn:0400000001B4:2.010") });
-    qputenv("CORVANE_SIM_SOCKET", sim->socketPath().toLocal8Bit());
-    manager = std::make_unique<CVNDeviceManager>();
-    inserted = std::make_unique<QSignalSpy>(manager.get(), &CVNDeviceManager::deviceInserted);
-    removed = std::make_unique<QSignalSpy>(manager.get(), &CVNDeviceManager::deviceRemoved);
+    createManager();
     QSignalSpy started(manager.get(), &CVNDeviceManager::started);
     // Returns while the Vasta keeps its probe waiting for an answer.
     manager->start();

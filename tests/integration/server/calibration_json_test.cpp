@@ -21,34 +21,13 @@ QJsonObject zone(int x, int y, int width, int height, const QJsonArray& matrix =
                                                  {"size", QJsonObject{{"width", width}, {"height", height}}}}}};
 }
 
-struct CalibrationOverJson : ::testing::Test {
-    std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<ServiceCore> core;
-    std::unique_ptr<TestClient> client;
-
-    void SetUp() override
-    {
-        sim = std::make_unique<SimProcess>(QStringList{"vasta:" + kVasta + ":2.005"});
-        ASSERT_TRUE(sim->isRunning());
-        core = std::make_unique<ServiceCore>();
-        ASSERT_TRUE(core->start(sim->socketPath(), 1));
-        client = std::make_unique<TestClient>();
-        ASSERT_TRUE(client->connectTo(core->port()));
-    }
-    void TearDown() override
-    {
-        client.reset();
-        core.reset();
-        sim.reset();
-    }
+struct CalibrationOverJson : CoreOnSim {
+    void SetUp() override { startWith({"vasta:" + kVasta + ":2.005"}); }
 
     // The value answered for one action on the Vasta, with or without a value to write.
     QJsonValue act(const QString& key, const QJsonValue& value = QJsonValue::Undefined)
     {
-        QJsonObject action{{"key", key}, {"id", 1}, {"device", kVasta}};
-        if (!value.isUndefined())
-            action.insert("value", value);
-        const QJsonObject answer = client->action(action);
+        const QJsonObject answer = client->action(deviceAction(key, kVasta, value));
         EXPECT_FALSE(answer.contains("error")) << qPrintable(key);
         return answer.value("value");
     }

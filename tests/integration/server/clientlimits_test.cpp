@@ -1,4 +1,4 @@
-// The cap on client connections, seen by real TCP clients of the service core.
+// The cap on client connections, seen by real TCP clients of the service core->
 #include "serverharness.h"
 
 #include "com/commanager.h"
@@ -10,51 +10,45 @@
 
 using namespace ServerTest;
 
-TEST(ClientLimits, ClientsBeyondTheCapAreRefusedWithAnAnswer)
+using ClientLimits = CoreOnSim;
+
+TEST_F(ClientLimits, ClientsBeyondTheCapAreRefusedWithAnAnswer)
 {
-    SimProcess sim({"vasta:0200000001A3:2.005"});
-    ASSERT_TRUE(sim.isRunning());
-    ServiceCore core;
-    ASSERT_TRUE(core.start(sim.socketPath(), 1));
-    core.server()->communicationManager()->server().setMaxConnections(2);
+    startWith({"vasta:0200000001A3:2.005"}, false);
+    core->server()->communicationManager()->server().setMaxConnections(2);
     const QJsonObject ping{{"key", "ping"}, {"id", 1}};
 
     TestClient first;
     TestClient second;
-    ASSERT_TRUE(first.connectTo(core.port()));
-    ASSERT_TRUE(second.connectTo(core.port()));
-    ASSERT_TRUE(waitUntil([&] { return core.server()->sessions().size() == 2; }));
+    ASSERT_TRUE(first.connectTo(core->port()));
+    ASSERT_TRUE(second.connectTo(core->port()));
+    ASSERT_TRUE(waitUntil([&] { return core->server()->sessions().size() == 2; }));
 
     TestClient refused;
-    ASSERT_TRUE(refused.connectTo(core.port()));
+    ASSERT_TRUE(refused.connectTo(core->port()));
     EXPECT_EQ(refused.nextResponse(), (QJsonObject{{"error", "Too many client connections"}}));
     EXPECT_TRUE(waitUntil([&] { return refused.socket.state() == QAbstractSocket::UnconnectedState; }));
-    EXPECT_EQ(core.server()->sessions().size(), 2);
+    EXPECT_EQ(core->server()->sessions().size(), 2);
 
     EXPECT_EQ(first.action(ping)["value"].toString(), "alive");
     EXPECT_EQ(second.action(ping)["value"].toString(), "alive");
 
     // A place that comes free is taken by the next client.
     first.socket.disconnectFromHost();
-    ASSERT_TRUE(waitUntil([&] { return core.server()->sessions().size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return core->server()->sessions().size() == 1; }));
     TestClient next;
-    ASSERT_TRUE(next.connectTo(core.port()));
+    ASSERT_TRUE(next.connectTo(core->port()));
     EXPECT_EQ(next.action(ping)["value"].toString(), "alive");
 }
 
-TEST(ClientLimits, CommandLinesPrintingTooMuchStopAndGiveBackTheirRemainingOptions)
+TEST_F(ClientLimits, CommandLinesPrintingTooMuchStopAndGiveBackTheirRemainingOptions)
 {
-    SimProcess sim({"vasta:0200000001A3:2.005"});
-    ASSERT_TRUE(sim.isRunning());
-    ServiceCore core;
-    ASSERT_TRUE(core.start(sim.socketPath(), 1));
-    TestClient client;
-    ASSERT_TRUE(client.connectTo(core.port()));
+    startWith({"vasta:0200000001A3:2.005"});
 
     QJsonArray parser;
     for (int i = 0; i < CVNServerLimits::kMaxCliOptions; ++i)
         parser.append(TestClient::option("device-help"));
-    const QJsonObject answer = client.cli(parser);
+    const QJsonObject answer = client->cli(parser);
     const QJsonArray output = answer["output"].toArray();
     ASSERT_GE(output.size(), 2);
     EXPECT_EQ(output[output.size() - 2].toString(), "Output of the request too large, remaining options not executed");
@@ -69,7 +63,7 @@ TEST(ClientLimits, CommandLinesPrintingTooMuchStopAndGiveBackTheirRemainingOptio
     EXPECT_LT(printed, CVNServerLimits::kMaxAnswerBytes + 16 * 1024);
 
     // A command line within the bound is run whole.
-    const QJsonObject small = client.cli({TestClient::option("device-help")});
+    const QJsonObject small = client->cli({TestClient::option("device-help")});
     EXPECT_EQ(small["status"].toString(), "Finished");
     EXPECT_TRUE(small["parser"].toArray().isEmpty());
 }

@@ -19,41 +19,8 @@ const QString kHealthy = "0200000001E2";
 const QString kDamagedSetup = "vasta:" + kDamaged + ":2.005,gain=5,capmode=2,deadcols=60,brokenrows=5";
 const QString kHealthySetup = "vasta:" + kHealthy + ":2.005,gain=4,capmode=1";
 
-QJsonObject act(const QString& key, const QString& serial, const QJsonValue& value = QJsonValue())
+struct SensorOnSim : CoreOnSim
 {
-    QJsonObject action{{"key", key}, {"id", 1}, {"device", serial}};
-    if (!value.isUndefined())
-        action.insert("value", value);
-    return action;
-}
-
-struct SensorOnSim : ::testing::Test
-{
-    std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<ServiceCore> core;
-    std::unique_ptr<TestClient> client;
-
-    void startWith(const QStringList& setups)
-    {
-        sim = std::make_unique<SimProcess>(setups);
-        ASSERT_TRUE(sim->isRunning());
-        core = std::make_unique<ServiceCore>();
-        ASSERT_TRUE(core->start(sim->socketPath(), setups.size()));
-        client = connectClient();
-        ASSERT_TRUE(client);
-    }
-
-    std::unique_ptr<TestClient> connectClient()
-    {
-        auto c = std::make_unique<TestClient>();
-        if (!c->connectTo(core->port()))
-            return nullptr;
-        const int before = core->server()->sessions().size();
-        if (!waitUntil([&] { return core->server()->sessions().size() > before; }))
-            return nullptr;
-        return c;
-    }
-
     // The text a command line gives for one device option.
     QString text(const QString& serial, const QString& option, const QStringList& values = {})
     {
@@ -77,19 +44,12 @@ struct SensorOnSim : ::testing::Test
         QJsonObject value;
         waitUntil(
             [&] {
-                value = client->action(act(key, serial))["value"].toObject();
+                value = client->action(deviceAction(key, serial))["value"].toObject();
                 const QString state = value["state"].toString();
                 return state == "done" || state == "failed";
             },
             timeoutMs);
         return value;
-    }
-
-    void TearDown() override
-    {
-        client.reset();
-        core.reset();
-        sim.reset();
     }
 };
 
@@ -111,7 +71,7 @@ TEST_F(SensorOnSim, BothTestsReportTheDamagedAndTheHealthyFoil)
     EXPECT_TRUE(text(kDamaged, "grid-test", {"status"}).contains("Please start the test first"));
     EXPECT_TRUE(text(kDamaged, "grid-test", {"start"}).contains("Grid Test started"));
     EXPECT_EQ(settings(kDamaged), "0 0 raw");
-    client->action(act("grid_test", kHealthy, QJsonObject{{"action", "init"}}));
+    client->action(deviceAction("grid_test", kHealthy, QJsonObject{{"action", "init"}}));
     EXPECT_EQ(finished("grid_test", kDamaged)["state"].toString(), "done");
     EXPECT_EQ(finished("grid_test", kHealthy)["state"].toString(), "done");
     EXPECT_TRUE(text(kDamaged, "grid-test", {"status"}).contains("Damaged Cols: 60 Damaged Rows: 5 "));
@@ -123,7 +83,7 @@ TEST_F(SensorOnSim, BothTestsReportTheDamagedAndTheHealthyFoil)
 TEST_F(SensorOnSim, FramePictureAndLivePolling)
 {
     startWith({kDamagedSetup});
-    const QString base64 = client->action(act("frame", kDamaged, true))["value"].toString();
+    const QString base64 = client->action(deviceAction("frame", kDamaged, true))["value"].toString();
     const QImage image = QImage::fromData(QByteArray::fromBase64(base64.toLatin1()), "PNG")
                              .convertToFormat(QImage::Format_Grayscale8);
     ASSERT_EQ(image.size(), QSize(672, 384));
@@ -157,7 +117,7 @@ TEST_F(SensorOnSim, GridTestRestoresWhenFramesStopAndAfterItsSessionLeft)
 {
     startWith({kDamagedSetup});
     // Frames stop mid-test; the command channel still works.
-    client->action(act("grid_test", kDamaged, QJsonObject{{"action", "init"}}));
+    client->action(deviceAction("grid_test", kDamaged, QJsonObject{{"action", "init"}}));
     ASSERT_TRUE(waitUntil([&] { return sim->trafficLines().filter(" frirf ").size() >= 3; }));
     ASSERT_TRUE(sim->control({"set", kDamaged, "frirf", "0"}));
     const QJsonObject failed = finished("grid_test", kDamaged);
@@ -167,7 +127,7 @@ TEST_F(SensorOnSim, GridTestRestoresWhenFramesStopAndAfterItsSessionLeft)
 
     // The session that started it leaves at once; the test goes on.
     ASSERT_TRUE(sim->control({"set", kDamaged, "frirf", "1"}));
-    client->action(act("grid_test", kDamaged, QJsonObject{{"action", "init"}}));
+    client->action(deviceAction("grid_test", kDamaged, QJsonObject{{"action", "init"}}));
     EXPECT_EQ(settings(kDamaged), "0 0 raw");
     client.reset();
     EXPECT_TRUE(waitUntil([&] { return settings(kDamaged) == "5 2 normal"; }, 15000));
@@ -179,7 +139,7 @@ TEST_F(SensorOnSim, GridTestRestoresWhenFramesStopAndAfterItsSessionLeft)
 TEST_F(SensorOnSim, GridTestOnAControllerUnpluggedMidTest)
 {
     startWith({kDamagedSetup});
-    client->action(act("grid_test", kDamaged, QJsonObject{{"action", "init"}}));
+    client->action(deviceAction("grid_test", kDamaged, QJsonObject{{"action", "init"}}));
     ASSERT_TRUE(waitUntil([&] { return sim->trafficLines().filter(" frirf ").size() >= 3; }));
     ASSERT_TRUE(sim->control({"unplug", kDamaged}));
     ASSERT_TRUE(waitUntil([&] { return core->server()->deviceInterfaces().isEmpty(); }));
@@ -193,7 +153,7 @@ TEST_F(SensorOnSim, GridTestOnAControllerUnpluggedMidTest)
     ASSERT_TRUE(waitUntil([&] { return core->server()->deviceInterfaces().size() == 1; }));
     EXPECT_EQ(settings(kDamaged), "5 2 normal");
     EXPECT_GT(sim->trafficLines().size(), lines);
-    client->action(act("grid_test", kDamaged, QJsonObject{{"action", "init"}}));
+    client->action(deviceAction("grid_test", kDamaged, QJsonObject{{"action", "init"}}));
     EXPECT_EQ(finished("grid_test", kDamaged)["damaged_cols"].toArray(), (QJsonArray{60}));
     EXPECT_EQ(settings(kDamaged), "5 2 normal");
 }
@@ -204,7 +164,7 @@ TEST_F(SensorOnSim, CellMaskShieldAndBlobLevelsThroughTheirCompanions)
     EXPECT_TRUE(text(kHealthy, "enable-disable-cells", {"row", "5", "0"}).contains("row is disabled"));
     EXPECT_EQ(sim->trafficLines().filter(QRegularExpression(" fec bs[0-9][0-9]")).size(), 34);
     EXPECT_TRUE(text(kHealthy, "enable-disable-cells", {"cells", "0", "0", "168", "10"}).contains("invalid arguments"));
-    const QJsonObject mask = client->action(act("enable_disable_cells", kHealthy))["value"].toObject();
+    const QJsonObject mask = client->action(deviceAction("enable_disable_cells", kHealthy))["value"].toObject();
     EXPECT_EQ(mask["rows"].toArray().at(5).toInt(), 0);
     EXPECT_EQ(mask["frame"].toObject()["size"].toObject()["width"].toInt(), 168);
 
@@ -213,10 +173,10 @@ TEST_F(SensorOnSim, CellMaskShieldAndBlobLevelsThroughTheirCompanions)
                   + sim->registerValue(kHealthy, "bmode") + sim->registerValue(kHealthy, "tcstrong"),
               "4231");
     // bmode changed by hand: no row of the table, the shield reads custom.
-    EXPECT_EQ(client->action(act("bmode", kHealthy, 0))["value"].toInt(), 0);
-    EXPECT_EQ(client->action(act("shield_vasta", kHealthy))["value"].toInt(), -1);
+    EXPECT_EQ(client->action(deviceAction("bmode", kHealthy, 0))["value"].toInt(), 0);
+    EXPECT_EQ(client->action(deviceAction("shield_vasta", kHealthy))["value"].toInt(), -1);
 
-    EXPECT_EQ(client->action(act("blob_rejection", kHealthy, 3))["value"].toInt(), 3);
+    EXPECT_EQ(client->action(deviceAction("blob_rejection", kHealthy, 3))["value"].toInt(), 3);
     EXPECT_EQ(sim->registerValue(kHealthy, "tblobdis"), "333 333");
     EXPECT_EQ(sim->registerValue(kHealthy, "tblobth"), "5");
     EXPECT_EQ(sim->registerValue(kHealthy, "tblobrej"), "1");

@@ -47,41 +47,14 @@ QStringList outputOf(const QJsonObject& cli)
     return lines;
 }
 
-struct ServiceOnSim : ::testing::Test
+struct ServiceOnSim : CoreOnSim
 {
+    void startWith(const QStringList& setups = {kVastaSetup}) { CoreOnSim::startWith(setups, false); }
     // Entities in a view of the built interface of a device.
     int viewSize(const QString& serial, const QString& view) const
     {
         CVNDeviceInterface* root = core->server()->interfaceForSerial(serial);
         return root && root->view(view) ? root->view(view)->entityNames().size() : -1;
-    }
-
-    std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<ServiceCore> core;
-
-    void startWith(const QStringList& setups = {kVastaSetup})
-    {
-        sim = std::make_unique<SimProcess>(setups);
-        ASSERT_TRUE(sim->isRunning());
-        core = std::make_unique<ServiceCore>();
-        ASSERT_TRUE(core->start(sim->socketPath(), setups.size()));
-    }
-
-    std::unique_ptr<TestClient> connectClient()
-    {
-        auto client = std::make_unique<TestClient>();
-        if (!client->connectTo(core->port()))
-            return nullptr;
-        const int before = core->server()->sessions().size();
-        if (!waitUntil([&] { return core->server()->sessions().size() > before; }))
-            return nullptr;
-        return client;
-    }
-
-    void TearDown() override
-    {
-        core.reset();
-        sim.reset();
     }
 };
 

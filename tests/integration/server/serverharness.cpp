@@ -28,6 +28,44 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
     return true;
 }
 
+QJsonObject deviceAction(const QString& key, const QString& serial, const QJsonValue& value)
+{
+    QJsonObject action{{"key", key}, {"id", 1}, {"device", serial}};
+    if (!value.isUndefined())
+        action.insert("value", value);
+    return action;
+}
+
+void CoreOnSim::startWith(const QStringList& setups, bool withClient)
+{
+    sim = std::make_unique<SimProcess>(setups);
+    ASSERT_TRUE(sim->isRunning());
+    core = std::make_unique<ServiceCore>();
+    ASSERT_TRUE(core->start(sim->socketPath(), setups.size()));
+    if (withClient) {
+        client = connectClient();
+        ASSERT_TRUE(client);
+    }
+}
+
+std::unique_ptr<TestClient> CoreOnSim::connectClient()
+{
+    auto connected = std::make_unique<TestClient>();
+    if (!connected->connectTo(core->port()))
+        return nullptr;
+    const int before = core->server()->sessions().size();
+    if (!waitUntil([&] { return core->server()->sessions().size() > before; }))
+        return nullptr;
+    return connected;
+}
+
+void CoreOnSim::TearDown()
+{
+    client.reset();
+    core.reset();
+    sim.reset();
+}
+
 ServiceCore::~ServiceCore()
 {
     m_server.reset();

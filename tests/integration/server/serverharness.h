@@ -13,6 +13,8 @@
 #include "com/documentbuffer.h"
 #include "simprocess.h"
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 
@@ -101,6 +103,24 @@ public:
 private:
     void answer(QTcpSocket* socket);
     QTcpServer m_server;
+};
+
+// One action on a controller: id 1, the device named, the value when given.
+QJsonObject deviceAction(const QString& key, const QString& serial, const QJsonValue& value = QJsonValue::Undefined);
+
+// corvane-sim with the given controllers, the service core on it, and the
+// clients a test connects.
+struct CoreOnSim : ::testing::Test
+{
+    std::unique_ptr<SimProcess> sim;
+    std::unique_ptr<ServiceCore> core;
+    std::unique_ptr<TestClient> client;
+
+    // Starts both; with `withClient`, `client` is connected with its session open.
+    void startWith(const QStringList& setups, bool withClient = true);
+    // A new client whose session the server holds; null on failure.
+    std::unique_ptr<TestClient> connectClient();
+    void TearDown() override;
 };
 
 } // namespace ServerTest

@@ -16,31 +16,20 @@ namespace {
 const QString kSource = "0200000001A3";
 const QString kTarget = "0200000001B7";
 
-QJsonObject settingsAction(const QString& serial, int id, const QJsonValue& value = QJsonValue())
-{
-    QJsonObject action{{"key", "device_settings"}, {"device", serial}, {"id", id}};
-    if (!value.isUndefined())
-        action.insert("value", value);
-    return action;
-}
-
 }  // namespace
 
-TEST(SettingsOverJson, Base64DownloadAndUpload)
+using SettingsOverJson = CoreOnSim;
+
+TEST_F(SettingsOverJson, Base64DownloadAndUpload)
 {
-    SimProcess sim({"vasta:" + kSource + ":2.005,th=63", "vasta:" + kTarget + ":2.005"});
-    ASSERT_TRUE(sim.isRunning());
-    ServiceCore core;
-    ASSERT_TRUE(core.start(sim.socketPath(), 2));
-    TestClient client;
-    ASSERT_TRUE(client.connectTo(core.port()));
+    startWith({"vasta:" + kSource + ":2.005,th=63", "vasta:" + kTarget + ":2.005"});
 
     // The download is queued: the answer comes first, the image later.
-    QJsonObject answer = client.action(settingsAction(kSource, 1, QJsonObject{{"action", "download"}}));
+    QJsonObject answer = client->action(deviceAction("device_settings", kSource, QJsonObject{{"action", "download"}}));
     EXPECT_EQ(answer.value("value"), QJsonValue(QString()));
     QString image;
     ASSERT_TRUE(waitUntil([&] {
-        image = client.action(settingsAction(kSource, 2)).value("value").toString();
+        image = client->action(deviceAction("device_settings", kSource)).value("value").toString();
         return !image.isEmpty();
     }));
     const QByteArray bytes = QByteArray::fromBase64(image.toLatin1());
@@ -49,13 +38,13 @@ TEST(SettingsOverJson, Base64DownloadAndUpload)
     QByteArray configuration;
     stream >> header >> version >> length >> key >> configuration;
     EXPECT_EQ(header, "Corvane Veil File Settings v2.4");
-    EXPECT_EQ(length, sim.registerValue(kSource, "sbl"));
+    EXPECT_EQ(length, sim->registerValue(kSource, "sbl"));
     EXPECT_TRUE(configuration.contains("\nth=63\n"));
 
-    answer = client.action(settingsAction(kTarget, 3, QJsonObject{{"action", "upload"}, {"data", image}}));
+    answer = client->action(deviceAction("device_settings", kTarget, QJsonObject{{"action", "upload"}, {"data", image}}));
     EXPECT_FALSE(answer.contains("error"));
-    EXPECT_TRUE(waitUntil([&] { return sim.registerValue(kTarget, "th") == "63"; }));
-    EXPECT_TRUE(sim.trafficHas(kTarget + " sbe " + key + ' ' + length + " -> ok"));
+    EXPECT_TRUE(waitUntil([&] { return sim->registerValue(kTarget, "th") == "63"; }));
+    EXPECT_TRUE(sim->trafficHas(kTarget + " sbe " + key + ' ' + length + " -> ok"));
     // The service re-read the target: its cached threshold is the new one.
-    EXPECT_EQ(client.action(QJsonObject{{"key", "th"}, {"device", kTarget}, {"id", 4}}).value("value").toInt(), 63);
+    EXPECT_EQ(client->action(deviceAction("th", kTarget)).value("value").toInt(), 63);
 }

@@ -17,22 +17,8 @@ namespace {
 
 const QString kVasta = QStringLiteral("0200000001A3");
 
-struct TouchesOverJson : ::testing::Test {
-    std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<ServiceCore> core;
-
-    void SetUp() override
-    {
-        sim = std::make_unique<SimProcess>(QStringList{"vasta:" + kVasta + ":2.005,timeline=off"});
-        ASSERT_TRUE(sim->isRunning());
-        core = std::make_unique<ServiceCore>();
-        ASSERT_TRUE(core->start(sim->socketPath(), 1));
-    }
-    std::unique_ptr<TestClient> connectClient()
-    {
-        auto client = std::make_unique<TestClient>();
-        return client->connectTo(core->port()) ? std::move(client) : nullptr;
-    }
+struct TouchesOverJson : CoreOnSim {
+    void SetUp() override { startWith({"vasta:" + kVasta + ":2.005,timeline=off"}, false); }
     DevicePropertyTouches* touches() const
     {
         CVNDeviceInterface* iface = core->server()->interfaceForSerial(kVasta);

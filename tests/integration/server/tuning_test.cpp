@@ -27,10 +27,7 @@ const QStringList kWords = {"gain", "th", "thn", "tdelayn", "tidlee", "bmode", "
 
 QJsonObject act(const QString& key, const QJsonValue& value = QJsonValue())
 {
-    QJsonObject action{{"key", key}, {"id", 1}, {"device", kSerial}};
-    if (!value.isUndefined())
-        action.insert("value", value);
-    return action;
+    return deviceAction(key, kSerial, value);
 }
 
 // Polls every 25 ms within a bound.
@@ -46,22 +43,13 @@ bool until(const std::function<bool()>& condition, int timeoutMs = 20000)
     return true;
 }
 
-struct TuningOnSim : ::testing::Test
+struct TuningOnSim : CoreOnSim
 {
-    std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<ServiceCore> core;
-    std::unique_ptr<TestClient> client;
     QString before;
 
     void startWith(const QString& setup)
     {
-        sim = std::make_unique<SimProcess>(QStringList{setup});
-        ASSERT_TRUE(sim->isRunning());
-        core = std::make_unique<ServiceCore>();
-        ASSERT_TRUE(core->start(sim->socketPath(), 1));
-        client = std::make_unique<TestClient>();
-        ASSERT_TRUE(client->connectTo(core->port()));
-        ASSERT_TRUE(waitUntil([&] { return !core->server()->sessions().isEmpty(); }));
+        CoreOnSim::startWith({setup});
         quicken();
         before = settings();
     }
@@ -136,13 +124,6 @@ struct TuningOnSim : ::testing::Test
     {
         auto* tuio = dynamic_cast<DevicePropertyTuio*>(iface()->entity("tuio"));
         return tuio && tuio->isOutputHeld();
-    }
-
-    void TearDown() override
-    {
-        client.reset();
-        core.reset();
-        sim.reset();
     }
 };
 
@@ -368,9 +349,8 @@ TEST_F(TuningOnSim, StopTestMidRunAndTheServiceStoppingLeaveTheControllerAsItWas
         EXPECT_EQ(sim->trafficLines().size(), lines);
         core = std::make_unique<ServiceCore>();
         ASSERT_TRUE(core->start(sim->socketPath(), 1));
-        client = std::make_unique<TestClient>();
-        ASSERT_TRUE(client->connectTo(core->port()));
-        ASSERT_TRUE(waitUntil([&] { return !core->server()->sessions().isEmpty(); }));
+        client = connectClient();
+        ASSERT_TRUE(client);
         quicken();
     }
 }

@@ -20,7 +20,7 @@ constexpr int kWaitMs = 10000;
 
 } // namespace
 
-TEST(ServiceProcess, ServesTheToolUntilSystemdStopsIt)
+TEST(ServiceProcess, ServesTheToolPausesAndContinuesUntilSystemdStopsIt)
 {
     StandInSystemctl systemctl;
     SimProcess simulator({ "vasta:CVN000000042:2.005" });
@@ -62,31 +62,8 @@ TEST(ServiceProcess, ServesTheToolUntilSystemdStopsIt)
     // The running service answered, so the tool found it.
     EXPECT_FALSE(lines.contains(QStringLiteral("No service found")));
 
-    ASSERT_EQ(::kill(pid_t(service.processId()), SIGTERM), 0);
-    EXPECT_EQ(notify.next(), "STOPPING=1\nSTATUS=Stopping");
-    ASSERT_TRUE(service.waitForFinished(kWaitMs));
-    EXPECT_EQ(service.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(service.exitCode(), 0);
-}
-
-// Ctrl+Z and fg (SIGTSTP, SIGCONT) leave the service listening as stored:
-// local clients only unless the network was allowed.
-TEST(ServiceProcess, PauseAndContinueKeepTheStoredListenType)
-{
-    SimProcess simulator({ "vasta:CVN000000042:2.005" });
-    ASSERT_TRUE(simulator.isRunning());
-    NotifySocket notify;
-    ASSERT_TRUE(notify.bound());
-    QProcess service;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("NOTIFY_SOCKET"), notify.path());
-    environment.insert(QStringLiteral("CORVANE_SIM_SOCKET"), simulator.socketPath());
-    service.setProcessEnvironment(environment);
-    service.start(kProgram, { QStringLiteral("-e") });
-    ASSERT_TRUE(service.waitForStarted(kWaitMs));
-    EXPECT_EQ(notify.next(), "STATUS=Starting");
-    ASSERT_EQ(notify.next(), "READY=1\nSTATUS=Running");
-
+    // Ctrl+Z and fg (SIGTSTP, SIGCONT) leave the service listening as
+    // stored: local clients only unless the network was allowed.
     const auto allowNetwork = [](const QStringList& values) {
         QProcess tool;
         tool.start(kProgram, QStringList { QStringLiteral("--allow-network") } + values);
@@ -108,6 +85,8 @@ TEST(ServiceProcess, PauseAndContinueKeepTheStoredListenType)
         "False, listening to localhost clients only. Please restart the service to take effect.\n");
 
     ASSERT_EQ(::kill(pid_t(service.processId()), SIGTERM), 0);
+    EXPECT_EQ(notify.next(), "STOPPING=1\nSTATUS=Stopping");
     ASSERT_TRUE(service.waitForFinished(kWaitMs));
+    EXPECT_EQ(service.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(service.exitCode(), 0);
 }

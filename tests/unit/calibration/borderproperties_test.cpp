@@ -48,11 +48,11 @@ TEST_F(CalibrationRig, EdgeSnappingSidesReadAndWritten)
     auto* snap = entity<DevicePropertyTouchSnapToEdge>("tste");
     ASSERT_TRUE(snap);
     EXPECT_EQ(run("tste"), "20 20 20 20");
-    EXPECT_EQ(sent("tste"), (QStringList{"tste l -> 20", "tste t -> 20", "tste r -> 20", "tste b -> 20"}));
+    EXPECT_EQ(exchanges("tste"), (QStringList{"tste l -> 20", "tste t -> 20", "tste r -> 20", "tste b -> 20"}));
 
     int from = traffic.size();
     EXPECT_EQ(run("tste", {"1", "2", "3", "4"}), "1 2 3 4");
-    EXPECT_EQ(sent("tste", from).mid(4), (QStringList{"tste l 4 -> 4", "tste t 1 -> 1", "tste r 2 -> 2", "tste b 3 -> 3"}));
+    EXPECT_EQ(exchanges("tste", from).mid(4), (QStringList{"tste l 4 -> 4", "tste t 1 -> 1", "tste r 2 -> 2", "tste b 3 -> 3"}));
     EXPECT_EQ(run("tste", {"top", "12"}), "top 12");
     EXPECT_EQ(run("tste", {"left"}), "left 4");
     snap->setValue(QJsonObject{{"bottom", 9}, {"left", 7}}); // left comes first
@@ -74,7 +74,7 @@ TEST_F(CalibrationRig, EdgeSnappingSidesReadAndWritten)
     EXPECT_EQ(run("tste", {"reset"}), "Default values");
     EXPECT_EQ(snap->value(), QJsonValue(QJsonObject{{"left", 20}, {"top", 20}, {"right", 20}, {"bottom", 20}}));
     snap->setValue(QJsonObject{{"reset", true}});
-    EXPECT_EQ(sent("tste").filter("reset").size(), 2);
+    EXPECT_EQ(exchanges("tste").filter("reset").size(), 2);
 }
 
 TEST_F(CalibrationRig, BorderAdjustmentSidesReadAndWritten)
@@ -87,7 +87,7 @@ TEST_F(CalibrationRig, BorderAdjustmentSidesReadAndWritten)
     EXPECT_EQ(run("cba", {"left"}), "left 150 120");
     int from = traffic.size();
     EXPECT_EQ(run("cba", {"left", "a"}), "left 100 100");
-    EXPECT_TRUE(sent("cba", from).contains("cba l a -> 100 100")) << qPrintable(traffic.mid(from).join('\n'));
+    EXPECT_TRUE(exchanges("cba", from).contains("cba l a -> 100 100")) << qPrintable(traffic.mid(from).join('\n'));
     cba->setValue(QJsonObject{{"top", QJsonObject{{"x", 90}, {"y", 80}}}});
     EXPECT_EQ(cba->value().toObject().value("top"), QJsonValue(QJsonObject{{"x", 90}, {"y", 80}}));
     EXPECT_EQ(run("cba"), "(90,80) (100,100) (100,100) (100,100)");

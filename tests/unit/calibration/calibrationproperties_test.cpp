@@ -37,7 +37,7 @@ TEST_F(CalibrationRig, ZoneCountFromCsizeLimitedToOneToTwentyFive)
         stop();
         start(QStringLiteral("vasta:0200000001A3:2.005,csize=") + c.first);
         (void)run("geom-calibration");
-        EXPECT_EQ(sent("cmatrix").size(), c.second) << c.first;
+        EXPECT_EQ(exchanges("cmatrix").size(), c.second) << c.first;
     }
     // Only the four zones of a fresh controller are held; the others read as absent.
     EXPECT_EQ(entity<DevicePropertyCalibration>("geometric_calibration")->zones().size(), 4);
@@ -103,8 +103,8 @@ TEST_F(CalibrationRig, ZonesBelowOneInM33ReadBackAbsent)
     cal->setValue(calibration({zoneJson(QRect(0, 0, 10, 10)), zoneJson(QRect(10, 0, 10, 10), {1, 0, 0, 0, 1, 0, 0, 0, 0.5}),
                                zoneJson(QRect(20, 0, 10, 10), {1, 0, 0, 0, 1, 0, 0, 0, -1})}));
     EXPECT_EQ(cal->lastWriteError(), QString());
-    EXPECT_EQ(sent("cclear").size(), 1);
-    EXPECT_EQ(sent("cmatrix").filter(QRegularExpression("^cmatrix 627320")).size(), 3);
+    EXPECT_EQ(exchanges("cclear").size(), 1);
+    EXPECT_EQ(exchanges("cmatrix").filter(QRegularExpression("^cmatrix 627320")).size(), 3);
     cal->setRequestState(DeviceProperty::Idle);
     const CVNCalibrationZones zones = cal->zones();
     (void)cal->value();
@@ -123,7 +123,7 @@ TEST_F(CalibrationRig, WriteRefusedHalfWayIsAnErrorAndClaimsNothing)
     cal->setValue(calibration({zoneJson(QRect(0, 0, 100, 100)), zoneJson(QRect(100, 0, 100, 100)),
                                zoneJson(QRect(4000, 0, 200, 100)), zoneJson(QRect(300, 0, 100, 100))}, 1, 0, 0));
     EXPECT_EQ(cal->lastWriteError(), "Calibration error: zone 2 of 4 not written (error: out of range)");
-    EXPECT_EQ(sent("cmatrix").filter(QRegularExpression("^cmatrix 627320")).size(), 3) << "nothing after the refusal";
+    EXPECT_EQ(exchanges("cmatrix").filter(QRegularExpression("^cmatrix 627320")).size(), 3) << "nothing after the refusal";
     EXPECT_EQ(reg("cenable"), "0") << "calibration not switched on";
     EXPECT_EQ(reg("cfo"), "0 0 0");
     // The property holds what the controller holds: the two zones it took.
@@ -190,5 +190,5 @@ TEST_F(CalibrationRig, ResetNeedsTheZoneCountAndTheLogicalSize)
     EXPECT_EQ(run("flogs"), "4095 4095");
     controller->faults().failNext(1000);
     EXPECT_EQ(run("geom-calibration", {"reset"}), "Failed to reset number of zones");
-    EXPECT_TRUE(sent("cclear").isEmpty());
+    EXPECT_TRUE(exchanges("cclear").isEmpty());
 }

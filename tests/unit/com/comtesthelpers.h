@@ -6,30 +6,15 @@
 #include "com/comconnection.h"
 #include "com/commanager.h"
 #include "com/documentchannel.h"
+#include "eventwait.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTest>
-
-#include <functional>
 
 namespace comtest {
 
-// Polls the event loop until the condition holds or the bound passes.
-inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(2);
-    }
-    return true;
-}
+using ::waitUntil;
 
 // Answers every request document of every connection of a manager with
 // {"echo": request, "n": sequence number}, the way a server session does.

@@ -58,19 +58,6 @@ TEST_F(DevicePropertyTest, WriteRereadsDependentsTransitively)
     far->removeObserver(&recorder);
 }
 
-TEST_F(DevicePropertyTest, RefusedWriteAnswersTheDeviceWordsAndRereads)
-{
-    auto* th = make<DevicePropertyInt>("th");
-    iface.registers["th"] = "40";
-    EXPECT_EQ(run("th"), "40");
-    iface.refusals["th"] = "error: out of range";
-    // The read that follows a write must not hide the refusal.
-    EXPECT_EQ(run("th", {"999"}), "error: out of range");
-    iface.refusals.clear();
-    // The refused value is not trusted: the next read asks the device.
-    EXPECT_EQ(th->value(), QJsonValue(40));
-}
-
 TEST_F(DevicePropertyTest, DescribeAndObservers)
 {
     auto* noCommand = new DevicePropertyString(&iface, "plain", "text", QString(), AccessMode::Read);
@@ -141,10 +128,6 @@ TEST_F(DevicePropertyTest, FunctionFileDownload)
     EXPECT_EQ(iface.log.size(), exchanges);
     EXPECT_TRUE(context.fileTable.isEmpty());
 }
-
-}  // namespace
-
-namespace {
 
 // A write that the controller refuses, that cannot be sent, or that is
 // invalid leaves the cache as the controller last reported it and answers

@@ -156,7 +156,7 @@ TEST_F(SettingsProperty, DownloadThenSaveEraseAndDefault)
 TEST_F(SettingsProperty, FailuresWriteNoFile)
 {
     // A refused transfer: its words, and no file-table entry (no file).
-    vasta.overrides.insert("sbg1", "error: flash read");
+    vasta.handle->answers.insert("sbg1", "error: flash read");
     CVNFileTable table;
     const QString answer = run({"download", "/tmp/a.set"}, &table);
     EXPECT_TRUE(answer.startsWith("Settings download error: block 1 of")) << answer.toStdString();
@@ -164,7 +164,7 @@ TEST_F(SettingsProperty, FailuresWriteNoFile)
     EXPECT_TRUE(settings->image().isEmpty());
 
     // Device refusals of the flash commands are its words.
-    vasta.overrides.insert("sdefault", "error: locked");
+    vasta.handle->answers.insert("sdefault", "error: locked");
     EXPECT_EQ(run({"default"}), "error: locked");
 
     // A controller gone from the bus answers nothing: no success either.

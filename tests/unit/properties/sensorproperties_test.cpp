@@ -2,6 +2,7 @@
 // a simulated controller in this process: frames, cell mask, blob
 // rejection, shield levels, foil health and grid test, through the
 // service's own HID device and exchanges.
+#include "eventwait.h"
 #include "inprocesscontroller.h"
 
 #include "interface/deviceentitybuilder.h"
@@ -13,15 +14,12 @@
 #include "properties/devicepropertygridtest.h"
 #include "properties/devicepropertyshield.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QThread>
 
 #include <functional>
 
@@ -33,23 +31,7 @@ const QString kDamagedVasta = kVasta + QStringLiteral(",gain=5,capmode=2,deadcol
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 8000)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-QJsonArray numbers(std::initializer_list<int> values)
-{
-    QJsonArray array;
-    for (int v : values)
-        array.append(v);
-    return array;
+    return waitUntil(condition, timeoutMs);
 }
 
 // Counts notifications and notes the controller's test settings at each.
@@ -214,10 +196,10 @@ TEST(CellMaskProperty, CommandsRoundTripThroughFecBlocks)
     EXPECT_EQ(c.run(cmd, {"row", "5", "0"}), "row is disabled");
     const QStringList fec = c.exchanges("fec");
     ASSERT_EQ(fec.size(), 68); // 34 blocks read, 34 written
-    EXPECT_TRUE(fec.first().contains(" fec bg00 ")) << fec.first().toStdString();
-    EXPECT_TRUE(fec.at(33).contains(" fec bg33 "));
-    EXPECT_TRUE(fec.at(34).contains(" fec bs00"));
-    EXPECT_TRUE(fec.last().contains(" fec bs33"));
+    EXPECT_TRUE(fec.first().startsWith("fec bg00 ")) << fec.first().toStdString();
+    EXPECT_TRUE(fec.at(33).startsWith("fec bg33 "));
+    EXPECT_TRUE(fec.at(34).startsWith("fec bs00"));
+    EXPECT_TRUE(fec.last().startsWith("fec bs33"));
     const QByteArray held = c.controller->sensor().mask();
     for (int x = 0; x < 168; ++x) {
         const int i = 5 * 168 + x;
@@ -385,21 +367,21 @@ TEST(FoilHealth, FindsTheDamagedLinesInTheControllersResult)
     EXPECT_TRUE(finished.first().first().toBool());
 
     const QJsonObject value = foil->value().toObject();
-    EXPECT_EQ(value.value("damaged_cols").toArray(), numbers({60}));
-    EXPECT_EQ(value.value("damaged_rows").toArray(), numbers({5}));
+    EXPECT_EQ(value.value("damaged_cols").toArray(), QJsonArray{60});
+    EXPECT_EQ(value.value("damaged_rows").toArray(), QJsonArray{5});
     EXPECT_EQ(value.value("state").toString(), "done");
-    EXPECT_GE(c.exchanges("foilh").filter(" foilh status ").size(), 2);
-    const QStringList blocks = c.exchanges("foilh").filter(QRegularExpression(" foilh bg[0-9][0-9]"));
+    EXPECT_GE(c.exchanges("foilh").filter(QRegularExpression("^foilh status ")).size(), 2);
+    const QStringList blocks = c.exchanges("foilh").filter(QRegularExpression("^foilh bg[0-9][0-9]"));
     ASSERT_EQ(blocks.size(), 34);
-    EXPECT_TRUE(blocks.last().contains(" foilh bg33"));
+    EXPECT_TRUE(blocks.last().startsWith("foilh bg33"));
 
     for (const QStringList& words : {QStringList{"bogus"}, QStringList{"start", "now"}, QStringList{}})
         EXPECT_EQ(c.run("foilh", words), "Invalid arguments");
 
     // Re-reading every property only asks for the status: no test restarts.
     c.iface->refreshAll();
-    EXPECT_EQ(c.exchanges("foilh").filter(" foilh start ").size(), 1);
-    EXPECT_TRUE(c.exchanges("foilh").last().contains(" foilh status "));
+    EXPECT_EQ(c.exchanges("foilh").filter(QRegularExpression("^foilh start ")).size(), 1);
+    EXPECT_TRUE(c.exchanges("foilh").last().startsWith("foilh status "));
     EXPECT_EQ(foil->testState(), DevicePropertyFoilh::TestState::Done);
 }
 
@@ -419,7 +401,7 @@ TEST(FoilHealth, AStatusThatStaysRunningIsBounded)
     EXPECT_FALSE(finished.first().first().toBool());
     EXPECT_EQ(foil->testState(), DevicePropertyFoilh::TestState::Failed);
     EXPECT_TRUE(foil->failureText().contains("did not end in time"));
-    EXPECT_TRUE(c.traffic.last().contains(" foilh stop "));
+    EXPECT_TRUE(c.traffic.last().startsWith("foilh stop "));
     EXPECT_EQ(foil->value().toObject().value("state").toString(), "failed");
 
     // A status that cannot be read at all ends it sooner.
@@ -463,8 +445,8 @@ TEST(GridTest, TheTwentyFifthFrameIsAnalysedAndTheSettingsComeBack)
     EXPECT_EQ(QSet<QString>(during.begin(), during.end()), QSet<QString>{"0 0 raw"});
     EXPECT_FALSE(frame->isPolling());
     const QJsonObject value = grid->value().toObject();
-    EXPECT_EQ(value.value("damaged_cols").toArray(), numbers({60}));
-    EXPECT_EQ(value.value("damaged_rows").toArray(), numbers({5}));
+    EXPECT_EQ(value.value("damaged_cols").toArray(), QJsonArray{60});
+    EXPECT_EQ(value.value("damaged_rows").toArray(), QJsonArray{5});
     EXPECT_EQ(value.value("size").toObject().value("height").toInt(), 96);
 
     InProcessController healthy(kVasta);
@@ -475,45 +457,49 @@ TEST(GridTest, TheTwentyFifthFrameIsAnalysedAndTheSettingsComeBack)
     EXPECT_EQ(healthy.run("grid-test", {"status"}), "Rows: OK, Cols: OK");
 }
 
-TEST(GridTest, SettingsComeBackWhenTheFramesStop)
+// The frames stop (command channel still working) or the controller goes
+// mid-test: the test fails, and the settings come back where they can.
+TEST(GridTest, FramesStoppingOrTheControllerGoingFailTheTest)
 {
-    InProcessController c(kDamagedVasta);
-    auto* grid = c.entity<DevicePropertyGridTest>("grid_test");
-    grid->setFrameWaitMs(300);
-    QSignalSpy finished(grid, &DevicePropertyGridTest::testFinished);
-    ASSERT_TRUE(grid->startTest());
-    ASSERT_TRUE(waitFor([&] { return grid->framesSeen() >= 3; }));
-    // The controller stops sending frames; its command channel still works.
-    ASSERT_TRUE(c.controller->registers().preset("frirf", "0", nullptr));
-    ASSERT_TRUE(waitFor([&] { return finished.size() == 1; }));
-    EXPECT_FALSE(finished.first().first().toBool());
-    EXPECT_EQ(c.reg("gain") + " " + c.reg("capmode") + " " + c.reg("fmode"), "5 2 normal");
-    EXPECT_TRUE(grid->failureText().contains("gain, capmode and fmode restored"));
-    EXPECT_TRUE(c.run("grid-test", {"status"}).startsWith("Grid Test failed: no frame for 300 ms"));
-    EXPECT_EQ(grid->value().toObject().value("state").toString(), "failed");
-}
-
-TEST(GridTest, AGoneControllerIsReportedAndAStoppingServiceRestoresDirectly)
-{
-    {
+    struct Case {
+        const char* name;
+        std::function<void(InProcessController&)> fault;
+        const char* failure;
+        const char* settings;
+        bool open;
+    };
+    const Case cases[] = {
+        {"frames stop", [](InProcessController& c) { ASSERT_TRUE(c.controller->registers().preset("frirf", "0", nullptr)); },
+         "gain, capmode and fmode restored", "5 2 normal", true},
+        // Unplugged: every transfer fails from now on, nothing reaches the controller.
+        {"unplugged", [](InProcessController& c) { c.handle->close(); }, "could not be restored", "0 0 raw", false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
         InProcessController c(kDamagedVasta);
         auto* grid = c.entity<DevicePropertyGridTest>("grid_test");
         grid->setFrameWaitMs(300);
         QSignalSpy finished(grid, &DevicePropertyGridTest::testFinished);
         ASSERT_TRUE(grid->startTest());
         ASSERT_TRUE(waitFor([&] { return grid->framesSeen() >= 3; }));
-        c.handle->close(); // unplugged: every transfer fails from now on
+        k.fault(c);
         ASSERT_TRUE(waitFor([&] { return finished.size() == 1; }));
-        EXPECT_FALSE(c.parent->isOpen());
-        EXPECT_TRUE(grid->failureText().contains("could not be restored")) << grid->failureText().toStdString();
-        EXPECT_EQ(c.reg("gain"), "0"); // nothing reached the controller
+        EXPECT_FALSE(finished.first().first().toBool());
+        EXPECT_EQ(c.parent->isOpen(), k.open);
+        EXPECT_TRUE(grid->failureText().contains(k.failure)) << grid->failureText().toStdString();
+        EXPECT_EQ(c.reg("gain") + " " + c.reg("capmode") + " " + c.reg("fmode"), k.settings);
+        EXPECT_EQ(grid->value().toObject().value("state").toString(), "failed");
+        if (k.open)
+            EXPECT_TRUE(c.run("grid-test", {"status"}).startsWith("Grid Test failed: no frame for 300 ms"));
     }
-    {
-        InProcessController c(kDamagedVasta);
-        auto* grid = c.entity<DevicePropertyGridTest>("grid_test");
-        ASSERT_TRUE(grid->startTest());
-        ASSERT_TRUE(waitFor([&] { return grid->framesSeen() >= 3; }));
-        c.iface.reset(); // the interface goes while the controller stays
-        EXPECT_EQ(c.reg("gain") + " " + c.reg("capmode") + " " + c.reg("fmode"), "5 2 normal");
-    }
+}
+
+TEST(GridTest, AStoppingServiceRestoresDirectly)
+{
+    InProcessController c(kDamagedVasta);
+    auto* grid = c.entity<DevicePropertyGridTest>("grid_test");
+    ASSERT_TRUE(grid->startTest());
+    ASSERT_TRUE(waitFor([&] { return grid->framesSeen() >= 3; }));
+    c.iface.reset(); // the interface goes while the controller stays
+    EXPECT_EQ(c.reg("gain") + " " + c.reg("capmode") + " " + c.reg("fmode"), "5 2 normal");
 }

@@ -102,7 +102,7 @@ TEST_F(SettingsActions, VeilFileMovesASettingsToASecondController)
     EXPECT_EQ(textsOf(image, 4, &configuration),
               QStringList({"Corvane Veil File Settings v2.4", "2.5", QString::number(length), source.value("sbk")}));
     EXPECT_EQ(configuration.size(), blocks * 64);
-    EXPECT_EQ(configuration.left(length), source.sim->settingsFlash().configuration());
+    EXPECT_EQ(configuration.left(length), source.controller->settingsFlash().configuration());
     EXPECT_EQ(source.words(), QStringList({"sversion", "sbb", "sbl", "sbk"}) + blockWords("sbg", blocks, false) + QStringList{"sbe"});
 
     EXPECT_EQ(upload(target, image).type, CVNDeviceRequest::Call);
@@ -146,7 +146,7 @@ TEST_F(SettingsActions, VeilFailuresNameTheirStep)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.word.toStdString());
         HostedController vasta(Vasta2);
-        vasta.overrides.insert(c.word, c.answer);
+        vasta.handle->answers.insert(c.word, c.answer);
         const CVNDeviceRequest reply = c.upload ? upload(vasta, image) : act(vasta, "settings.download");
         EXPECT_EQ(reply.type, CVNDeviceRequest::Error);
         EXPECT_TRUE(reply.text.startsWith(c.upload ? "Settings upload error: " : "Settings download error: "));
@@ -214,7 +214,7 @@ TEST_F(SettingsActions, TarsoProceduresWithWaitPolling)
         {"sversion", "2.5"}, {"sblb0000", "error: locked"}, {"sblw0064", "error: flash"}, {"sble", "Done"}};
     for (const auto& refusal : refusals) {
         HostedController tarso(Tarso2 + ",sbl=300");
-        tarso.overrides.insert(refusal.first, refusal.second);
+        tarso.handle->answers.insert(refusal.first, refusal.second);
         EXPECT_EQ(upload(tarso, image).type, CVNDeviceRequest::Error) << refusal.first.toStdString();
     }
 }

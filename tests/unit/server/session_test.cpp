@@ -5,6 +5,7 @@
 
 #include "cli/optionresult.h"
 #include "com/binaryjson.h"
+#include "com/comlimits.h"
 #include "com/commanager.h"
 #include "device/devicemanager.h"
 #include "interface/entitycontext.h"
@@ -17,6 +18,7 @@
 
 #include <QCoreApplication>
 #include <QJsonArray>
+#include <QTest>
 #include <gtest/gtest.h>
 
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -72,6 +74,11 @@ struct SessionTest : ::testing::Test
         return ask(QJsonObject{{"cli", QJsonObject{{"parser", parser}}}})["cli"].toObject();
     }
 };
+
+int idOf(const QJsonObject& answer)
+{
+    return answer["reactions"].toObject()["list"].toArray().at(0).toObject()["id"].toInt();
+}
 
 QJsonObject option(const QString& name, const QStringList& values = {})
 {
@@ -247,6 +254,47 @@ TEST(ServerTexts, ElapsedTime)
 {
     const QDateTime start = QDateTime::fromSecsSinceEpoch(1000);
     EXPECT_EQ(CVNSessionsListProperty::elapsedText(start, start.addSecs(86400 + 3600 + 61)), "1d, 1h 1m 1s");
+}
+
+// A client that does not take its answers: its requests wait in the
+// connection, and notifications end the connection instead of piling up.
+TEST_F(SessionTest, RequestsWaitWhileTheClientLeavesItsAnswersUnsent)
+{
+    connection->send(actions({act("ping", {{"id", 1}})}));
+    ASSERT_EQ(connection->takeDocuments().size(), 1);
+
+    // The client stops reading: the next answer is still written, the
+    // requests after it stay unread in the connection.
+    connection->unsent = CVNComLimits::kPauseUnsentBytes + 1;
+    connection->feed(CVNBinaryJson::encodeDocument(actions({act("ping", {{"id", 2}})}))
+                     + CVNBinaryJson::encodeDocument(actions({act("ping", {{"id", 3}})})));
+    QList<QJsonObject> answers = connection->takeDocuments();
+    ASSERT_EQ(answers.size(), 1);
+    EXPECT_EQ(idOf(answers[0]), 2);
+    connection->send(actions({act("ping", {{"id", 4}})}));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(connection->takeDocuments().isEmpty());
+    EXPECT_FALSE(connection->incoming.isEmpty());
+    EXPECT_FALSE(connection->closed());
+
+    // It takes its answers: the waiting requests are answered in order.
+    connection->drain(connection->unsent);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return connection->documents().size() == 2; }, 2000));
+    answers = connection->takeDocuments();
+    ASSERT_EQ(answers.size(), 2);
+    EXPECT_EQ(idOf(answers[0]), 3);
+    EXPECT_EQ(idOf(answers[1]), 4);
+    EXPECT_FALSE(connection->closed());
+}
+
+TEST_F(SessionTest, NotificationsToAClientThatDoesNotReadCloseItsConnection)
+{
+    session->sendDocument(QJsonObject{{"notification", 1}});
+    EXPECT_EQ(connection->takeDocuments().size(), 1);
+    connection->unsent = CVNComLimits::kMaxUnsentBytes + 1;
+    session->sendDocument(QJsonObject{{"notification", 2}});
+    EXPECT_TRUE(connection->takeDocuments().isEmpty());
+    EXPECT_TRUE(connection->closed());
 }
 
 } // namespace

@@ -15,6 +15,8 @@
 
 #include <QMap>
 
+#include <tuple>
+
 using namespace corvanesim;
 
 namespace {
@@ -132,14 +134,11 @@ TEST(GadgetLayout, PlainControllerIsAHighSpeedHidDevice)
     EXPECT_EQ(usage.usage, 0);
     const QMap<int, Report> reports = reportsIn(CVNGadgetLayout::hidReportDescriptor());
     ASSERT_EQ(reports.keys(), (QList<int>{9, 13, 14, 21}));
-    EXPECT_EQ(reports[21].bytes, 73);
-    EXPECT_EQ(reports[21].main, 0xB1);
-    EXPECT_EQ(reports[13].bytes, 64);
-    EXPECT_EQ(reports[13].main, 0x81);
-    EXPECT_EQ(reports[14].bytes, 53);
-    EXPECT_EQ(reports[14].main, 0x81);
-    EXPECT_EQ(reports[9].bytes, 4033);
-    EXPECT_EQ(reports[9].main, 0x81);
+    // Commands as feature reports; touches, pens and frames as input reports.
+    for (const auto& [id, bytes, main] : {std::tuple{21, 73, 0xB1}, {13, 64, 0x81}, {14, 53, 0x81}, {9, 4033, 0x81}}) {
+        EXPECT_EQ(reports[id].bytes, bytes) << id;
+        EXPECT_EQ(reports[id].main, main) << id;
+    }
 }
 
 TEST(GadgetLayout, BulkControllerRunsAtFullSpeedWithUniqueEndpoints)

@@ -10,17 +10,21 @@
 #include "device/platform/usbplatform.h"
 #include "interface/deviceinterface.h"
 #include "interface/deviceinterfacebuilder.h"
+#include "interface/deviceinterfacehid.h"
 #include "server/entitybuilders.h"
 
 #include "controllersetup.h"
 #include "virtualcontroller.h"
 
+#include <QHash>
+#include <QJsonObject>
 #include <QStringList>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class InProcessHandle : public CVNUsbHandle
 {
@@ -32,7 +36,18 @@ public:
 
     bool setFeature(const QByteArray& report) override
     {
-        return !m_closed && m_controller->setFeature(report).status == corvanesim::TransferResult::Status::Ok;
+        if (m_closed)
+            return false;
+        const QString word = QString::fromLatin1(report.mid(1, 8).split('\0').first());
+        m_answer.reset();
+        if (report.at(0) == 21 && answers.contains(word)) {
+            m_answer = answers.value(word);
+            if (traffic)
+                traffic->append(word + QLatin1Char(' ') + QString::fromLatin1(report.mid(9, 64).split('\0').first())
+                                + QStringLiteral(" -> ") + QString::fromLatin1(*m_answer));
+            return !m_answer->isEmpty();
+        }
+        return m_controller->setFeature(report).status == corvanesim::TransferResult::Status::Ok;
     }
     bool getFeature(QByteArray& report) override { return read(report, false); }
     bool getInputReport(QByteArray& report) override
@@ -50,6 +65,10 @@ public:
     // The same for input reports.
     std::function<void(QByteArray& report)> tamperInput;
     std::atomic<int> inputReports{0};
+    // Command words the test answers instead of the controller: the answer
+    // text, or an empty one for a transfer that fails. Noted in `traffic`.
+    QHash<QString, QByteArray> answers;
+    QStringList* traffic = nullptr;
 
 private:
     bool read(QByteArray& report, bool input)
@@ -57,6 +76,10 @@ private:
         if (m_closed || report.isEmpty())
             return false;
         const int id = quint8(report.at(0));
+        if (!input && id == 21 && m_answer) {
+            report.replace(9, 64, m_answer->leftJustified(64, '\0', true));
+            return true;
+        }
         const corvanesim::TransferResult result
             = input ? m_controller->getInput(id, report.size()) : m_controller->getFeature(id, report.size());
         if (result.status != corvanesim::TransferResult::Status::Ok || result.data.size() != report.size())
@@ -71,12 +94,24 @@ private:
 
     corvanesim::CVNVirtualController* m_controller;
     std::atomic<bool> m_closed{false};
+    std::optional<QByteArray> m_answer;
 };
 
-// One controller from a SETUP text, its HID device and its built interface.
+// One controller from a SETUP text, its HID device and its interface: built
+// the way the service chooses the description, from the one named, or none
+// (kNoInterface: the HID device alone).
 struct InProcessController
 {
-    explicit InProcessController(const QString& setupText)
+    static inline const QString kNoInterface = QStringLiteral("-");
+
+    InProcessController() = default;
+    explicit InProcessController(const QString& setupText, const QString& description = QString())
+    {
+        start(setupText, description);
+    }
+    ~InProcessController() { stop(); }
+
+    void start(const QString& setupText, const QString& description = QString())
     {
         corvanesim::ControllerSetup setup;
         QString error;
@@ -89,23 +124,39 @@ struct InProcessController
             ADD_FAILURE() << error.toStdString();
             return;
         }
-        controller->setTrafficSink([this](const QString& line) { traffic.append(line); });
+        controller->setTrafficSink([this](const QString& line) {
+            traffic.append(line.section(QLatin1Char(' '), 1));
+            if (onTraffic)
+                onTraffic(traffic.last());
+        });
         parent = std::make_unique<CVNDeviceParent>(setup.serial, corvanesim::firmwareText(setup.release), setup.productId);
         auto owned = std::make_unique<InProcessHandle>(controller.get());
         handle = owned.get();
+        handle->traffic = &traffic;
         hid = new CVNDeviceHid(parent.get(), std::move(owned));
         parent->addChild(hid);
+        if (description == kNoInterface)
+            return;
         registerEntityBuilders();
         builder = std::make_unique<DeviceInterfaceBuilder>();
-        iface.reset(builder->build(hid));
+        if (description.isEmpty()) {
+            iface.reset(builder->build(hid));
+        } else {
+            auto named = std::make_unique<CVNDeviceInterfaceHid>(hid);
+            QJsonObject json;
+            if (DeviceInterfaceBuilder::readDescription(DeviceInterfaceBuilder::resourcePath(description), &json)
+                && builder->populate(named.get(), json))
+                iface = std::move(named);
+        }
         if (!iface)
             ADD_FAILURE() << "no interface for " << setupText.toStdString();
     }
-
-    ~InProcessController()
+    void stop()
     {
         iface.reset();
         parent.reset();
+        controller.reset();
+        traffic.clear();
     }
 
     template <typename T> T* entity(const QString& name) const { return dynamic_cast<T*>(iface->entity(name)); }
@@ -113,19 +164,33 @@ struct InProcessController
     QString reg(const QString& word) const
     {
         QString value;
-        (void)controller->registers().value(word, &value);
-        return value;
+        return controller->value(word, &value) ? value : QStringLiteral("<none>");
     }
-    // Traffic lines of one command word.
-    QStringList exchanges(const QString& word) const
+    // The command words of the traffic from line `from` on.
+    QStringList words(int from = 0) const
+    {
+        QStringList result;
+        for (const QString& line : traffic.mid(from))
+            result.append(line.section(QLatin1Char(' '), 0, 0));
+        return result;
+    }
+    // Sets a register as the controller holds it.
+    void preset(const QString& word, const QString& value)
+    {
+        QString error;
+        EXPECT_TRUE(controller->registers().preset(word, value, &error)) << error.toStdString();
+    }
+    // Traffic lines since `from` of one command word.
+    QStringList exchanges(const QString& word, int from = 0) const
     {
         QStringList lines;
-        for (const QString& line : traffic) {
-            if (line.section(QLatin1Char(' '), 1, 1) == word)
+        for (const QString& line : traffic.mid(from)) {
+            if (line.section(QLatin1Char(' '), 0, 0) == word)
                 lines.append(line);
         }
         return lines;
     }
+    corvanesim::CVNTouchSurface& surface() { return controller->touchSurface(); }
 
     std::unique_ptr<corvanesim::CVNVirtualController> controller;
     std::unique_ptr<CVNDeviceParent> parent;
@@ -133,5 +198,6 @@ struct InProcessController
     InProcessHandle* handle = nullptr;
     std::unique_ptr<DeviceInterfaceBuilder> builder;
     std::unique_ptr<CVNDeviceInterface> iface;
-    QStringList traffic;
+    QStringList traffic; // "word value -> answer", serial left out
+    std::function<void(const QString&)> onTraffic;
 };
