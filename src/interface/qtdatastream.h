@@ -99,5 +99,4 @@ private:
     QByteArray* m_buffer;
     int m_position = 0;
     Status m_status = Ok;
-    int m_depth = 0;
 };

@@ -1,0 +1,233 @@
+// Controller answers on the HID channel, as every entity of every shipped
+// HID description takes them: the interface is built for a controller (the
+// description chosen by product and firmware, as for a real one) whose
+// feature and input reports come from the input: answer texts from a
+// vocabulary of numbers, words and error texts, raw answer blocks, answers
+// for another command word, reports of the wrong length and failed
+// transfers. The input then reads, writes and calls entities through text
+// commands and JSON values, and may run the probe on the same answers.
+// Nothing may crash or hang; nothing is sent anywhere.
+#include "device/device.h"
+#include "device/devicehid.h"
+#include "device/hidcommandreport.h"
+#include "device/hidprobe.h"
+#include "interface/deviceinterface.h"
+#include "interface/deviceinterfacebuilder.h"
+#include "interface/deviceproperty.h"
+#include "interface/entity.h"
+#include "server/entitybuilders.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace {
+
+void quietHandler(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+struct Product {
+    quint16 productType;
+    QString firmware;
+};
+
+struct Fixture {
+    QTemporaryDir settings;
+    std::unique_ptr<DeviceInterfaceBuilder> builder;
+    QList<Product> products;
+};
+Fixture* g_fixture = nullptr;
+
+const char* const kTokens[] = {" ", " ", "-", ".", ",", "0", "1", "3", "255", "4095", "65535", "2147483648",
+                               "-2147483649", "1e309", "nan", "inf", "error", "error: unknown command", "ok",
+                               "status", "start", "stop", "raw", "normal", "true", "false", "bg00", "bs33",
+                               "0x1f", "\t", "\xff", "\x80"};
+
+// One answer text from the vocabulary and the input.
+QByteArray answerText(FuzzedDataProvider& input)
+{
+    QByteArray text;
+    const int pieces = input.ConsumeIntegralInRange<int>(0, 16);
+    for (int i = 0; i < pieces && text.size() < 80; ++i) {
+        switch (input.ConsumeIntegralInRange<int>(0, 3)) {
+        case 0:
+            text += QByteArray::number(input.ConsumeIntegral<int>());
+            break;
+        case 1:
+            text += QByteArray::number(input.ConsumeFloatingPoint<double>(), 'g', 9);
+            break;
+        default:
+            text += kTokens[input.ConsumeIntegralInRange<size_t>(0, std::size(kTokens) - 1)];
+            break;
+        }
+    }
+    return text;
+}
+
+// Every transfer answered from the input; once the input is used up,
+// every transfer fails.
+class AnsweringHandle : public CVNUsbHandle
+{
+public:
+    explicit AnsweringHandle(FuzzedDataProvider& input) : m_input(input) {}
+
+    bool setFeature(const QByteArray& report) override
+    {
+        m_word = report.mid(CVNHidCommandReport::CommandOffset, CVNHidCommandReport::CommandSize);
+        return !empty() && m_input.ConsumeIntegralInRange<int>(0, 31) != 0;
+    }
+    bool getFeature(QByteArray& report) override
+    {
+        if (empty())
+            return false;
+        const int size = report.size();
+        switch (m_input.ConsumeIntegralInRange<int>(0, 9)) {
+        case 0:  // raw bytes after the report id
+            report = report.left(1) + QByteArray::fromStdString(m_input.ConsumeBytesAsString(size_t(size - 1)));
+            report = report.leftJustified(size, '\0', true);
+            return true;
+        case 1:  // a report of another length
+            report = QByteArray::fromStdString(m_input.ConsumeRandomLengthString(size_t(2 * size)));
+            return true;
+        case 2:
+            return false;
+        case 3:  // the answer to another command word
+            report.replace(CVNHidCommandReport::CommandOffset, CVNHidCommandReport::CommandSize,
+                           QByteArray("xx").leftJustified(CVNHidCommandReport::CommandSize, '\0'));
+            break;
+        default:
+            if (size >= CVNHidCommandReport::ValueOffset)
+                report.replace(CVNHidCommandReport::CommandOffset, CVNHidCommandReport::CommandSize, m_word);
+            break;
+        }
+        if (size > CVNHidCommandReport::ValueOffset) {
+            const QByteArray text = answerText(m_input).left(size - CVNHidCommandReport::ValueOffset);
+            report.replace(CVNHidCommandReport::ValueOffset, text.size(), text);
+        }
+        report = report.leftJustified(size, '\0', true);
+        return true;
+    }
+    bool getInputReport(QByteArray& report) override
+    {
+        if (empty() || m_input.ConsumeIntegralInRange<int>(0, 15) == 0)
+            return false;
+        const QByteArray bytes = QByteArray::fromStdString(m_input.ConsumeBytesAsString(size_t(report.size())));
+        report.replace(1, bytes.size(), bytes);
+        return true;
+    }
+    qint64 bulkWrite(quint8, const QByteArray&, int) override { return -1; }
+    bool bulkRead(quint8, int, int, QByteArray&) override { return false; }
+    bool controlTransfer(quint8, quint8, quint16, quint16, QByteArray&, int) override { return false; }
+    void close() override {}
+
+private:
+    bool empty() const { return m_input.remaining_bytes() == 0; }
+
+    FuzzedDataProvider& m_input;
+    QByteArray m_word;
+};
+
+QJsonValue jsonValue(FuzzedDataProvider& input)
+{
+    switch (input.ConsumeIntegralInRange<int>(0, 5)) {
+    case 0: return input.ConsumeIntegral<int>();
+    case 1: return input.ConsumeFloatingPoint<double>();
+    case 2: return input.ConsumeBool();
+    case 3: return QString::fromLatin1(answerText(input));
+    case 4: {
+        QJsonArray array;
+        const int count = input.ConsumeIntegralInRange<int>(0, 10);
+        for (int i = 0; i < count; ++i)
+            array.append(input.ConsumeIntegralInRange<int>(-5, 5000));
+        return array;
+    }
+    default: return QJsonValue();
+    }
+}
+
+QStringList words(FuzzedDataProvider& input)
+{
+    QStringList result;
+    const int count = input.ConsumeIntegralInRange<int>(0, 4);
+    for (int i = 0; i < count; ++i)
+        result.append(QString::fromLatin1(answerText(input)));
+    return result;
+}
+
+// One thing a client may do with an entity.
+void operate(FuzzedDataProvider& input, CVNDeviceInterface& interface, Entity* entity)
+{
+    switch (input.ConsumeIntegralInRange<int>(0, 3)) {
+    case 0:
+        (void)interface.executeCommand(entity->name(), QStringList());
+        break;
+    case 1:
+        (void)interface.executeCommand(entity->name(), words(input));
+        break;
+    case 2:
+        if (entity->kind() == Entity::PropertyKind)
+            (void)static_cast<CVNProperty*>(entity)->value();
+        else
+            static_cast<CVNFunction*>(entity)->call(jsonValue(input));
+        break;
+    default:
+        if (entity->kind() == Entity::PropertyKind)
+            static_cast<CVNProperty*>(entity)->setValue(jsonValue(input));
+        break;
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    qInstallMessageHandler(quietHandler);
+    static QCoreApplication app(*argc, *argv);
+    g_fixture = new Fixture;
+    qputenv("XDG_CONFIG_HOME", g_fixture->settings.path().toLocal8Bit());
+    registerEntityBuilders();
+    g_fixture->builder = std::make_unique<DeviceInterfaceBuilder>();
+    // Every product and firmware that a HID description is shipped for.
+    const QRegularExpression name(QStringLiteral("^(\\d+)-(\\d+)_(\\d{3})-hid\\.json$"));
+    for (const QString& file : QDir(QStringLiteral(":/devices-interfaces-resources")).entryList()) {
+        const QRegularExpressionMatch match = name.match(file);
+        if (match.hasMatch())
+            g_fixture->products.append({quint16(match.captured(1).toUInt()), match.captured(2) + '.' + match.captured(3)});
+    }
+    if (g_fixture->products.isEmpty())
+        std::abort();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzedDataProvider input(data, size);
+    const Product product = g_fixture->products[input.ConsumeIntegralInRange<int>(0, g_fixture->products.size() - 1)];
+    const bool probe = input.ConsumeIntegralInRange<int>(0, 7) == 0;
+    const int operations = input.ConsumeIntegralInRange<int>(1, 8);
+    std::vector<int> picks;
+    for (int i = 0; i < operations; ++i)
+        picks.push_back(input.ConsumeIntegral<quint16>());
+
+    auto* parent = new CVNDeviceParent(QStringLiteral("0200000001A3"), product.firmware, product.productType);
+    auto* hid = new CVNDeviceHid(parent, std::make_unique<AnsweringHandle>(input));
+    parent->addChild(hid);
+    if (probe)
+        (void)CVNHidProbe::run(*hid);
+    std::unique_ptr<CVNDeviceInterface> interface(g_fixture->builder->build(hid));
+    if (!interface)
+        std::abort();  // every shipped description builds
+    const QList<Entity*> entities = interface->entities();
+    for (const int pick : picks)
+        operate(input, *interface, entities.at(pick % entities.size()));
+    interface.reset();
+    delete parent;
+    return 0;
+}
