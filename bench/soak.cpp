@@ -2,7 +2,7 @@
 // every answer accounted for. Loopback only.
 //
 //   bench_soak [--seconds 600] [--clients 61] [--think-ms 200]
-//              [--connections 1000] [--seed 19]
+//              [--connections 1000] [--seed 19] [--trace]
 //
 // The real service runs on four simulated controllers. At once:
 // - well-behaved clients read, write, subscribe and lock, one request at a
@@ -18,6 +18,9 @@
 //   seed.
 // The service accepts 64 clients; the well-behaved ones are 61 so that the
 // flooder, the limit client and one churning connection fit beside them.
+//
+// --trace lists on stderr what happened when: faults, limit documents, the
+// flooder's bursts, and every answer slower than 20 ms.
 //
 // Prints one `name: value` line per figure, then `targets: met` or
 // `targets: missed`; the exit status is 0 when they were met. Built in a
@@ -107,6 +110,7 @@ int main(int argc, char** argv)
         return 2;
     }
     SoakFigures figures;
+    figures.tracing = arguments.contains(QStringLiteral("--trace"));
     figures.clock.start();
     const Sample start{service.rssKiB(), service.openDescriptors()};
     std::fprintf(stderr, "bench_soak: service pid %lld on port %u, %d s\n", service.pid(), service.port(), seconds);
@@ -117,11 +121,17 @@ int main(int argc, char** argv)
     const QList<QByteArray> heaviest = Flood::heaviestRequests(serials);
     Flood::FloodClient flooder(service.port(), &heaviest, 0);
     QTimer flooding;
-    QObject::connect(&flooding, &QTimer::timeout, [&] { flooder.write(); });
+    QObject::connect(&flooding, &QTimer::timeout, [&] {
+        const qint64 before = flooder.sent();
+        const int closed = flooder.closedByService();
+        flooder.write();
+        if (flooder.sent() > before + 65536 || flooder.closedByService() != closed)
+            figures.event(QStringLiteral("flooder sent %1 KiB, closed %2 times").arg((flooder.sent() - before) / 1024).arg(flooder.closedByService()));
+    });
     flooding.start(20);
     SoakFaults faults(service.simSocket(), &controllers, &figures, seed);
     SoakChurn churn(service.port(), connections, seconds * 900, seed + 1);
-    SoakLimits limits(service.port());
+    SoakLimits limits(service.port(), &figures);
 
     // Memory and descriptors at minute 1 (at half time in shorter runs) and
     // at the end, each the lowest seen within two seconds: connections that
@@ -210,6 +220,8 @@ int main(int argc, char** argv)
     figure("fds_start", start.descriptors);
     figure("fds_minute1", minute1.descriptors);
     figure("fds_end", end.descriptors);
+    for (const QString& line : figures.trace)
+        std::fprintf(stderr, "%s\n", qPrintable(line));
     for (const QString& sample : figures.wrongSamples)
         std::fprintf(stderr, "wrong answer: %s\n", qPrintable(sample));
     for (const QString& fault : limits.faults)

@@ -40,6 +40,15 @@ struct SoakFigures {
     qint64 reconnects = 0;
     std::vector<float> latenciesMs;
     QStringList wrongSamples;
+    // With --trace: what happened when (ms since the start), slow answers among it.
+    bool tracing = false;
+    QStringList trace;
+
+    void event(const QString& what)
+    {
+        if (tracing)
+            trace.append(QStringLiteral("%1 %2").arg(clock.elapsed(), 8).arg(what));
+    }
 
     void wrongAnswer(const QString& what)
     {
@@ -193,6 +202,8 @@ private:
         }
         const double latency = m_figures->clock.nsecsElapsed() / 1.0e6 - m_sentAtMs;
         m_figures->latenciesMs.push_back(float(latency));
+        if (latency > 20)
+            m_figures->event(QStringLiteral("slow answer %1 ms: %2").arg(latency, 0, 'f', 1).arg(m_pending.first().key));
         m_figures->answered += 1;
         const QJsonArray reactions = document.value("reactions").toObject().value("list").toArray();
         if (reactions.size() != m_pending.size())

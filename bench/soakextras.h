@@ -57,6 +57,7 @@ private:
 
     void send(const QString& line)
     {
+        m_figures->event(QStringLiteral("controller: ") + line);
         m_socket.write(line.toUtf8() + '\n');
         m_socket.flush();
     }
@@ -209,9 +210,18 @@ private:
 class SoakLimits : public QObject
 {
 public:
-    explicit SoakLimits(quint16 port)
+    // The documents are made here, once: making them takes a while, and
+    // this process must answer its sockets without pauses.
+    SoakLimits(quint16 port, SoakFigures* figures)
         : m_port(port)
+        , m_figures(figures)
     {
+        using namespace CVNComLimits;
+        for (int over = 0; over < 2; ++over) {
+            m_documents.append(ofDepth(kMaxDocumentDepth + over));
+            m_documents.append(ofValues(kMaxDocumentElements + over));
+            m_documents.append(ofSize(kMaxDocumentSize + 4 * over));
+        }
         m_timer.setSingleShot(true);
         connect(&m_timer, &QTimer::timeout, this, &SoakLimits::next);
         m_timer.start(500);
@@ -267,16 +277,11 @@ private:
     {
         if (m_stopped)
             return;
-        using namespace CVNComLimits;
         const int step = m_step++ % 6;
         const bool over = step >= 3;
-        QByteArray document;
-        switch (step % 3) {
-        case 0: document = ofDepth(kMaxDocumentDepth + (over ? 1 : 0)); break;
-        case 1: document = ofValues(kMaxDocumentElements + (over ? 1 : 0)); break;
-        default: document = ofSize(kMaxDocumentSize + (over ? 4 : 0)); break;
-        }
+        const QByteArray document = m_documents.at(step);
         over ? ++overLimitSent : ++atLimitSent;
+        m_figures->event(QStringLiteral("limit client sends %1 bytes").arg(document.size()));
         auto* socket = new QTcpSocket(this);
         auto* buffer = new CVNDocumentBuffer;
         auto done = std::make_shared<bool>(false);
@@ -309,6 +314,8 @@ private:
     }
 
     quint16 m_port;
+    SoakFigures* m_figures;
+    QList<QByteArray> m_documents;
     QTimer m_timer;
     int m_step = 0;
     bool m_stopped = false;
