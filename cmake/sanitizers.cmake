@@ -25,10 +25,6 @@ if(CORVANE_SANITIZE)
   endif()
   add_compile_options(${_flags})
   add_link_options(-fsanitize=${CORVANE_SANITIZE})
-  # Tells the code (and its tests) which sanitizer watches it.
-  if(CORVANE_SANITIZE MATCHES "thread")
-    add_compile_definitions(CORVANE_TSAN=1)
-  endif()
 
   set(SANITIZER_REPORT_DIR ${CMAKE_BINARY_DIR}/sanitizer-reports)
   set(_supp ${CMAKE_SOURCE_DIR}/cmake/sanitizer-suppressions)
@@ -36,11 +32,17 @@ if(CORVANE_SANITIZE)
   # Reports go to files, one per process (the fixture shows them). ctest
   # includes this file before it runs a test, so every test and everything
   # it starts inherits the options.
-  file(WRITE ${CMAKE_BINARY_DIR}/sanitizer-environment.cmake
-    "set(ENV{ASAN_OPTIONS} \"log_path=${_reports}/asan:detect_leaks=1:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1\")\n"
-    "set(ENV{LSAN_OPTIONS} \"suppressions=${_supp}/lsan.supp:print_suppressions=0\")\n"
-    "set(ENV{UBSAN_OPTIONS} \"log_path=${_reports}/ubsan:print_stacktrace=1:halt_on_error=1:suppressions=${_supp}/ubsan.supp\")\n"
-    "set(ENV{TSAN_OPTIONS} \"log_path=${_reports}/tsan:second_deadlock_stack=1:suppressions=${_supp}/tsan.supp\")\n")
+  # (ThreadSanitizer reads UBSAN_OPTIONS too, so each build sets only its own.)
+  if(CORVANE_SANITIZE MATCHES "thread")
+    set(_environment
+      "set(ENV{TSAN_OPTIONS} \"log_path=${_reports}/tsan:second_deadlock_stack=1:suppressions=${_supp}/tsan.supp\")\n")
+  else()
+    set(_environment
+      "set(ENV{ASAN_OPTIONS} \"log_path=${_reports}/asan:detect_leaks=1:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1\")\n"
+      "set(ENV{LSAN_OPTIONS} \"suppressions=${_supp}/lsan.supp:print_suppressions=0\")\n"
+      "set(ENV{UBSAN_OPTIONS} \"log_path=${_reports}/ubsan:print_stacktrace=1:halt_on_error=1:suppressions=${_supp}/ubsan.supp\")\n")
+  endif()
+  file(WRITE ${CMAKE_BINARY_DIR}/sanitizer-environment.cmake ${_environment})
   set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY TEST_INCLUDE_FILES
     ${CMAKE_BINARY_DIR}/sanitizer-environment.cmake)
 endif()

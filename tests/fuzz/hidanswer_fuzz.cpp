@@ -71,12 +71,12 @@ QByteArray answerText(FuzzedDataProvider& input)
     return text;
 }
 
-// Every transfer answered from the input; once the input is used up,
-// every transfer fails.
+// Every transfer answered from the input; once the input is used up the
+// controller is gone (every later transfer fails at once).
 class AnsweringHandle : public CVNUsbHandle
 {
 public:
-    explicit AnsweringHandle(FuzzedDataProvider& input) : m_input(input) {}
+    AnsweringHandle(FuzzedDataProvider& input, CVNDeviceParent* parent) : m_input(input), m_parent(parent) {}
 
     bool setFeature(const QByteArray& report) override
     {
@@ -128,9 +128,16 @@ public:
     void close() override {}
 
 private:
-    bool empty() const { return m_input.remaining_bytes() == 0; }
+    bool empty() const
+    {
+        if (m_input.remaining_bytes() > 0)
+            return false;
+        m_parent->markNotOpen();
+        return true;
+    }
 
     FuzzedDataProvider& m_input;
+    CVNDeviceParent* m_parent;
     QByteArray m_word;
 };
 
@@ -195,11 +202,12 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     registerEntityBuilders();
     g_fixture->builder = std::make_unique<DeviceInterfaceBuilder>();
     // Every product and firmware that a HID description is shipped for.
-    const QRegularExpression name(QStringLiteral("^(\\d+)-(\\d+)_(\\d{3})-hid\\.json$"));
+    // Named PRODUCT-MAJOR_MINOR-hid.json, the product id in hex.
+    const QRegularExpression name(QStringLiteral("^([0-9a-f]+)-([0-9a-f]+)_([0-9a-f]{3})-hid\\.json$"));
     for (const QString& file : QDir(QStringLiteral(":/devices-interfaces-resources")).entryList()) {
         const QRegularExpressionMatch match = name.match(file);
         if (match.hasMatch())
-            g_fixture->products.append({quint16(match.captured(1).toUInt()), match.captured(2) + '.' + match.captured(3)});
+            g_fixture->products.append({quint16(match.captured(1).toUInt(nullptr, 16)), match.captured(2) + '.' + match.captured(3)});
     }
     if (g_fixture->products.isEmpty())
         std::abort();
@@ -217,7 +225,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         picks.push_back(input.ConsumeIntegral<quint16>());
 
     auto* parent = new CVNDeviceParent(QStringLiteral("0200000001A3"), product.firmware, product.productType);
-    auto* hid = new CVNDeviceHid(parent, std::make_unique<AnsweringHandle>(input));
+    auto* hid = new CVNDeviceHid(parent, std::make_unique<AnsweringHandle>(input, parent));
     parent->addChild(hid);
     if (probe)
         (void)CVNHidProbe::run(*hid);
