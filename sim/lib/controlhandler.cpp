@@ -52,6 +52,8 @@ struct ControlTable {
             {QStringLiteral("touch"), &CVNControlHandler::touch},
             {QStringLiteral("pen"), &CVNControlHandler::pen},
             {QStringLiteral("lift"), &CVNControlHandler::lift},
+            {QStringLiteral("tunefault"), &CVNControlHandler::tunefault},
+            {QStringLiteral("object"), &CVNControlHandler::object},
         };
         return table;
     }

@@ -35,6 +35,10 @@ private:
     QStringList touch(const QStringList& args);
     QStringList pen(const QStringList& args);
     QStringList lift(const QStringList& args);
+    // Faults of the controller's auto-tune (autotunecontrol.cpp).
+    QStringList tunefault(const QStringList& args);
+    // Tangible objects (objectcontrol.cpp).
+    QStringList object(const QStringList& args);
 
     CVNSimServer* m_server;
 };

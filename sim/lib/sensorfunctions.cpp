@@ -86,6 +86,16 @@ QByteArray CVNSensorFunctions::currentFrame()
     return m_foil.frame(conditions(), m_frameNumber++);
 }
 
+QByteArray CVNSensorFunctions::frameAt(CVNFoilModel::Mode mode, int gain, bool touches)
+{
+    CVNFoilModel::Conditions c = conditions();
+    if (!touches)
+        c.contacts.clear();
+    c.mode = mode;
+    c.gain = qBound(0, gain, 7);
+    return m_foil.frame(c, m_frameNumber++);
+}
+
 void CVNSensorFunctions::reboot()
 {
     m_frame.clear();

@@ -46,6 +46,9 @@ public:
     int height() const;
     // A frame as the controller sees the sensor now.
     QByteArray currentFrame();
+    // The same in that mode at that gain, whatever "fmode" and "gain" hold,
+    // with or without the fingers (the controller's own measurements).
+    QByteArray frameAt(CVNFoilModel::Mode mode, int gain, bool touches = true);
     // The frame whose input reports are being sent (empty before the first).
     QByteArray sendingFrame() const { return m_frame; }
     // The cell mask as held ("fec" blocks, packed).

@@ -30,6 +30,8 @@ const QHash<QString, Verb>& verbs()
         {QStringLiteral("touch"), {4, 5, "touch SERIAL ID X Y [PRESSURE]"}},
         {QStringLiteral("pen"), {4, 5, "pen SERIAL ID X Y [PRESSURE]"}},
         {QStringLiteral("lift"), {2, 2, "lift SERIAL ID|NAME|all"}},
+        {QStringLiteral("tunefault"), {2, -1, "tunefault SERIAL fail | five | text TEXT | clear"}},
+        {QStringLiteral("object"), {5, 6, "object SERIAL NAME CLASS X Y [ROTATION]"}},
     };
     return table;
 }
@@ -77,7 +79,8 @@ QString usageText()
         "                                 | damage SERIAL col|row N | heal SERIAL\n"
         "                                 | dfufault SERIAL refuse BLOCK|vanish BLOCK|state NAME|stuck NAME|clear\n"
         "                                 | touch SERIAL ID X Y [PRESSURE] | pen SERIAL ID X Y [PRESSURE]\n"
-        "                                 | lift SERIAL ID|NAME|all\n"
+        "                                 | lift SERIAL ID|NAME|all | object SERIAL NAME CLASS X Y [ROTATION]\n"
+        "                                 | tunefault SERIAL fail|five|text TEXT|clear\n"
         "SETUP: PRODUCT:SERIAL:FIRMWARE[,word=value...], PRODUCT vasta, lyn, twinpoint, tarso55 or a\n"
         "      decimal USB product id, SERIAL 12 characters, FIRMWARE like 2.005; word=value presets a\n"
         "      register, bulk=1 adds the vendor bulk interface, paths=2 a second path to the HID interface,\n"

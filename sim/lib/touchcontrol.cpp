@@ -1,5 +1,5 @@
 // The control requests that put fingers and pens on a controller's sensor
-// and lift them.
+// and lift them (and lift objects by name).
 #include "controlhandler.h"
 
 #include "simserver.h"
@@ -69,7 +69,9 @@ QStringList CVNControlHandler::lift(const QStringList& args)
         return {QStringLiteral("ok")};
     }
     int id = 0;
-    if (!inRange(args[1], 0, 254, &id) || !c->touchSurface().lift(quint8(id)))
+    const bool lifted = inRange(args[1], 0, 254, &id) ? c->touchSurface().lift(quint8(id))
+                                                       : c->touchSurface().liftObject(args[1]);
+    if (!lifted)
         return error(QStringLiteral("nothing placed as %1").arg(args[1]));
     return {QStringLiteral("ok")};
 }

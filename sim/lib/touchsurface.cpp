@@ -1,5 +1,7 @@
 #include "touchsurface.h"
 
+#include <QSet>
+
 namespace corvanesim {
 
 void CVNTouchSurface::putFinger(quint8 id, quint16 x, quint16 y, quint16 pressure)
@@ -36,11 +38,54 @@ void CVNTouchSurface::liftAll()
 {
     m_fingers.clear();
     m_pens.clear();
+    m_objects.clear();
+}
+
+bool CVNTouchSurface::putObject(const QString& name, const QVector<QPoint>& feet)
+{
+    PlacedObject placed = m_objects.value(name);
+    if (placed.ids.size() != feet.size()) {
+        QSet<int> taken;
+        for (auto it = m_objects.cbegin(); it != m_objects.cend(); ++it) {
+            if (it.key() != name)
+                taken.unite(QSet<int>(it->ids.cbegin(), it->ids.cend()));
+        }
+        placed.ids.clear();
+        for (int id = FirstFootId; id < 0xFF && placed.ids.size() < feet.size(); ++id) {
+            if (!taken.contains(id) && !m_fingers.contains(quint8(id)))
+                placed.ids.append(quint8(id));
+        }
+        if (placed.ids.size() < feet.size())
+            return false;
+        m_fingersPut += feet.size();
+    }
+    placed.feet = feet;
+    m_objects.insert(name, placed);
+    return true;
+}
+
+bool CVNTouchSurface::liftObject(const QString& name)
+{
+    return m_objects.remove(name) > 0;
 }
 
 QList<Contact> CVNTouchSurface::fingersAt(qint64 ms) const
 {
     QMap<quint8, Contact> all = m_fingers;
+    for (const PlacedObject& object : m_objects) {
+        for (int i = 0; i < object.ids.size(); ++i) {
+            if (all.contains(object.ids[i]))
+                continue;
+            Contact& c = all[object.ids[i]];
+            c.id = object.ids[i];
+            c.flags = ContactTouching;
+            c.x = quint16(object.feet[i].x());
+            c.y = quint16(object.feet[i].y());
+            c.width = c.height = FootSize;
+            c.size = FootSize;
+            c.pressure = DefaultPressure;
+        }
+    }
     for (const Contact& c : m_timeline.contactsAt(ms)) {
         if (!all.contains(c.id))
             all.insert(c.id, c);

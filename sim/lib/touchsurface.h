@@ -1,12 +1,16 @@
 // What lies on a controller's sensor: the fingers and pens of its scripted
 // timeline and those that clients put there with the `touch` and `pen`
-// verbs. A finger or pen put there by a client takes the place of the
-// timeline's one with the same id until it is lifted.
+// verbs, and the feet of the tangible objects of the `object` verb. A
+// finger or pen put there by a client takes the place of the timeline's one
+// (or an object's foot) with the same id until it is lifted.
 #pragma once
 
 #include "touchtimeline.h"
 
 #include <QMap>
+#include <QPoint>
+#include <QString>
+#include <QVector>
 
 namespace corvanesim {
 
@@ -27,6 +31,15 @@ public:
     bool lift(quint8 id);
     void liftAll();
 
+    // The feet of an object named NAME, put there or moved there; each foot
+    // a finger with a contact id of its own (the free ids from FirstFootId
+    // up, kept while the object stays). False when no ids are left.
+    static constexpr quint8 FirstFootId = 128;
+    static constexpr quint8 FootSize = 20;
+    bool putObject(const QString& name, const QVector<QPoint>& feet);
+    // False when nothing is placed under NAME.
+    bool liftObject(const QString& name);
+
     // At this time since the controller started: fingers in id order
     // (at most MaxFingers), pens in id order (at most MaxPens).
     QList<Contact> fingersAt(qint64 ms) const;
@@ -38,6 +51,11 @@ private:
     CVNTouchTimeline m_timeline;
     QMap<quint8, Contact> m_fingers;
     QMap<quint8, Pen> m_pens;
+    struct PlacedObject {
+        QVector<quint8> ids;
+        QVector<QPoint> feet;
+    };
+    QMap<QString, PlacedObject> m_objects;
     int m_fingersPut = 0;
 };
 

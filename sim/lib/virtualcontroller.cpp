@@ -60,7 +60,9 @@ CVNVirtualController::CVNVirtualController(const ControllerSetup& setup)
       m_calibration(setup.productId, setup.release, &m_registers),
       m_bulk(&m_registers, setup.ownEntities ? ownViews() : productViews(m_registers.words())),
       m_sensor(&m_registers, [this] { return m_started.elapsed(); },
-               [this] { return m_surface.fingersAt(m_started.elapsed()); })
+               [this] { return m_surface.fingersAt(m_started.elapsed()); }),
+      m_tune(&m_registers, &m_sensor, [this] { return m_started.elapsed(); },
+             [this] { return m_surface.fingersAt(m_started.elapsed()); })
 {
     m_started.start();
     auto traffic = [this](const QString& word, const QString& value, const QString& answer) {
@@ -204,6 +206,8 @@ QString CVNVirtualController::controllerCommand(const QString& word, const QStri
 {
     if (!m_setup.hangWord.isEmpty() && word == m_setup.hangWord)
         m_hung = true;
+    if (word == QLatin1String("dtune"))
+        return m_tune.command(value, answer);
     if (word != QLatin1String("dreset") || answer.contains(QLatin1String("error"), Qt::CaseInsensitive))
         return answer;
     if (!value.isEmpty()) {
@@ -219,6 +223,7 @@ QString CVNVirtualController::controllerCommand(const QString& word, const QStri
     m_touchReports.reset();
     m_flash.reboot();
     m_sensor.reboot();
+    m_tune.reboot();
     return answer;
 }
 
@@ -269,6 +274,7 @@ void CVNVirtualController::installFirmware(quint16 release)
     m_dfu.reset();
     m_started.restart();
     m_sensor.reboot();
+    m_tune.reboot();
 }
 
 bool CVNVirtualController::faulted(bool returnsData, int reportId, int length, TransferResult* result)

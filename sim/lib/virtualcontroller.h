@@ -2,6 +2,7 @@
 // timeline and faults, and the transfers its interfaces accept.
 #pragma once
 
+#include "autotune.h"
 #include "calibrationcommands.h"
 #include "bulkcontroller.h"
 #include "controllersetup.h"
@@ -66,6 +67,8 @@ public:
     [[nodiscard]] bool value(const QString& word, QString* out) const;
     CVNFaultPlan& faults() { return m_faults; }
     CVNSensorFunctions& sensor() { return m_sensor; }
+    // The controller's own auto-tune ("dtune").
+    CVNAutoTune& autoTune() { return m_tune; }
     // Marks a column (dead) or row (broken) of the foil; refused outside the grid.
     [[nodiscard]] bool damageLine(bool column, int index, QString* error);
     void heal() { m_sensor.foil().damage().clear(); }
@@ -112,6 +115,7 @@ private:
     CVNFaultPlan m_faults;
     TrafficSink m_traffic;
     CVNSensorFunctions m_sensor;
+    CVNAutoTune m_tune;
     BusHook m_bus;
     Mode m_mode = Mode::Runtime;
     std::unique_ptr<CVNDfuFunction> m_dfu;

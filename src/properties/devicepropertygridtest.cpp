@@ -229,6 +229,17 @@ void DevicePropertyGridTest::restoreDirectly()
                                       << ", capmode " << m_savedCapmode << ", fmode " << m_savedFmode;
 }
 
+void DevicePropertyGridTest::stopTest()
+{
+    if (m_state != TestState::Running)
+        return;
+    m_watchdog.stop();
+    stopWatching();
+    const bool restored = restoreSensorSettings();
+    finish(false, restored ? QStringLiteral("Grid test stopped; gain, capmode and fmode restored")
+                           : QStringLiteral("Grid test stopped; gain, capmode and fmode could not be restored"));
+}
+
 void DevicePropertyGridTest::framesStopped()
 {
     if (m_state != TestState::Running)

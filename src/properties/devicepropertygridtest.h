@@ -60,6 +60,9 @@ public:
     // not readable or not writable: see failureText()). A run going on is
     // left as it is: its saved settings stay the ones to restore.
     [[nodiscard]] bool startTest();
+    // Ends a run going on: no more frames awaited, the settings written
+    // back; it ends as failed. Nothing happens when none runs.
+    void stopTest();
     TestState testState() const { return m_state; }
     bool isRunning() const { return m_state == TestState::Running; }
     // The longest wait for the next frame (DefaultFrameWaitMs unless set).

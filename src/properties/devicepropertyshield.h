@@ -28,6 +28,10 @@ public:
     // nothing valid is cached) and setting it.
     int level();
     void setLevel(int level);
+    // The four settings behind the level, in the order tdelayn, tidlee,
+    // bmode, tcstrong (null where a companion is missing): what the tuning
+    // sequence saves, since a custom combination has no level to set back.
+    QList<DevicePropertyNumberTemplate<int>*> levelSettings() const { return {m_delay, m_idle, m_blur, m_strong}; }
 
 protected:
     // The table in force for this controller and foil.

@@ -3,6 +3,8 @@
 #include "properties/calibrationentities.h"
 #include "properties/sensorentities.h"
 #include "properties/settingsentities.h"
+#include "properties/tuningentities.h"
+#include "touch/objectentities.h"
 #include "touch/touchentities.h"
 #include "tuio/tuioentities.h"
 
@@ -16,7 +18,9 @@ void registerEntityBuilders()
         registerSettingsEntities();
         registerCalibrationEntities();
         registerSensorEntities();
+        registerTuningEntities();
         registerTouchEntities();
         registerTuioEntities();
+        registerObjectEntities();
     });
 }

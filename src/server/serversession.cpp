@@ -11,6 +11,7 @@
 #include "interface/deviceinterface.h"
 #include "interface/deviceinterfaceview.h"
 #include "interface/entity.h"
+#include "interface/requestorigin.h"
 #include "server/applicationserver.h"
 #include "server/commandlinedeviceexecuter.h"
 #include "server/propertyportaltoken.h"
@@ -308,6 +309,8 @@ void CVNServerSession::resetOutput()
 QJsonObject CVNServerSession::handleDocument(const QJsonDocument& document)
 {
     resetOutput();
+    // What the request starts may outlive it; it knows whom it works for.
+    const CVNRequestOrigin::Scope origin(this);
     return m_server->documentParser().parse(document, this);
 }
 

@@ -123,8 +123,23 @@ bool DevicePropertyTuio::stopEndpoint(const HostEndpoint& endpoint)
     return true;
 }
 
+void DevicePropertyTuio::holdOutput(bool hold)
+{
+    if (hold == m_held)
+        return;
+    m_held = hold;
+    if (hold) {
+        observeTouches(false);
+    } else if (!m_receivers.isEmpty() && touchesLink()) {
+        configureClients();
+        observeTouches(true);
+    }
+}
+
 void DevicePropertyTuio::observeTouches(bool observe)
 {
+    if (observe && m_held)
+        return;
     if (observe && !m_observed) {
         m_observed = touchesLink();
         if (m_observed)

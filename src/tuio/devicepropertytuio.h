@@ -2,6 +2,7 @@
 
 #include "com/hostendpoint.h"
 #include "interface/deviceproperty.h"
+#include "properties/touchoutput.h"
 
 #include <QList>
 #include <QObject>
@@ -20,7 +21,7 @@ class Tuio2Client;
 // "stop IP:PORT"), from JSON and from the settings, which are loaded and
 // started with the interface. While it has receivers the property observes
 // the touch stream, which keeps the stream polling.
-class DevicePropertyTuio : public QObject, public DeviceProperty, public CVNPropertyObserver
+class DevicePropertyTuio : public QObject, public DeviceProperty, public CVNPropertyObserver, public CVNTouchOutput
 {
     Q_OBJECT
 public:
@@ -43,6 +44,10 @@ public:
 
     void propertyChanged(CVNProperty* property) override;
     void propertyDestroyed(CVNProperty* property) override;
+
+    // CVNTouchOutput: the tuning sequence holds the output while it runs.
+    void holdOutput(bool hold) override;
+    bool isOutputHeld() const override { return m_held; }
 
     // Adds or removes a receiver; false when it was already listed / not listed.
     bool startEndpoint(const HostEndpoint& endpoint);
@@ -83,4 +88,5 @@ private:
     QList<HostEndpoint> m_receivers;
     bool m_reportLocked = false;
     DevicePropertyTouches* m_observed = nullptr;
+    bool m_held = false;
 };

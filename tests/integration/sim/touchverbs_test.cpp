@@ -158,3 +158,29 @@ TEST_F(TouchVerbs, ScriptThatDoesNotParseRefusesThePlug)
     EXPECT_TRUE(missing.err.contains("cannot read timeline")) << missing.err.toStdString();
     EXPECT_EQ(cli({"plug", "twinpoint:0C00000002B7:2.005,timeline=off"}).exitCode, 0);
 }
+
+TEST_F(TouchVerbs, ObjectsPlacedMovedAndLiftedByName)
+{
+    const QString lyn = "0400000000B1";
+    for (const CliRun& c : {
+             CliRun{0, "ok", "touch 131 50 60"}, CliRun{0, "ok", "object puck 203 1000 1000"},
+             CliRun{0, "ok", "object puck 203 1200 1100 90"}, CliRun{0, "ok", "object quad 516 3000 3000 -45"},
+             CliRun{1, "error usage: object SERIAL NAME CLASS X Y", "object 17 203 1000 1000"},
+             CliRun{1, "error usage:", "object all 203 1000 1000"}, CliRun{1, "error usage:", "object x 205 1000 1000"},
+             CliRun{1, "error usage:", "object x 203 1000 1000 east"},
+             CliRun{1, "error object x would stand off the sensor", "object x 203 10 10"},
+             CliRun{0, "ok", "lift puck"}, CliRun{1, "error nothing placed as puck", "lift puck"},
+         }) {
+        QStringList words = c.err.split(' ');
+        words.insert(1, lyn);
+        const CliRun run = cli(words);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.err.toStdString();
+        EXPECT_TRUE((run.out + run.err).startsWith(c.out)) << c.err.toStdString() << ": " << (run.out + run.err).toStdString();
+    }
+    // The finger 131 and the quad's feet, which skipped the finger's id.
+    const QByteArray report = input("sim#vid_3c2e&pid_0004#0400000000b1#hid", 13, 64);
+    ASSERT_EQ(quint8(report[61]), 5);
+    EXPECT_EQ(quint8(report[2]), 131);
+    EXPECT_EQ(quint8(report[12]), 132);
+    EXPECT_EQ(quint8(report[42]), 135);
+}
