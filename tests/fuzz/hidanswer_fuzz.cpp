@@ -5,7 +5,9 @@
 // vocabulary of numbers, words and error texts, raw answer blocks, answers
 // for another command word, reports of the wrong length and failed
 // transfers. The input then reads, writes and calls entities through text
-// commands and JSON values, and may run the probe on the same answers.
+// commands (with the words they take, such as recognition parameters and
+// tuning actions) and JSON values (objects made from the entity's own
+// value), and may run the probe on the same answers.
 // Nothing may crash or hang; nothing is sent anywhere.
 #include "device/device.h"
 #include "device/devicehid.h"
@@ -20,6 +22,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -141,9 +144,58 @@ private:
     QByteArray m_word;
 };
 
-QJsonValue jsonValue(FuzzedDataProvider& input)
+// Words that entities take as arguments: recognition parameter names, the
+// tuning sequence's actions, flags; the rest come from the answer vocabulary.
+const char* const kArguments[] = {"default", "time-lock", "idle", "pressure-rejection", "pressure-rejection-locked",
+                                  "angle-range", "base-diff", "max-distance", "point-rejection", "max-capture",
+                                  "startTest", "nextTest", "reTest", "endTest", "disableColsAndRows", "stopTest",
+                                  "failed", "yes", "no", "true", "0", "1", "-1", "2", "1e308", "nan", "3.5"};
+
+QString argument(FuzzedDataProvider& input)
 {
-    switch (input.ConsumeIntegralInRange<int>(0, 5)) {
+    if (input.ConsumeBool())
+        return QString::fromLatin1(input.PickValueInArray(kArguments));
+    return QString::fromLatin1(answerText(input));
+}
+
+QJsonValue jsonValue(FuzzedDataProvider& input, Entity* entity, int depth = 0);
+
+// An object as a client writes one: the entity's own value with members
+// replaced, dropped or added, or an action of a sequence.
+QJsonObject jsonObject(FuzzedDataProvider& input, Entity* entity, int depth)
+{
+    QJsonObject object;
+    if (input.ConsumeBool() && entity->kind() == Entity::PropertyKind) {
+        const QJsonValue current = static_cast<CVNProperty*>(entity)->value();
+        object = current.toObject();
+    }
+    const QStringList keys = object.keys();
+    const int changes = input.ConsumeIntegralInRange<int>(0, 4);
+    for (int i = 0; i < changes; ++i) {
+        switch (input.ConsumeIntegralInRange<int>(0, 3)) {
+        case 0:
+            if (!keys.isEmpty())
+                object.remove(keys.at(input.ConsumeIntegralInRange<int>(0, keys.size() - 1)));
+            break;
+        case 1:
+            object.insert(QStringLiteral("action"), argument(input));
+            break;
+        case 2:
+            object.insert(argument(input), jsonValue(input, entity, depth + 1));
+            break;
+        default:
+            if (!keys.isEmpty())
+                object.insert(keys.at(input.ConsumeIntegralInRange<int>(0, keys.size() - 1)),
+                              jsonValue(input, entity, depth + 1));
+            break;
+        }
+    }
+    return object;
+}
+
+QJsonValue jsonValue(FuzzedDataProvider& input, Entity* entity, int depth)
+{
+    switch (input.ConsumeIntegralInRange<int>(0, 6)) {
     case 0: return input.ConsumeIntegral<int>();
     case 1: return input.ConsumeFloatingPoint<double>();
     case 2: return input.ConsumeBool();
@@ -155,6 +207,10 @@ QJsonValue jsonValue(FuzzedDataProvider& input)
             array.append(input.ConsumeIntegralInRange<int>(-5, 5000));
         return array;
     }
+    case 5:
+        if (depth < 3)
+            return jsonObject(input, entity, depth);
+        return QJsonValue();
     default: return QJsonValue();
     }
 }
@@ -164,7 +220,7 @@ QStringList words(FuzzedDataProvider& input)
     QStringList result;
     const int count = input.ConsumeIntegralInRange<int>(0, 4);
     for (int i = 0; i < count; ++i)
-        result.append(QString::fromLatin1(answerText(input)));
+        result.append(argument(input));
     return result;
 }
 
@@ -182,11 +238,11 @@ void operate(FuzzedDataProvider& input, CVNDeviceInterface& interface, Entity* e
         if (entity->kind() == Entity::PropertyKind)
             (void)static_cast<CVNProperty*>(entity)->value();
         else
-            static_cast<CVNFunction*>(entity)->call(jsonValue(input));
+            static_cast<CVNFunction*>(entity)->call(jsonValue(input, entity));
         break;
     default:
         if (entity->kind() == Entity::PropertyKind)
-            static_cast<CVNProperty*>(entity)->setValue(jsonValue(input));
+            static_cast<CVNProperty*>(entity)->setValue(jsonValue(input, entity));
         break;
     }
 }
