@@ -227,12 +227,14 @@ QStringList words(FuzzedDataProvider& input)
 // One thing a client may do with an entity.
 void operate(FuzzedDataProvider& input, CVNDeviceInterface& interface, Entity* entity)
 {
+    // Text commands reach an entity by its command word, which may differ from its name.
+    const QString word = entity->command().isEmpty() ? entity->name() : entity->command();
     switch (input.ConsumeIntegralInRange<int>(0, 3)) {
     case 0:
-        (void)interface.executeCommand(entity->name(), QStringList());
+        (void)interface.executeCommand(word, QStringList());
         break;
     case 1:
-        (void)interface.executeCommand(entity->name(), words(input));
+        (void)interface.executeCommand(word, words(input));
         break;
     case 2:
         if (entity->kind() == Entity::PropertyKind)
@@ -289,8 +291,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!interface)
         std::abort();  // every shipped description builds
     const QList<Entity*> entities = interface->entities();
-    for (const int pick : picks)
-        operate(input, *interface, entities.at(pick % entities.size()));
+    // One pick in four goes to the entities that parse structured words and
+    // objects of their own; among some eighty entities they would be rare.
+    QList<Entity*> structured;
+    for (Entity* entity : entities) {
+        if (entity->typeName() == QLatin1String("ORConfig") || entity->typeName() == QLatin1String("TuneVasta"))
+            structured.append(entity);
+    }
+    for (const int pick : picks) {
+        const QList<Entity*>& pool = !structured.isEmpty() && pick % 4 == 0 ? structured : entities;
+        operate(input, *interface, pool.at((pick / 4) % pool.size()));
+    }
     interface.reset();
     delete parent;
     return 0;
