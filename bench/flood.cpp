@@ -13,6 +13,7 @@
 // while) connect again at once, as an attacker would.
 //
 // Exit status 0 when the bound held and the service still answers.
+#include "floodclient.h"
 #include "serviceprocess.h"
 
 #include "com/binaryjson.h"
@@ -23,133 +24,24 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 
-#include <arpa/inet.h>
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
+using Flood::FloodClient;
+
 QByteArray actions(const QJsonArray& list)
 {
-    return CVNBinaryJson::encodeDocument(QJsonObject{{"actions", QJsonObject{{"list", list}}}});
+    return Flood::actions(list);
 }
-
-QList<QByteArray> floodRequests()
-{
-    QJsonArray devicesAll;
-    QJsonArray reads;
-    for (int i = 0; i < 1024; ++i)
-        devicesAll.append(QJsonObject{{"key", "devices_all"}, {"id", i}});
-    for (const char* serial : {"0200000001A3", "0C00000002B7", "0400000001C4", "0500000001D5"}) {
-        for (const char* key : {"gain", "th", "dserial", "dbuild"})
-            reads.append(QJsonObject{{"key", key}, {"id", 1}, {"device", serial}});
-    }
-    QJsonArray parser;
-    for (int i = 0; i < 256; ++i)
-        parser.append(QJsonObject{{"option", "device-help"}, {"dash", 2}, {"values", QJsonArray()}});
-    return {
-        actions(devicesAll),
-        CVNBinaryJson::encodeDocument(QJsonObject{{"cli", QJsonObject{{"parser", parser}}}}),
-        actions(reads),
-        actions(QJsonArray{QJsonObject{{"key", "ping"}, {"id", 1}}}),
-    };
-}
-
-// A blocking connect to the service on loopback; -1 on failure.
-int connectTo(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return -1;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// A client that sends requests back to back and never reads.
-class FloodClient
-{
-public:
-    FloodClient(quint16 port, const QList<QByteArray>* requests, int first)
-        : m_port(port)
-        , m_requests(requests)
-        , m_next(first)
-    {
-        open();
-    }
-    ~FloodClient()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FloodClient(const FloodClient&) = delete;
-    FloodClient& operator=(const FloodClient&) = delete;
-
-    int fd() const { return m_fd; }
-    qint64 sent() const { return m_sent; }
-    int closedByService() const { return m_closed; }
-
-    // Writes until the kernel takes no more.
-    void write()
-    {
-        if (m_fd < 0 && !open())
-            return;
-        for (;;) {
-            const QByteArray& request = m_requests->at(m_next % m_requests->size());
-            const ssize_t written = ::send(m_fd, request.constData() + m_offset, size_t(request.size() - m_offset),
-                                           MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (written < 0) {
-                if (errno != EAGAIN && errno != EWOULDBLOCK) {
-                    ++m_closed;  // closed by the service: come back
-                    ::close(m_fd);
-                    m_fd = -1;
-                }
-                return;
-            }
-            m_sent += written;
-            m_offset += written;
-            if (m_offset == request.size()) {
-                m_offset = 0;
-                ++m_next;
-            }
-        }
-    }
-
-private:
-    bool open()
-    {
-        m_fd = connectTo(m_port);
-        m_offset = 0;
-        return m_fd >= 0;
-    }
-
-    quint16 m_port;
-    const QList<QByteArray>* m_requests;
-    int m_next;
-    int m_fd = -1;
-    qint64 m_offset = 0;
-    qint64 m_sent = 0;
-    int m_closed = 0;
-};
 
 // Reads one document from a fresh connection; its top-level object, or an
 // empty one when nothing complete came within the bound.
 QJsonObject exchange(quint16 port, const QByteArray& request, int timeoutMs)
 {
-    const int fd = connectTo(port);
+    const int fd = Flood::connectTo(port);
     if (fd < 0)
         return {};
     if (!request.isEmpty())
@@ -202,7 +94,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_flood: %s\n", qPrintable(error));
         return 2;
     }
-    const QList<QByteArray> requests = floodRequests();
+    const QList<QByteArray> requests = Flood::heaviestRequests(
+        {"0200000001A3", "0C00000002B7", "0400000001C4", "0500000001D5"});
     const QByteArray ping = actions(QJsonArray{QJsonObject{{"key", "ping"}, {"id", 1}}});
     std::printf("service pid %lld on port %u, %.1f MiB before the flood\n", service.pid(), service.port(),
                 mib(service.rssKiB()));

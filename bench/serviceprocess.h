@@ -85,6 +85,18 @@ public:
     qint64 pid() const { return m_service.processId(); }
     quint16 port() const { return m_port; }
 
+    // The simulator's socket, for its control requests (plug, unplug, faults).
+    QString simSocket() const { return socketPath(); }
+    // Open file descriptors of the service (0 when it is gone).
+    int openDescriptors() const
+    {
+        if (pid() <= 0)
+            return 0;
+        return QDir(QStringLiteral("/proc/%1/fd").arg(pid()))
+            .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+            .size();
+    }
+
     // Resident memory of the service in KiB (0 when it is gone).
     qint64 rssKiB() const { return statusField("VmRSS:"); }
     // The highest resident memory the kernel has seen for it, in KiB.

@@ -10,6 +10,10 @@
 #include <QLocalSocket>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 namespace corvanesim {
 
 namespace {
@@ -43,11 +47,24 @@ bool CVNSimServer::listen(const QString& path, QString* error)
         }
         QLocalServer::removeServer(path);
     }
+    // The socket file appears only once it accepts connections: bound and
+    // listening under a name of its own first, then renamed into place.
+    // Whoever waits for the file (tests, scripts, the service) never meets
+    // a socket that is bound but refuses.
+    const QString pending = path + QStringLiteral(".new");
+    QLocalServer::removeServer(pending);
     m_server = new QLocalServer(this);
-    if (!m_server->listen(path)) {
-        *error = QStringLiteral("cannot listen on %1: %2").arg(path, m_server->errorString());
+    bool listening = m_server->listen(pending);
+    QString reason = m_server->errorString();
+    if (listening && std::rename(QFile::encodeName(pending).constData(), QFile::encodeName(path).constData()) != 0) {
+        listening = false;
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (!listening) {
+        *error = QStringLiteral("cannot listen on %1: %2").arg(path, reason);
         delete m_server;
         m_server = nullptr;
+        QFile::remove(pending);
         return false;
     }
     m_path = path;

@@ -4,6 +4,7 @@
 #include "device/devicelog.h"
 #include "device/devicemanagerhandler.h"
 #include "device/platform/usbplatform.h"
+#include "device/threadhandoff.h"
 
 #include <QCoreApplication>
 
@@ -100,6 +101,7 @@ void CVNDeviceManager::invalidateDevice(CVNDeviceParent* parent)
 
 void CVNDeviceManager::customEvent(QEvent* event)
 {
+    CVNThreadHandoff::receive(event);
     if (event->type() != CVNDeviceEvent::EventType)
         return;
     auto* deviceEvent = static_cast<CVNDeviceEvent*>(event);

@@ -8,6 +8,7 @@
 #include "device/devicemanager.h"
 #include "device/devicerecognition.h"
 #include "device/hidprobe.h"
+#include "device/threadhandoff.h"
 
 #include <QCoreApplication>
 
@@ -257,8 +258,10 @@ void CVNDeviceManagerHandler::removeParent(CVNDeviceParent* parent)
 
 void CVNDeviceManagerHandler::post(CVNDeviceParent* parent, int action)
 {
-    QCoreApplication::postEvent(
-        m_manager, new CVNDeviceEvent(parent, static_cast<CVNDeviceEvent::Action>(action)));
+    auto* event = new CVNDeviceEvent(parent, static_cast<CVNDeviceEvent::Action>(action));
+    // The device, made and probed on this thread, travels with the event.
+    CVNThreadHandoff::publish(event);
+    QCoreApplication::postEvent(m_manager, event);
 }
 
 CVNDeviceParent* CVNDeviceManagerHandler::makeParent(const CVNUsbInterfaceInfo& info) const

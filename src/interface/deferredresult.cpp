@@ -1,5 +1,15 @@
 #include "interface/deferredresult.h"
 
+#include "device/threadhandoff.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+namespace {
+// The end of the work, carried to the object's thread.
+const QEvent::Type kFinishedEvent = QEvent::Type(QEvent::registerEventType());
+} // namespace
+
 void CVNDeferredResult::finish(const QString& text, bool succeeded)
 {
     {
@@ -10,9 +20,18 @@ void CVNDeferredResult::finish(const QString& text, bool succeeded)
         m_succeeded = succeeded;
         m_text = text;
     }
-    // Queued even on its own thread: the waiters run after the code that
+    // Posted even on its own thread: the waiters run after the code that
     // finished the work has returned.
-    QMetaObject::invokeMethod(this, &CVNDeferredResult::finished, Qt::QueuedConnection);
+    auto* event = new QEvent(kFinishedEvent);
+    CVNThreadHandoff::publish(event);
+    QCoreApplication::postEvent(this, event);
+}
+
+void CVNDeferredResult::customEvent(QEvent* event)
+{
+    CVNThreadHandoff::receive(event);
+    if (event->type() == kFinishedEvent)
+        emit finished();
 }
 
 bool CVNDeferredResult::isFinished() const

@@ -26,6 +26,9 @@ signals:
     // Once, after finish(), on this object's thread.
     void finished();
 
+protected:
+    void customEvent(QEvent* event) override;
+
 private:
     mutable std::mutex m_mutex;
     bool m_finished = false;

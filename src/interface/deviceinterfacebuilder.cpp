@@ -18,6 +18,7 @@
 #include "interface/devicepropertynumber.h"
 #include "interface/devicepropertystring.h"
 #include "interface/interfacelog.h"
+#include "interface/jsontextkeys.h"
 
 #include <QDir>
 #include <QFile>
@@ -297,7 +298,13 @@ bool DeviceInterfaceBuilder::readDescription(const QString& path, QJsonObject* d
         qCWarning(lcInterface) << "description too large" << path;
         return false;
     }
-    const QJsonDocument document = QJsonDocument::fromJson(file.read(MaxDescriptionBytes));
+    const QByteArray text = file.read(MaxDescriptionBytes);
+    if (CVNJsonTextKeys::hasDuplicateKey(text)) {
+        qCWarning(lcInterface) << "description names a key twice" << path;
+        *description = QJsonObject();
+        return true;
+    }
+    const QJsonDocument document = QJsonDocument::fromJson(text);
     *description = document.isObject() ? document.object() : QJsonObject();
     return true;
 }

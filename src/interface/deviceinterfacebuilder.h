@@ -72,7 +72,8 @@ public:
     // The path recorded in the resource index for a key; empty when absent.
     static QString resourcePath(const QString& key);
     // Reads a description file: false when it cannot be opened. A file that
-    // is not a JSON object gives an empty description.
+    // is not a JSON object, or names a key twice in one object, gives an
+    // empty description.
     [[nodiscard]] static bool readDescription(const QString& path, QJsonObject* description);
     // The first description among the keys that opens; false when none does.
     [[nodiscard]] static bool findDescription(const QStringList& keys, QJsonObject* description,

@@ -9,6 +9,8 @@
 #include <QVector3D>
 #include <QtEndian>
 
+#include <limits>
+
 #include <cstring>
 
 namespace
@@ -364,6 +366,13 @@ QVariant CVNQtDataStream::readTagged(quint8 tag)
     case TagRect: {
         const QPoint topLeft = readPoint();
         const QSize size = readSize();
+        // QRect computes its far corner in int: a corner past the int range
+        // is no rectangle.
+        const qint64 right = qint64(topLeft.x()) + size.width() - 1;
+        const qint64 bottom = qint64(topLeft.y()) + size.height() - 1;
+        if (right > std::numeric_limits<int>::max() || right < std::numeric_limits<int>::min()
+            || bottom > std::numeric_limits<int>::max() || bottom < std::numeric_limits<int>::min())
+            return QRect();
         return QRect(topLeft, size);
     }
     case TagVector2D: {

@@ -2,6 +2,7 @@
 
 #include "interface/devicefunction.h"
 #include "interface/deviceinterfacebulk.h"
+#include "interface/jsontextkeys.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -36,8 +37,11 @@ public:
         if (m_total > CVNSelfDescription::MaxTotalBytes)
             return fail(
                 arguments, QStringLiteral("answers exceed %1 bytes").arg(CVNSelfDescription::MaxTotalBytes));
+        const QByteArray text = answer.toUtf8();
+        if (CVNJsonTextKeys::hasDuplicateKey(text))
+            return fail(arguments, QStringLiteral("answer names a key twice"));
         QJsonParseError parse;
-        const QJsonDocument document = QJsonDocument::fromJson(answer.toUtf8(), &parse);
+        const QJsonDocument document = QJsonDocument::fromJson(text, &parse);
         if (parse.error != QJsonParseError::NoError)
             return fail(arguments, QStringLiteral("answer is not JSON (%1)").arg(parse.errorString()));
         if (!document.isObject())

@@ -85,11 +85,7 @@ bool CVNCalibrationCommand::parseRectangle(const QStringList& words, QRect* rect
         if (!ok)
             return false;
     }
-    const QRect parsed(numbers[0], numbers[1], numbers[2], numbers[3]);
-    if (!CVNCalibrationZone::isStorableRectangle(parsed))
-        return false;
-    *rectangle = parsed;
-    return true;
+    return CVNCalibrationZone::storableRectangle(numbers[0], numbers[1], numbers[2], numbers[3], rectangle);
 }
 
 bool CVNCalibrationCommand::parseMatrix(const QStringList& words, QTransform* transform)

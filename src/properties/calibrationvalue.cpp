@@ -95,8 +95,7 @@ bool readRectangle(const QJsonObject& zone, QRect* rectangle, QString* error)
         || !integerMember(size, QStringLiteral("width"), &numbers[2], error)
         || !integerMember(size, QStringLiteral("height"), &numbers[3], error))
         return false;
-    *rectangle = QRect(numbers[0], numbers[1], numbers[2], numbers[3]);
-    if (!CVNCalibrationZone::isStorableRectangle(*rectangle)) {
+    if (!CVNCalibrationZone::storableRectangle(numbers[0], numbers[1], numbers[2], numbers[3], rectangle)) {
         *error = invalid(QStringLiteral("rectangle is empty or outside 0..65535"));
         return false;
     }

@@ -39,6 +39,14 @@ bool CVNCalibrationZone::isStorableRectangle(const QRect& rectangle)
         && right <= MaxCoordinate && bottom <= MaxCoordinate;
 }
 
+bool CVNCalibrationZone::storableRectangle(qint64 x, qint64 y, qint64 width, qint64 height, QRect* rectangle)
+{
+    if (width < 1 || height < 1 || x < 0 || y < 0 || x + width - 1 > MaxCoordinate || y + height - 1 > MaxCoordinate)
+        return false;
+    *rectangle = QRect(int(x), int(y), int(width), int(height));
+    return true;
+}
+
 CVNCalibrationZone CVNCalibrationZone::narrowed() const
 {
     QVector<double> entries = calibrationMatrixEntries(transform);

@@ -29,6 +29,10 @@ struct CVNCalibrationZone
     static bool isStorableMatrix(const QTransform& transform);
     // At least one cell, every corner within 0..MaxCoordinate.
     static bool isStorableRectangle(const QRect& rectangle);
+    // The rectangle at (x, y) of that size when it is storable. Checked
+    // before a QRect is made: QRect computes its far corner in int, which
+    // overflows for untrusted numbers.
+    [[nodiscard]] static bool storableRectangle(qint64 x, qint64 y, qint64 width, qint64 height, QRect* rectangle);
     bool isStorable() const { return isStorableMatrix(transform) && isStorableRectangle(rectangle); }
 
     // The zone as the controller keeps it: matrix entries narrowed to float.

@@ -1,5 +1,6 @@
 #include "service/serviceplatformhandler.h"
 
+#include "device/threadhandoff.h"
 #include "service/servicelog.h"
 #include "service/serviceserver.h"
 #include "service/serviceserverevent.h"
@@ -80,12 +81,11 @@ bool CVNServicePlatformHandler::start()
     m_worker.reset(QThread::create([this] { runWorker(); }));
     m_worker->setObjectName(QStringLiteral("ServiceControl"));
     m_worker->start();
-    QMutexLocker locker(&m_mutex);
-    if (!m_workerAlive)
-        m_workerStarted.wait(&m_mutex, kWorkerJoinTimeoutMs);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_workerStarted.wait_for(lock, std::chrono::milliseconds(kWorkerJoinTimeoutMs), [this] { return m_workerAlive; });
     if (m_workerAlive)
         return true;
-    locker.unlock();
+    lock.unlock();
     qCWarning(lcService) << "fail to start service control thread";
     m_worker->wait(kWorkerJoinTimeoutMs);
     m_worker.reset();
@@ -97,7 +97,7 @@ bool CVNServicePlatformHandler::start()
 void CVNServicePlatformHandler::stop()
 {
     {
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_loopEnded = true;
         if (m_pending)
             m_pending->abandon();
@@ -127,14 +127,14 @@ void CVNServicePlatformHandler::drainControlSignals()
 
 CVNServicePlatformHandler::State CVNServicePlatformHandler::state() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_state;
 }
 
 void CVNServicePlatformHandler::setState(State state, const char* notification)
 {
     {
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_state = state;
     }
     if (notification)
@@ -143,17 +143,17 @@ void CVNServicePlatformHandler::setState(State state, const char* notification)
 
 bool CVNServicePlatformHandler::loopEnded() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_loopEnded;
 }
 
 void CVNServicePlatformHandler::runWorker()
 {
     {
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_workerThread = pthread_self();
         m_workerAlive = true;
-        m_workerStarted.wakeAll();
+        m_workerStarted.notify_all();
     }
     runStartSequence();
     const sigset_t set = controlSignals();
@@ -166,7 +166,7 @@ void CVNServicePlatformHandler::runWorker()
         if (loopEnded() || !dispatch(signalNumber))
             break;
     }
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_workerAlive = false;
 }
 
@@ -241,14 +241,16 @@ bool CVNServicePlatformHandler::postAndWait(std::unique_ptr<CVNServiceServerEven
     const std::shared_ptr<CVNServiceEventCompletion>& completion)
 {
     {
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         if (m_loopEnded)
             return false;
         m_pending = completion;
     }
+    // Everything the event carries is handed to the main thread with it.
+    CVNThreadHandoff::publish(event.get());
     QCoreApplication::postEvent(m_server, event.release());
     const bool ran = completion->wait();
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_pending.reset();
     return ran;
 }

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QMutex>
-#include <QWaitCondition>
-
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <pthread.h>
 #include <signal.h>
 
@@ -81,12 +80,13 @@ private:
     void drainControlSignals();
 
     CVNServiceServer* m_server;
-    mutable QMutex m_mutex;
+    // Standard primitives, not Qt's: ThreadSanitizer sees what they order.
+    mutable std::mutex m_mutex;
     State m_state = Stopped;
     std::unique_ptr<QThread> m_worker;
     pthread_t m_workerThread {};
     bool m_workerAlive = false; // may be signalled with pthread_kill
-    QWaitCondition m_workerStarted;
+    std::condition_variable m_workerStarted;
     bool m_loopEnded = false;
     std::shared_ptr<CVNServiceEventCompletion> m_pending;
     sigset_t m_previousMask {};

@@ -1,6 +1,7 @@
 #include "service/serviceserver.h"
 
 #include "device/serviceosobserver.h"
+#include "device/threadhandoff.h"
 #include "service/servicelog.h"
 #include "service/serviceplatformhandler.h"
 #include "service/serviceserverevent.h"
@@ -81,8 +82,10 @@ void CVNServiceServer::addObserver(CVNServiceOSObserver* observer)
 
 void CVNServiceServer::customEvent(QEvent* event)
 {
-    if (event->type() == CVNServiceServerEvent::kType)
-        static_cast<CVNServiceServerEvent*>(event)->execute(this);
+    CVNThreadHandoff::receive(event);
+    if (event->type() != CVNServiceServerEvent::kType)
+        return;
+    static_cast<CVNServiceServerEvent*>(event)->execute(this);
 }
 
 void CVNServiceServer::runDelegate(void (CVNServiceAppDelegate::*operation)())

@@ -4,23 +4,22 @@
 
 void CVNServiceEventCompletion::finish()
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     done = true;
-    condition.wakeAll();
+    condition.notify_all();
 }
 
 void CVNServiceEventCompletion::abandon()
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     abandoned = true;
-    condition.wakeAll();
+    condition.notify_all();
 }
 
 bool CVNServiceEventCompletion::wait()
 {
-    QMutexLocker locker(&mutex);
-    while (!done && !abandoned)
-        condition.wait(&mutex);
+    std::unique_lock<std::mutex> lock(mutex);
+    condition.wait(lock, [this] { return done || abandoned; });
     return done;
 }
 
@@ -44,7 +43,7 @@ void CVNServiceServerEvent::execute(CVNServiceServer* server)
         return;
     bool abandoned = false;
     {
-        QMutexLocker locker(&m_completion->mutex);
+        std::lock_guard<std::mutex> lock(m_completion->mutex);
         abandoned = m_completion->abandoned;
     }
     // Nobody waits any more: the service has moved on without this control.

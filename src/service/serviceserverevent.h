@@ -3,10 +3,10 @@
 #include "service/serviceappdelegate.h"
 
 #include <QEvent>
-#include <QMutex>
-#include <QWaitCondition>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 class CVNServiceServer;
 
@@ -14,8 +14,8 @@ class CVNServiceServer;
 // `abandoned` releases the waiter when the event loop has ended and the
 // event will never run.
 struct CVNServiceEventCompletion {
-    QMutex mutex;
-    QWaitCondition condition;
+    std::mutex mutex;
+    std::condition_variable condition;
     bool done = false;
     bool abandoned = false;
 

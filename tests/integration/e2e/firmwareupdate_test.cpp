@@ -93,27 +93,31 @@ TEST_F(FirmwareUpdate, BackWithTheNewReleaseWhileOthersAreAnswered)
 {
     // The image names its release for the simulated controller; the suffix
     // says which controller the file is for.
-    const QString firmware = file("vasta-2.006.dfu", "corvane-firmware 2.006\n" + randomBytes(300 * 1024),
+    const QString firmware = file("vasta-2.006.dfu", "corvane-firmware 2.006\n" + randomBytes(64 * 1024),
         { "-v", "3c2e", "-p", "0002", "-d", "0206" });
-    QProcess uploading;
-    service.startTool(uploading, { "--device", kVasta, "--firmware-upload", firmware });
-    ASSERT_TRUE(waitFor([this] { return service.sim().trafficHas("0200000001A3 DFU_DNLOAD 0 1024"); }));
-    // The controller goes silent mid-upload: the upload waits inside a
-    // transfer, and the service still answers everybody else.
+    // The controller is silent when the upload begins: the upload waits
+    // inside its first transfer (a thread of the service sits in a read from
+    // the simulator that was not there before), and the service still
+    // answers everybody else. No timing decides where the upload stands.
     const qint64 simulator = service.simulatorPid();
     ASSERT_GT(simulator, 0);
+    const QSet<qint64> before = service.threadsInDeviceTransfer();
     ASSERT_EQ(::kill(pid_t(simulator), SIGSTOP), 0);
+    QProcess uploading;
+    service.startTool(uploading, { "--device", kVasta, "--firmware-upload", firmware });
+    const bool waiting = waitFor([&] { return !(service.threadsInDeviceTransfer() - before).isEmpty(); });
     const ToolRun other = service.tool({ "--device-list" });
-    const bool stillUploading = uploading.state() != QProcess::NotRunning;
+    const bool stillUploading = !uploading.waitForFinished(0);
     ::kill(pid_t(simulator), SIGCONT);
+    EXPECT_TRUE(waiting) << "no thread of the service went into a transfer";
     EXPECT_TRUE(other.output.contains("0 Vasta        0200000001A3 Dfu  unlocked")) << qPrintable(other.output);
     EXPECT_TRUE(stillUploading) << "the upload was over before the other client asked";
 
     const ToolRun done = RunningService::finish(uploading);
     EXPECT_EQ(done.output, answer("Firmware updated successfully", false));
     EXPECT_EQ(done.exitCode, 0);
-    EXPECT_EQ(downloads(), 301 + 1) << "every block and the completion, not the suffix";
-    EXPECT_TRUE(service.sim().trafficHas("0200000001A3 DFU_DNLOAD 300 23 -> ok"));
+    EXPECT_EQ(downloads(), 65 + 1) << "every block and the completion, not the suffix";
+    EXPECT_TRUE(service.sim().trafficHas("0200000001A3 DFU_DNLOAD 64 23 -> ok"));
     ASSERT_TRUE(waitFor([this] { return listed() == "Hid 2.006"; })) << qPrintable(listed());
     EXPECT_EQ(service.tool({ "--device", kVasta, "--dversion" }).output, kSelected + "dversion: 2.006\n");
 }

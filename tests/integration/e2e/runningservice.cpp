@@ -132,9 +132,9 @@ qint64 RunningService::simulatorPid() const
 namespace
 {
 
-bool inUnixRead(qint64 pid)
+bool inUnixRead(qint64 pid, qint64 thread)
 {
-    const QString base = QStringLiteral("/proc/%1/task/%1/").arg(pid);
+    const QString base = QStringLiteral("/proc/%1/task/%2/").arg(pid).arg(thread);
     QFile wchan(base + QStringLiteral("wchan"));
     if (wchan.open(QIODevice::ReadOnly) && wchan.readAll().startsWith("unix_stream_read"))
         return true;
@@ -156,9 +156,21 @@ bool RunningService::waitUntilInDeviceTransfer(int timeoutMs) const
 {
     QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
-        if (inUnixRead(m_service.processId()))
+        if (inUnixRead(m_service.processId(), m_service.processId()))
             return true;
         QThread::msleep(10);
     }
     return false;
+}
+
+QSet<qint64> RunningService::threadsInDeviceTransfer() const
+{
+    QSet<qint64> threads;
+    const qint64 pid = m_service.processId();
+    const QStringList tasks = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& task : tasks) {
+        if (inUnixRead(pid, task.toLongLong()))
+            threads.insert(task.toLongLong());
+    }
+    return threads;
 }

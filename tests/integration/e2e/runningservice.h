@@ -6,6 +6,7 @@
 #include "simprocess.h"
 
 #include <QProcess>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -41,6 +42,8 @@ public:
     // simulator, that is inside a device transfer. False when that was not
     // seen in time or cannot be seen on this system.
     [[nodiscard]] bool waitUntilInDeviceTransfer(int timeoutMs) const;
+    // The service's threads that sit in a read from the simulator now.
+    QSet<qint64> threadsInDeviceTransfer() const;
     QString configHome() const { return m_configHome.path(); }
 
     // The tool with the same settings folder as the service.

@@ -1,6 +1,7 @@
 // Runs the real corvane-sim program on a private socket and talks to it the
 // way the service and scripts do: command line, watch, handle connections.
 #include "../../unit/sim/qstringprinter.h"
+#include "eventwait.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -85,7 +86,7 @@ protected:
             args << "--device" << d;
         m_sim.start(QStringLiteral(CORVANE_BIN_DIR "/corvane-sim"), args);
         ASSERT_TRUE(m_sim.waitForStarted(WaitMs));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_socket), WaitMs);
+        ASSERT_TRUE(waitUntil([this] { return QFile::exists(m_socket); }, WaitMs));
     }
     // One run of the program as a client (or a second server) on the socket.
     SimRun cli(const QStringList& args)

@@ -9,6 +9,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -51,6 +52,7 @@ struct Decoder {
     QString name;
     quint16 port = 0;
     std::unique_ptr<QProcess> process;
+    QString outputFile;
     QString output;
     bool started = false;
 };
@@ -132,7 +134,7 @@ public:
                 continue;
             d->process->terminate();
             d->process->waitForFinished(5000);
-            d->output += QString::fromUtf8(d->process->readAllStandardOutput());
+            d->output = readOutput(*d);
         }
         drain();
         s.raw = m_rawDatagrams;
@@ -176,23 +178,30 @@ private:
         (void)m_sim->control(arguments);
         drain();
     }
+    // A decoder writes into a file: a pipe that this process, busy in a
+    // control command, leaves unread for a moment would stop the decoder,
+    // and the datagrams sent meanwhile would overflow its socket.
     void startDecoder(Decoder& d, const QString& program, const QStringList& arguments)
     {
         d.name = program;
         d.process = std::make_unique<QProcess>();
         d.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        Decoder* decoder = &d;
-        QObject::connect(d.process.get(), &QProcess::readyReadStandardOutput, [decoder] {
-            decoder->output += QString::fromUtf8(decoder->process->readAllStandardOutput());
-        });
+        d.outputFile = m_config.filePath(QFileInfo(program).fileName() + QStringLiteral(".out"));
+        d.process->setStandardOutputFile(d.outputFile);
         d.process->start(program, arguments);
         d.started = d.process->waitForStarted(5000);
+        Decoder* decoder = &d;
         if (d.started && program != QLatin1String("oscdump"))
-            d.started = pumpUntil([decoder] { return decoder->output.contains(QLatin1String("ready")); }, 10000);
+            d.started = pumpUntil([decoder] { return readOutput(*decoder).contains(QLatin1String("ready")); }, 10000);
+    }
+    static QString readOutput(const Decoder& d)
+    {
+        QFile file(d.outputFile);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
     void drain()
     {
-        while (m_raw.hasPendingDatagrams()) {
+        while (m_raw.state() == QAbstractSocket::BoundState && m_raw.hasPendingDatagrams()) {
             QByteArray datagram(int(m_raw.pendingDatagramSize()), '\0');
             m_raw.readDatagram(datagram.data(), datagram.size());
             m_rawDatagrams.append(datagram);

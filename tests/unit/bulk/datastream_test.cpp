@@ -104,6 +104,8 @@ TEST(BulkStream, TagsOnlyTheControllerSends)
         { "03ffff", QVariant(65535) },
         { "04feff", QVariant(-2) },
         { "0d00", QVariant(false) },
+        // A far corner past the int range is no rectangle.
+        { "12" "ffffff7f" "00000000" "ffffff7f" "01000000", QVariant(QRect()) },
     };
     for (const Case& c : cases) {
         Stream::Status status;

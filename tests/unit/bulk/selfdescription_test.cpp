@@ -9,6 +9,7 @@
 #include "interface/deviceinterfacebulk.h"
 #include "interface/deviceinterfaceview.h"
 #include "interface/entity.h"
+#include "interface/jsontextkeys.h"
 #include "interface/selfdescription.h"
 
 #include <QJsonArray>
@@ -75,6 +76,28 @@ TEST(SelfDescription, AnswersMakeOneDescriptionDocument)
     EXPECT_TRUE(description.value("entities").toArray().isEmpty());
 }
 
+TEST(SelfDescription, KeysNamedTwiceAreFoundAsQtWouldStoreThem)
+{
+    const struct {
+        const char* text;
+        bool twice;
+    } cases[] = {
+        { R"({"a": 1, "b": {"a": [1]}, "c": [{"a": 1}, {"a": 2}]})", false },
+        { R"({"a": [1], "a": 2})", true },
+        { R"({"x": {"a": {}, "b": 1, "a": 2}})", true },
+        { R"({"a": "a", "b": "a"})", false },
+        { R"({"\u0061": 1, "a": 2})", true },
+        { R"({"\"": 1, "\u0022": 2})", true },
+        { "{\"\xc3\xa9\": 1, \"\\u00e9\": 2}", true },
+        { "{\"\xf0\x9f\x98\x80\": 1, \"\\ud83d\\ude00\": 2}", true },
+        { R"({"a,b": 1, "a": 2, "b": 3})", false },
+        { R"(["a", "a"])", false },
+        { "not json {\"a\": \"a\"", false },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CVNJsonTextKeys::hasDuplicateKey(c.text), c.twice) << c.text;
+}
+
 TEST(SelfDescription, AnswersOfTheWrongShapeEndTheAttempt)
 {
     struct Case {
@@ -95,6 +118,8 @@ TEST(SelfDescription, AnswersOfTheWrongShapeEndTheAttempt)
         { "view list", R"({"views": []})", "metadata [view, list]: \"list\" is not a list" },
         { "view tuning", R"({"name": "tuning", "entities": {}})", "metadata [view, tuning]: \"entities\" is not a list" },
         { "view tuning", R"({"entities": ["th"]})", "metadata [view, tuning]: answer is not a view" },
+        // Qt's parser would lose the memory of the first list.
+        { "view all", R"({"entities": ["th"], "entities": ["th"]})", "metadata [view, all]: answer names a key twice" },
     };
     for (const Case& c : cases) {
         QHash<QString, QString> answers = goodAnswers();

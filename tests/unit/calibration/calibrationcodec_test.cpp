@@ -196,6 +196,7 @@ TEST(CalibrationValue, ReadsGoodValuesAndRefusesWrongShapes)
         R"({"zones_buffer": [{"transform": [1e39, 0, 0, 0, 1, 0, 0, 0, 1], "rectangle": {"size": {"width": 1, "height": 1}}}]})",
         R"({"zones_buffer": [{"rectangle": {"origin": {"x": -1}, "size": {"width": 1, "height": 1}}}]})",
         R"({"zones_buffer": [{"rectangle": {"origin": {"x": 65535}, "size": {"width": 2, "height": 1}}}]})",
+        R"({"zones_buffer": [{"rectangle": {"origin": {"x": 2147483647}, "size": {"width": 2147483647, "height": 1}}}]})",
         R"({"zones_buffer": [{"rectangle": {"size": {"width": 0, "height": 1}}}]})",
         R"({"zones_buffer": [{"rectangle": {"origin": [0, 0], "size": {"width": 1, "height": 1}}}]})",
         R"({"zones_buffer": [{"rectangle": 5}]})",
