@@ -170,8 +170,10 @@ QString CVNDfuUpload::awaitManifestation()
             return Succeeded;
         if (record.state != CVNDfuStatus::DnloadSync && record.state != CVNDfuStatus::Manifest)
             return ManifestationUnknown;
+        // Taken away while manifesting is what a reset looks like from here:
+        // one more request tells a device that went from one still there.
         if (cancelled())
-            return ManifestationUnknown;
+            return m_device.getStatus(record) ? ManifestationUnknown : Succeeded;
         // Asking again before the poll timeout is against the protocol, so
         // the device's wait is kept; a device that never finishes is given up.
         slept += std::min<quint32>(record.pollTimeoutMs, quint32(m_limits.maxPollTimeoutMs));

@@ -149,6 +149,28 @@ TEST(DfuUpload, EveryOutcomeHasItsText)
     }
 }
 
+TEST(DfuUpload, TakenAwayWhileManifestingIsTheResetOnlyWhenTheDeviceWent)
+{
+    // The service drops a device that resets, which cancels the upload
+    // right after a status answer: a reset is success, a device still
+    // manifesting is not.
+    for (const bool resets : { true, false }) {
+        FakeDfuDevice device;
+        bool cancelled = false;
+        device.onRequest = [&](const QString& request) {
+            if (request == QLatin1String("DNLOAD 2 0") && !resets)
+                device.script = endless(FakeDfuDevice::Manifest);
+            if (request == QLatin1String("GETSTATUS") && device.count("DNLOAD 2 0") > 0)
+                cancelled = true;
+        };
+        CVNDfuUpload upload(device, VastaDfu);
+        upload.setSleep([](int) { return true; });
+        upload.setCancelled([&cancelled] { return cancelled; });
+        EXPECT_EQ(upload.run(dfuFile(2048)).text, resets ? CVNDfuUpload::Succeeded : CVNDfuUpload::ManifestationUnknown)
+            << (resets ? "the device reset" : "the device still manifesting");
+    }
+}
+
 TEST(DfuUpload, TwoKilobytesAreTwoBlocksThenCompletionAsBlockTwo)
 {
     FakeDfuDevice device;
