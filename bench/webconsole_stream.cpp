@@ -51,21 +51,9 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    const QString socket = dir.path() + QStringLiteral("/sim.sock");
     QProcess sim;
-    sim.start(kBin + QStringLiteral("/corvane-sim"), {"--socket", socket, "--device", "vasta:" + kVasta + ":2.005"});
-    QDeadlineTimer simReady(10000);
-    while (!QFile::exists(socket) && !simReady.hasExpired())
-        QThread::msleep(20);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
-    env.insert(QStringLiteral("CORVANE_SIM_SOCKET"), socket);
     QProcess service;
-    service.setProcessEnvironment(env);
-    service.start(kBin + QStringLiteral("/CorvaneService"), {QStringLiteral("-e")});
-    QDeadlineTimer ready(30000);
-    while (!tool(env, {"--device-list"}).contains(kVasta) && !ready.hasExpired())
-        QThread::msleep(100);
+    const QProcessEnvironment env = startOnSimulatedVasta(kBin, dir.path(), kVasta, sim, service);
     const QRegularExpressionMatch url = QRegularExpression(QStringLiteral("Open http://([0-9.:]+)/([0-9a-f]+)/"))
                                             .match(tool(env, {"--web-console", "true"}));
     if (!url.hasMatch()) {
