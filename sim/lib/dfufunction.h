@@ -71,7 +71,7 @@ public:
     Status status() const { return m_status; }
     QByteArray image() const { return m_image; }
 
-    // "dfuIDLE", ...; "dfuERROR" style names of the DFU 1.1 specification.
+    // "dfuIDLE", ...; "dfuERROR" style names of USB DFU 1.1.
     static QString stateName(int state);
     static QString statusName(int status);
     // The names the `dfufault` verb takes ("idle", "dnload-idle", ...); -1 when unknown.

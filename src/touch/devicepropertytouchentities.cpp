@@ -17,9 +17,9 @@ DevicePropertyTouchEntities::DevicePropertyTouchEntities(CVNDeviceInterface* int
 {
 }
 
-void DevicePropertyTouchEntities::setSpecification(int specification)
+void DevicePropertyTouchEntities::setOrSpec(int orSpec)
 {
-    applySpecification(specification);
+    applyOrSpec(orSpec);
     store();
 }
 
@@ -30,27 +30,27 @@ QString DevicePropertyTouchEntities::execute(CVNEntityContext& context)
         return invalidParametersText();
     if (arguments.size() == 1) {
         bool ok = false;
-        const int specification = arguments.first().toInt(&ok);
+        const int orSpec = arguments.first().toInt(&ok);
         if (!ok)
             return invalidArgumentText() + QLatin1Char('\n') + argumentHint();
-        setSpecification(specification);
+        setOrSpec(orSpec);
     }
-    return QString::number(this->specification());
+    return QString::number(this->orSpec());
 }
 
 void DevicePropertyTouchEntities::setValue(const QJsonValue& value)
 {
-    const QJsonValue specification = value.toObject().value(OrSpecKey);
-    // Whole numbers only: 1.5 is no specification.
-    if (!specification.isDouble() || specification.toDouble() != static_cast<double>(specification.toInt()))
+    const QJsonValue orSpec = value.toObject().value(OrSpecKey);
+    // Whole numbers only: 1.5 is no or-spec.
+    if (!orSpec.isDouble() || orSpec.toDouble() != static_cast<double>(orSpec.toInt()))
         return;
-    setSpecification(specification.toInt());
+    setOrSpec(orSpec.toInt());
 }
 
 void DevicePropertyTouchEntities::saveSettings(QSettings& settings)
 {
     settings.beginGroup(name());
-    settings.setValue(SpecKey, specification());
+    settings.setValue(SpecKey, orSpec());
     settings.endGroup();
 }
 
@@ -58,7 +58,7 @@ void DevicePropertyTouchEntities::loadSettings(QSettings& settings)
 {
     settings.beginGroup(name());
     bool ok = false;
-    const int specification = settings.value(SpecKey, 0).toInt(&ok);
+    const int orSpec = settings.value(SpecKey, 0).toInt(&ok);
     settings.endGroup();
-    applySpecification(ok ? specification : 0);
+    applyOrSpec(ok ? orSpec : 0);
 }

@@ -2,7 +2,7 @@
 
 #include "touch/devicepropertytouches.h"
 
-// The touch stream with object recognition: its specification "or-spec"
+// The touch stream with object recognition: its or-spec "or-spec"
 // (0 none, 1 and 2 the recognition variants) is set by the text command,
 // by JSON and from the settings (key "spec").
 class DevicePropertyTouchEntities : public DevicePropertyTouches
@@ -16,7 +16,7 @@ public:
     QString typeName() const override { return staticTypeName(); }
     QString argumentHint() const override { return QStringLiteral("0 | 1 | 2"); }
 
-    // none: the specification; N: sets it and answers the new one.
+    // none: the or-spec; N: sets it and answers the new one.
     QString execute(CVNEntityContext& context) override;
     // {"or-spec": N}
     void setValue(const QJsonValue& value) override;
@@ -25,6 +25,6 @@ public:
 
     static QString invalidParametersText() { return QStringLiteral("Invalid parameters"); }
 
-    // Sets, clamps and stores the specification.
-    void setSpecification(int specification);
+    // Sets, clamps and stores the or-spec.
+    void setOrSpec(int orSpec);
 };

@@ -117,12 +117,12 @@ void DevicePropertyTouches::applyCalibration()
     }
 }
 
-void DevicePropertyTouches::applySpecification(int specification)
+void DevicePropertyTouches::applyOrSpec(int orSpec)
 {
-    const int before = m_tracker.specification();
-    m_tracker.setSpecification(specification);
-    if (m_tracker.specification() != before)
-        m_tracker.setProcessor(TouchEntityProcess::create(m_tracker.specification()));
+    const int before = m_tracker.orSpec();
+    m_tracker.setOrSpec(orSpec);
+    if (m_tracker.orSpec() != before)
+        m_tracker.setProcessor(TouchEntityProcess::create(m_tracker.orSpec()));
 }
 
 QJsonValue DevicePropertyTouches::value()
@@ -169,7 +169,7 @@ QString DevicePropertyTouches::valueText() const
 
 QJsonValue DevicePropertyTouches::cachedJson() const
 {
-    QJsonObject object{ { QStringLiteral("or-spec"), m_tracker.specification() } };
+    QJsonObject object{ { QStringLiteral("or-spec"), m_tracker.orSpec() } };
     if (requestState() == ReplyReceived && !m_tracker.entities().isEmpty())
         object.insert(QStringLiteral("entities"), CVNTouchEntityJson::toJson(m_tracker.entities()));
     return object;

@@ -45,7 +45,7 @@ public:
     const CVNTouchTracker& tracker() const { return m_tracker; }
     CVNTouchTracker& tracker() { return m_tracker; }
     bool isPolling() const { return m_poll.isActive(); }
-    int specification() const { return m_tracker.specification(); }
+    int orSpec() const { return m_tracker.orSpec(); }
     // For tests: the clock of created-at and locking (ms since the epoch).
     void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
 
@@ -59,7 +59,7 @@ public slots:
 protected:
     // Clamps to 0..2; a change restarts tracking with fresh serials and a
     // matching recognition processor.
-    void applySpecification(int specification);
+    void applyOrSpec(int orSpec);
 
     QString writeWords(const QStringList& words) override;
     bool assignJson(const QJsonValue& value) override;

@@ -117,7 +117,7 @@ void CVNFingerSearch::findTriangles(const TriangleFound& found)
 
 void CVNFingerSearch::findQuads(const QuadFound& found)
 {
-    const bool quadTable = m_rules->specification() == 1;
+    const bool quadTable = m_rules->orSpec() == 1;
     std::vector<Word> common(m_words);
     std::vector<Word> second(m_words);
     for (int i = 0; i < m_count; ++i) {
@@ -130,7 +130,7 @@ void CVNFingerSearch::findQuads(const QuadFound& found)
                 common[w] = nearRow(i)[w] & nearRow(j)[w] & m_live[w];
             return forEachBit(common.data(), m_words, [&](int k) {
                 const CVNTriangleShape* first = classified(i, j, k);
-                // Specification 1 makes quads only of its table's triangle, and only with a score.
+                // Or-spec 1 makes quads only of its table's triangle, and only with a score.
                 if (!first || (quadTable && (first->variant != CVNObjectRules::QuadTableTriangle
                                              || !(CVNObjectRules::score(*first) > 0.0))))
                     return true;
@@ -157,10 +157,10 @@ bool CVNFingerSearch::tryQuad(const int fingers[4], const CVNTriangleShape& firs
 {
     const int l = fingers[3];
     const QPoint& fourth = m_points[l];
-    // Specification 2: the centre form and the first opposite try depend on
+    // Or-spec 2: the centre form and the first opposite try depend on
     // this triangle alone; every other rotation makes a triangle of l and two
     // of the others, so l must lie near both.
-    if (m_rules->specification() == 2 && !((pairs[l >> 6] >> (l & 63)) & 1u) && !m_rules->centreFits(first, fourth)
+    if (m_rules->orSpec() == 2 && !((pairs[l >> 6] >> (l & 63)) & 1u) && !m_rules->centreFits(first, fourth)
         && !m_rules->oppositeFits(first, fourth))
         return false;
     const QPoint points[4] = { m_points[fingers[0]], m_points[fingers[1]], m_points[fingers[2]], fourth };

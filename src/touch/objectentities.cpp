@@ -10,10 +10,10 @@ void registerObjectEntities()
 {
     (void)DeviceInterfaceBuilder::registerBuilderType<CVNDevicePropertyBuilderTemplate2<ORConfig>>(
         ORConfig::staticTypeName());
-    TouchEntityProcess::setFactory([](int specification) -> std::unique_ptr<TouchEntityProcess> {
-        if (specification == 1)
+    TouchEntityProcess::setFactory([](int orSpec) -> std::unique_ptr<TouchEntityProcess> {
+        if (orSpec == 1)
             return std::make_unique<TouchEntityProcessV1>();
-        if (specification == 2)
+        if (orSpec == 2)
             return std::make_unique<TouchEntityProcessV2>();
         return nullptr;
     });

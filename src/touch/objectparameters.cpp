@@ -11,8 +11,8 @@ namespace
 constexpr std::array<int, CVNObjectParameters::ClassCount> Ids{ 201, 202, 203, 204, 301, 302, 401,
                                                                 402, 403, 404, 405, 406, 407, 408 };
 constexpr double DefaultRanges[CVNObjectParameters::ClassCount][2]{
-    { 18, 38 }, { 41, 57 }, { 72, 88 }, { 90, 110 }, // triangles of specification 1
-    { 31, 68 }, { 300, 330 }, // directions of the fourth foot of specification 1
+    { 18, 38 }, { 41, 57 }, { 72, 88 }, { 90, 110 }, // triangles of or-spec 1
+    { 31, 68 }, { 300, 330 }, // directions of the fourth foot of or-spec 1
     { 25, 35 }, { 35, 45 }, { 45, 55 }, { 65, 75 }, { 75, 85 }, { 85, 95 }, { 95, 110 }, { 110, 130 },
 };
 
@@ -65,10 +65,10 @@ void CVNObjectParameters::setRange(int classId, double low, double high)
     angleRanges[index] = Range{ low, high };
 }
 
-void CVNObjectParameters::setMaxDistance(int specification, double value)
+void CVNObjectParameters::setMaxDistance(int orSpec, double value)
 {
     value = std::isnan(value) ? 0.0 : qMax(0.0, value);
-    (specification == 2 ? maxDistanceV2 : maxDistanceV1) = value;
+    (orSpec == 2 ? maxDistanceV2 : maxDistanceV1) = value;
 }
 
 bool CVNObjectParameters::operator==(const CVNObjectParameters& other) const

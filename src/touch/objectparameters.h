@@ -4,7 +4,7 @@
 
 // The parameters of object recognition that every controller shares: the
 // apex-angle range of each object class, the allowed difference of the base
-// angles, the largest triangle side of each specification, the point
+// angles, the largest triangle side of each or-spec, the point
 // rejection around locked objects and the capture distance of an object's
 // feet. Read and changed on the event-loop thread only; the tracking values
 // (time-lock, keep-alive, pressure) live in CVNTouchParameters.
@@ -43,9 +43,9 @@ struct CVNObjectParameters
     Range range(int classId) const;
     // Clamps both ends to 0..360 and puts them in order.
     void setRange(int classId, double low, double high);
-    // The largest triangle side of specification 1 or 2.
-    double maxDistance(int specification) const { return specification == 2 ? maxDistanceV2 : maxDistanceV1; }
-    void setMaxDistance(int specification, double value);
+    // The largest triangle side of or-spec 1 or 2.
+    double maxDistance(int orSpec) const { return orSpec == 2 ? maxDistanceV2 : maxDistanceV1; }
+    void setMaxDistance(int orSpec, double value);
 
     bool operator==(const CVNObjectParameters& other) const;
 

@@ -24,12 +24,12 @@ qint64 cross(const QPoint& a, const QPoint& b, const QPoint& c)
 
 } // namespace
 
-CVNObjectRules::CVNObjectRules(int specification, const CVNObjectParameters& parameters)
-    : m_specification(specification == 2 ? 2 : 1)
-    , m_maxSide(parameters.maxDistance(m_specification))
+CVNObjectRules::CVNObjectRules(int orSpec, const CVNObjectParameters& parameters)
+    : m_orSpec(orSpec == 2 ? 2 : 1)
+    , m_maxSide(parameters.maxDistance(m_orSpec))
     , m_baseDiff(parameters.baseDiff)
 {
-    if (m_specification == 2) {
+    if (m_orSpec == 2) {
         for (int id : V2Triangles)
             m_classes[m_classCount++] = parameters.range(id);
     } else {

@@ -11,7 +11,7 @@
 // (variant) and what it measured.
 struct CVNTriangleShape
 {
-    int variant = 0; // 1-based row of the specification's class table
+    int variant = 0; // 1-based row of the or-spec's class table
     int order[3] = { 0, 1, 2 }; // input indices: apex, first base point, second base point
     QPoint points[3]; // in that order
     double shortest = 0.0;
@@ -41,19 +41,19 @@ struct CVNQuadShape
     int fourthInput() const { return (rotation + 3) % 4; }
 };
 
-// The geometry of object recognition for one specification, with the
+// The geometry of object recognition for one or-spec, with the
 // parameters of one moment: triangle classification, the quad forms and
 // their score. Pure functions of the points given; positions are device
 // units and angles degrees with the y axis growing downward.
 class CVNObjectRules
 {
 public:
-    static constexpr int QuadTableTriangle = 1; // the triangle variant that makes quads of specification 1
+    static constexpr int QuadTableTriangle = 1; // the triangle variant that makes quads of or-spec 1
     static constexpr int OppositeTriangle = 8; // the triangle variant of the opposite form
 
-    CVNObjectRules(int specification, const CVNObjectParameters& parameters);
+    CVNObjectRules(int orSpec, const CVNObjectParameters& parameters);
 
-    int specification() const { return m_specification; }
+    int orSpec() const { return m_orSpec; }
     double maxSide() const { return m_maxSide; }
 
     // The triangle of three points in this order, if they make one.
@@ -64,14 +64,14 @@ public:
 
     // The quad of four points, if they make one: the first three must make a
     // triangle (first), and the fourth point must sit where the
-    // specification's forms want it. classifyRotation(r) gives the triangle
+    // or-spec's forms want it. classifyRotation(r) gives the triangle
     // of the points rotated r times (1..3), or null; only the opposite form
-    // of specification 2 asks for it.
+    // of or-spec 2 asks for it.
     template <typename Classify>
     std::optional<CVNQuadShape> quad(const QPoint points[4], const CVNTriangleShape& first, Classify&& classifyRotation) const;
     std::optional<CVNQuadShape> quad(const QPoint points[4]) const;
 
-    // The fourth point of specification 2 near the centre of a triangle of
+    // The fourth point of or-spec 2 near the centre of a triangle of
     // variant 1..7 / near the apex reflected through the centre of a triangle of variant 8.
     bool centreFits(const CVNTriangleShape& triangle, const QPoint& fourth) const;
     bool oppositeFits(const CVNTriangleShape& triangle, const QPoint& fourth) const;
@@ -94,13 +94,13 @@ public:
 private:
     std::optional<CVNQuadShape> quadV1(const QPoint& fourth, const CVNTriangleShape& first) const;
 
-    int m_specification;
+    int m_orSpec;
     double m_maxSide;
     double m_baseDiff;
-    // The specification's triangle classes in table order.
+    // The or-spec's triangle classes in table order.
     CVNObjectParameters::Range m_classes[8];
     int m_classCount = 0;
-    // Specification 1: the directions of the fourth point giving quad variants 1 and 2.
+    // Or-spec 1: the directions of the fourth point giving quad variants 1 and 2.
     CVNObjectParameters::Range m_quadRanges[2];
 };
 
@@ -108,7 +108,7 @@ template <typename Classify>
 std::optional<CVNQuadShape> CVNObjectRules::quad(const QPoint points[4], const CVNTriangleShape& first,
                                                  Classify&& classifyRotation) const
 {
-    if (m_specification != 2)
+    if (m_orSpec != 2)
         return quadV1(points[3], first);
     // Centre form first: a fourth foot near the centre of a triangle of variant 1..7.
     if (centreFits(first, points[3])) {

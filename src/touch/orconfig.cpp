@@ -136,7 +136,7 @@ ORConfig::Reply ORConfig::run(const QStringList& arguments)
         const DevicePropertyTouches* touches = touchesLink();
         if (!touches)
             return { noTouchesText(), true };
-        if (touches->specification() != 1 && touches->specification() != 2)
+        if (touches->orSpec() != 1 && touches->orSpec() != 2)
             return { recognitionDisabledText(), true };
     }
     return (this->*command->handler)(values);
@@ -298,12 +298,12 @@ ORConfig::Reply ORConfig::baseDiff(const QStringList& values)
 
 ORConfig::Reply ORConfig::maxDistance(const QStringList& values)
 {
-    const int specification = touchesLink()->specification();
+    const int orSpec = touchesLink()->orSpec();
     return objectNumber(
         values,
-        [specification](CVNObjectParameters& objects, double distance) { objects.setMaxDistance(specification, distance); },
-        [specification] {
-            return QStringLiteral("max-distance: %1").arg(number(CVNObjectParameters::current().maxDistance(specification)));
+        [orSpec](CVNObjectParameters& objects, double distance) { objects.setMaxDistance(orSpec, distance); },
+        [orSpec] {
+            return QStringLiteral("max-distance: %1").arg(number(CVNObjectParameters::current().maxDistance(orSpec)));
         });
 }
 

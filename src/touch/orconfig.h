@@ -32,7 +32,7 @@ public:
     void saveSettings(QSettings& settings) override;
     void loadSettings(QSettings& settings) override;
 
-    // The touch stream whose specification the recognition commands need; null when absent.
+    // The touch stream whose or-spec the recognition commands need; null when absent.
     DevicePropertyTouches* touchesLink() const;
 
     static QString invalidArgumentsText() { return QStringLiteral("Invalid arguments"); }
@@ -62,7 +62,7 @@ private:
     {
         const char* name;
         Handler handler;
-        bool needsRecognition; // the touches link and a specification of 1 or 2
+        bool needsRecognition; // the touches link and an or-spec of 1 or 2
     };
     static const Command* findCommand(const QString& name);
 

@@ -11,11 +11,11 @@ TouchEntityProcess::Factory& factory()
 
 } // namespace
 
-std::unique_ptr<TouchEntityProcess> TouchEntityProcess::create(int specification)
+std::unique_ptr<TouchEntityProcess> TouchEntityProcess::create(int orSpec)
 {
-    if (specification == 0 || !factory())
+    if (orSpec == 0 || !factory())
         return nullptr;
-    return factory()(specification);
+    return factory()(orSpec);
 }
 
 void TouchEntityProcess::setFactory(Factory value)

@@ -10,7 +10,7 @@ class TouchEntity;
 
 // Object recognition inside the tracker update: turns groups of fingers into
 // object entities. One processor per touch property, chosen by its
-// object-recognition specification (1 or 2); the recognition library
+// object-recognition or-spec (1 or 2); the recognition library
 // installs the factory.
 class TouchEntityProcess
 {
@@ -24,15 +24,15 @@ public:
         CVNTouchSerialPools& pools;
         qint64 nowMs;
     };
-    using Factory = std::function<std::unique_ptr<TouchEntityProcess>(int specification)>;
+    using Factory = std::function<std::unique_ptr<TouchEntityProcess>(int orSpec)>;
 
     virtual ~TouchEntityProcess() = default;
     virtual void process(Context& context) = 0;
     // Removes stray fingers around locked objects (after the objects' end of poll).
     virtual void rejectPoints(Context& context) = 0;
 
-    // The processor of a specification; null when none is installed or the
-    // specification is 0.
-    static std::unique_ptr<TouchEntityProcess> create(int specification);
+    // The processor of an or-spec; null when none is installed or the
+    // or-spec is 0.
+    static std::unique_ptr<TouchEntityProcess> create(int orSpec);
     static void setFactory(Factory factory);
 };

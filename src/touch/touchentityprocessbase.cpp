@@ -16,17 +16,17 @@ bool validIds(const CVNRawContact* records, int count)
 
 } // namespace
 
-TouchEntityProcessBase::TouchEntityProcessBase(int specification)
+TouchEntityProcessBase::TouchEntityProcessBase(int orSpec)
 {
-    m_rules.emplace(specification, CVNObjectParameters::current());
+    m_rules.emplace(orSpec, CVNObjectParameters::current());
 }
 
 TouchEntityProcessBase::~TouchEntityProcessBase() = default;
 
 void TouchEntityProcessBase::refreshRules()
 {
-    const int specification = m_rules->specification();
-    m_rules.emplace(specification, CVNObjectParameters::current());
+    const int orSpec = m_rules->orSpec();
+    m_rules.emplace(orSpec, CVNObjectParameters::current());
 }
 
 CVNRawContact TouchEntityProcessBase::recordOf(const TouchEntity& finger)
@@ -92,7 +92,7 @@ bool TouchEntityProcessBase::isFreeFinger(const TouchEntity* entity, qint64 nowM
 
 bool TouchEntityProcessBase::isFreeTriangle(const TouchEntity* entity, qint64 nowMs) const
 {
-    const int kind = specification() == 2 ? TouchEntity::TriangleV2Kind : TouchEntity::TriangleV1Kind;
+    const int kind = orSpec() == 2 ? TouchEntity::TriangleV2Kind : TouchEntity::TriangleV1Kind;
     return entity->kind() == kind && entity->isAlive() && isUnlocked(entity, nowMs);
 }
 

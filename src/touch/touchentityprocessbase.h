@@ -13,7 +13,7 @@
 
 // Object recognition on the tracker's entities, once per poll, in this order:
 // capture of replacement feet, triangle plus finger, four fingers, three
-// fingers, merge. The specification's processor supplies the object entities
+// fingers, merge. The or-spec's processor supplies the object entities
 // that its shapes become; everything else is shared.
 class TouchEntityProcessBase : public TouchEntityProcess
 {
@@ -23,7 +23,7 @@ public:
     // every ordered choice of four of them would take hours per poll.
     static constexpr int MaxSearchFingers = 64;
 
-    explicit TouchEntityProcessBase(int specification);
+    explicit TouchEntityProcessBase(int orSpec);
     ~TouchEntityProcessBase() override;
 
     void process(Context& context) override;
@@ -31,7 +31,7 @@ public:
     // its radius x the point-rejection fraction (from 0.1 on).
     void rejectPoints(Context& context) override;
 
-    int specification() const { return m_rules->specification(); }
+    int orSpec() const { return m_rules->orSpec(); }
     // The rules of the current poll (the parameters as they were when it began).
     const CVNObjectRules& rules() const { return *m_rules; }
     void refreshRules();
@@ -50,7 +50,7 @@ public:
     static CVNRawContact recordOf(const TouchEntity& finger);
 
 protected:
-    // The quad entity of a specification's quad shape and its parts.
+    // The quad entity of an or-spec's quad shape and its parts.
     virtual std::unique_ptr<TouchQuadBase> createQuadEntity(const CVNQuadShape& shape,
                                                             std::unique_ptr<TouchTriangleBase> triangle,
                                                             std::unique_ptr<TouchPointer> fourth,

@@ -24,7 +24,7 @@ public:
     bool updateFromContact(const CVNRawContact& record, qint64 nowMs) override;
     // When updated: the triangle ends its poll, then the quad lives on while
     // a component lives and the triangle's radius stays within 1.5 x the
-    // recorded radius and 0.6 x the specification's largest side; it is
+    // recorded radius and 0.6 x the or-spec's largest side; it is
     // killed when the radius leaves those bounds.
     void endPoll() override;
     void takeSerial() override;
@@ -44,7 +44,7 @@ private:
     std::unique_ptr<TouchPointer> m_fourth;
 };
 
-// Quads of specification 1: kind 3, classes 301 and 302.
+// Quads of or-spec 1: kind 3, classes 301 and 302.
 class TouchQuadV1 : public TouchQuadBase
 {
 public:
@@ -55,7 +55,7 @@ public:
     }
 };
 
-// Quads of specification 2 with the fourth foot at the triangle's centre:
+// Quads of or-spec 2 with the fourth foot at the triangle's centre:
 // kind 5, classes 509..515.
 class TouchQuadCenter : public TouchQuadBase
 {
@@ -67,7 +67,7 @@ public:
     }
 };
 
-// Quads of specification 2 with the fourth foot opposite the apex: kind 5, class 516.
+// Quads of or-spec 2 with the fourth foot opposite the apex: kind 5, class 516.
 class TouchQuadOpposite : public TouchQuadBase
 {
 public:

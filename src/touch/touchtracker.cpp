@@ -37,7 +37,7 @@ void CVNTouchTracker::matchContacts(qint64 nowMs)
         const CVNRawContact& record = m_records.contacts.at(i);
         for (TouchEntity* entity : qAsConst(m_entities)) {
             const bool asked = entity->kind() == TouchEntity::FingerKind
-                || (m_specification != 0 && entity->isObject());
+                || (m_orSpec != 0 && entity->isObject());
             if (asked && entity->updateFromContact(record, nowMs)) {
                 m_contactTaken[i] = true;
                 break;
@@ -106,12 +106,12 @@ void CVNTouchTracker::removeGone()
     }
 }
 
-void CVNTouchTracker::setSpecification(int specification)
+void CVNTouchTracker::setOrSpec(int orSpec)
 {
-    const int clamped = qBound(0, specification, MaxSpecification);
-    if (clamped == m_specification)
+    const int clamped = qBound(0, orSpec, MaxOrSpec);
+    if (clamped == m_orSpec)
         return;
-    m_specification = clamped;
+    m_orSpec = clamped;
     for (TouchEntity* entity : qAsConst(m_entities))
         entity->kill();
     removeGone();

@@ -16,7 +16,7 @@ class TouchEntity;
 class CVNTouchTracker
 {
 public:
-    static constexpr int MaxSpecification = 2;
+    static constexpr int MaxOrSpec = 2;
 
     CVNTouchTracker();
     ~CVNTouchTracker();
@@ -28,8 +28,8 @@ public:
 
     // Object recognition: 0 none, 1 and 2 its variants; clamped to 0..2.
     // A change kills every entity and refills the serial pools.
-    void setSpecification(int specification);
-    int specification() const { return m_specification; }
+    void setOrSpec(int orSpec);
+    int orSpec() const { return m_orSpec; }
     // The processor of step 7; null for none.
     void setProcessor(std::unique_ptr<TouchEntityProcess> processor);
 
@@ -55,6 +55,6 @@ private:
     QVector<bool> m_contactTaken;
     QVector<bool> m_penTaken;
     CVNTouchSerialPools m_pools;
-    int m_specification = 0;
+    int m_orSpec = 0;
     std::unique_ptr<TouchEntityProcess> m_processor;
 };

@@ -31,7 +31,7 @@ public:
     void takeSerial() override;
 
     TouchPointer* member(int index) const { return m_members[index].get(); }
-    // The largest side of the triangle's specification.
+    // The largest side of the triangle's or-spec.
     virtual double maxSide() const = 0;
     // The shape check of the end of a poll, on the members' latest positions.
     bool shapeHolds() const;
@@ -46,7 +46,7 @@ private:
     std::array<std::unique_ptr<TouchPointer>, 3> m_members;
 };
 
-// Triangles of specification 1: kind 2, classes 201..204.
+// Triangles of or-spec 1: kind 2, classes 201..204.
 class TouchTriangleV1 : public TouchTriangleBase
 {
 public:
@@ -57,7 +57,7 @@ public:
     double maxSide() const override;
 };
 
-// Triangles of specification 2: kind 4, classes 401..408.
+// Triangles of or-spec 2: kind 4, classes 401..408.
 class TouchTriangleV2 : public TouchTriangleBase
 {
 public:

@@ -111,7 +111,7 @@ CVNObjectParameters fuzzedParameters(FuzzedDataProvider& data)
 
 void fuzzRecognition(FuzzedDataProvider& data)
 {
-    const int specification = data.ConsumeBool() ? 1 : 2;
+    const int orSpec = data.ConsumeBool() ? 1 : 2;
     CVNObjectParameters::setCurrent(fuzzedParameters(data));
     CVNTouchParameters touch;
     touch.timeLockMs = data.ConsumeIntegralInRange(0, 3000);
@@ -123,9 +123,9 @@ void fuzzRecognition(FuzzedDataProvider& data)
     const bool compare = data.ConsumeBool();
     CVNTouchTracker fast;
     CVNTouchTracker straight;
-    fast.setSpecification(specification);
-    straight.setSpecification(specification);
-    if (specification == 1) {
+    fast.setOrSpec(orSpec);
+    straight.setOrSpec(orSpec);
+    if (orSpec == 1) {
         fast.setProcessor(std::make_unique<TouchEntityProcessV1>());
         straight.setProcessor(std::make_unique<StraightRecognition<TouchEntityProcessV1>>());
     } else {
@@ -152,7 +152,7 @@ void fuzzRecognition(FuzzedDataProvider& data)
         for (const TouchEntity* e : fast.entities()) {
             check(e->isAlive());
             const int family = e->identifier() / 100000;
-            check(e->kind() == TouchEntity::FingerKind || family == (specification == 1 ? 2 : 4) || family == (specification == 1 ? 3 : 5));
+            check(e->kind() == TouchEntity::FingerKind || family == (orSpec == 1 ? 2 : 4) || family == (orSpec == 1 ? 3 : 5));
             check(std::isfinite(e->latest().rotation));
         }
         if (compare) {

@@ -1,7 +1,7 @@
 // The touch stream through request documents: subscribing to "touches"
 // starts the poll and brings notifications with the tracked entities; the
 // last unsubscribe and the end of the session stop it. TUIO receivers and
-// the object-recognition specification set through JSON.
+// the object-recognition or-spec set through JSON.
 #include "serverharness.h"
 
 #include "device/devicemanager.h"
@@ -81,7 +81,7 @@ TEST_F(TouchesOverJson, SubscribingPollsAndNotifiesUntilTheLastGoes)
     EXPECT_TRUE(waitUntil([&] { return !touches()->isPolling(); }));
 }
 
-TEST_F(TouchesOverJson, SpecificationAndReceiversThroughActions)
+TEST_F(TouchesOverJson, OrSpecAndReceiversThroughActions)
 {
     auto client = connectClient();
     ASSERT_TRUE(client);
@@ -100,13 +100,13 @@ TEST_F(TouchesOverJson, SpecificationAndReceiversThroughActions)
                                         {"report_locked", false}}));
     EXPECT_TRUE(touches()->isPolling()) << "a receiver observes the stream";
 
-    // The next start of the service finds the receiver and the specification again.
+    // The next start of the service finds the receiver and the or-spec again.
     client.reset();
     core = std::make_unique<ServiceCore>();
     ASSERT_TRUE(core->start(sim->socketPath(), 1));
     ASSERT_TRUE(touches());
     EXPECT_TRUE(touches()->isPolling());
-    EXPECT_EQ(touches()->specification(), 2);
+    EXPECT_EQ(touches()->orSpec(), 2);
     client = connectClient();
     ASSERT_TRUE(client);
     EXPECT_EQ(act("tuio")["address"].toArray().size(), 1);

@@ -1,7 +1,7 @@
 // Tangible objects end to end: corvane-sim places objects, the real service
 // recognises them, the tool and request documents configure it, and a
 // receiver reads the TUIO it sends: a class-203 triangle recognised, locked
-// after the time-lock, moved, lifted; quads of both specifications; stray
+// after the time-lock, moved, lifted; quads of both or-specs; stray
 // fingers rejected inside a locked object; or-conf replies kept over a restart.
 #include "simprocess.h"
 #include "tuiostream.h"
@@ -198,9 +198,9 @@ protected:
         const TuioStreamFacts facts = checkTuioStream(s.bundles());
         EXPECT_TRUE(facts.violations.isEmpty()) << qPrintable(facts.violations.join('\n'));
     }
-    void recognition(int specification)
+    void recognition(int orSpec)
     {
-        ASSERT_EQ(s.act("touches", QJsonObject{ { "or-spec", specification } })["or-spec"], specification);
+        ASSERT_EQ(s.act("touches", QJsonObject{ { "or-spec", orSpec } })["or-spec"], orSpec);
     }
     // The session id of the first object of this class that a frame shows (0: none in time).
     int seen(int classId, int timeoutMs = 5000)
@@ -260,7 +260,7 @@ TEST_F(ObjectsEndToEnd, TriangleRecognisedLockedMovedAndLifted)
     EXPECT_LE(lingering, 9);
 }
 
-TEST_F(ObjectsEndToEnd, QuadsOfBothSpecifications)
+TEST_F(ObjectsEndToEnd, QuadsOfBothOrSpecs)
 {
     recognition(1);
     ASSERT_TRUE(s.sim({ "object", kVasta, "q", "301", "1500", "1500", "75" }));

@@ -88,7 +88,7 @@ TEST(DevicePropertyTouches, ErrorReplyLeavesTheTrackerAlone)
     EXPECT_EQ(touches->tracker().entities()[0]->keepAliveCounter(), 3);
 }
 
-TEST(DevicePropertyTouches, SpecificationByCommandJsonAndSettings)
+TEST(DevicePropertyTouches, OrSpecByCommandJsonAndSettings)
 {
     QSettings(QStringLiteral("Corvane"), QStringLiteral("CorvaneService")).clear();
     {
@@ -106,16 +106,16 @@ TEST(DevicePropertyTouches, SpecificationByCommandJsonAndSettings)
             EXPECT_EQ(touches->execute(context), c.answer) << qPrintable(c.words.join(' '));
         }
         touches->setValue(QJsonObject{ { "or-spec", 1.5 } });
-        EXPECT_EQ(touches->specification(), 1) << "no whole number, no change";
+        EXPECT_EQ(touches->orSpec(), 1) << "no whole number, no change";
         touches->setValue(QJsonObject{ { "or-spec", 2 } });
-        EXPECT_EQ(touches->specification(), 2);
+        EXPECT_EQ(touches->orSpec(), 2);
         EXPECT_EQ(touches->value().toObject().value("or-spec").toInt(), 2);
     }
     TouchRig again;
     QSettings settings(QStringLiteral("Corvane"), QStringLiteral("CorvaneService"));
     settings.beginGroup(QStringLiteral("ApplicationServer"));
     again.iface->loadSettings(settings);
-    EXPECT_EQ(again.entity<DevicePropertyTouchEntities>(QStringLiteral("touches"))->specification(), 2);
+    EXPECT_EQ(again.entity<DevicePropertyTouchEntities>(QStringLiteral("touches"))->orSpec(), 2);
 }
 
 TEST(DevicePropertyTouches, TouchCalibrationSwitchesTheMapping)

@@ -28,10 +28,10 @@ struct Pair {
     qint64 now = 5000000;
     int objects = 0;
 
-    explicit Pair(int specification)
+    explicit Pair(int orSpec)
     {
-        recognise(fast, specification);
-        recognise(straight, specification, true);
+        recognise(fast, orSpec);
+        recognise(straight, orSpec, true);
     }
     // One poll on both; a failure shows both entity lists.
     ::testing::AssertionResult poll(const Surface& surface, qint64 step = 30)
@@ -73,7 +73,7 @@ TEST(RecognitionExactness, RandomFingersAndPlacedObjects)
     int total = 0;
     for (unsigned seed = 0; seed < 124; ++seed) {
         std::mt19937 rng(seed);
-        const int specification = 1 + int(seed % 2);
+        const int orSpec = 1 + int(seed % 2);
         const int fingers = int(seed % 31);
         CVNObjectParameters parameters;
         if (seed % 3 == 1) { // wider classes: more shapes and ties
@@ -85,7 +85,7 @@ TEST(RecognitionExactness, RandomFingersAndPlacedObjects)
         const int span = seed % 3 == 2 ? 1400 : 4095; // a crowded corner or the whole sensor
         std::uniform_int_distribution<int> coordinate(0, span);
         QVector<QPoint> points;
-        const QList<int>& classes = specification == 1 ? kV1 : kV2;
+        const QList<int>& classes = orSpec == 1 ? kV1 : kV2;
         for (int k = int(rng() % 4); k > 0 && points.size() + 4 <= fingers; --k) {
             const int classId = classes[int(rng() % unsigned(classes.size()))];
             points += CVNTangibleObject::feet(classId, 500 + coordinate(rng) % 3000, 500 + coordinate(rng) % 3000, rng() % 360);
@@ -93,8 +93,8 @@ TEST(RecognitionExactness, RandomFingersAndPlacedObjects)
         while (points.size() < fingers)
             points.append(QPoint(coordinate(rng), coordinate(rng)));
 
-        SCOPED_TRACE(testing::Message() << "seed " << seed << ", " << fingers << " fingers, spec " << specification);
-        Pair pair(specification);
+        SCOPED_TRACE(testing::Message() << "seed " << seed << ", " << fingers << " fingers, spec " << orSpec);
+        Pair pair(orSpec);
         Surface surface = shuffled(points, rng);
         ASSERT_TRUE(pair.poll(surface));
         // Feet wander a little, one lifts, a finger lands beside another.
@@ -120,18 +120,18 @@ TEST(RecognitionExactness, ClassBoundariesOverlapsAndTies)
     std::mt19937 rng(7);
     struct Set {
         const char* what;
-        int specification;
+        int orSpec;
         QVector<QPoint> points;
         std::function<void(CVNObjectParameters&)> tune;
     };
     const auto none = [](CVNObjectParameters&) {};
     std::vector<Set> sets;
     // Isosceles triangles with apex angles on and beside every end of every range.
-    for (int specification : { 1, 2 }) {
+    for (int orSpec : { 1, 2 }) {
         QVector<QPoint> points;
         const CVNObjectParameters defaults;
         for (int id : CVNObjectParameters::classIds()) {
-            if ((id < 400) != (specification == 1) || id / 100 == 3)
+            if ((id < 400) != (orSpec == 1) || id / 100 == 3)
                 continue;
             for (double end : { defaults.range(id).low, defaults.range(id).high }) {
                 for (double apex : { end - 0.05, end, end + 0.05 }) {
@@ -142,17 +142,17 @@ TEST(RecognitionExactness, ClassBoundariesOverlapsAndTies)
                 }
             }
         }
-        sets.push_back({ "class boundaries", specification, points.mid(0, 30), none });
-        sets.push_back({ "class boundaries, second half", specification, points.mid(30, 30), none });
+        sets.push_back({ "class boundaries", orSpec, points.mid(0, 30), none });
+        sets.push_back({ "class boundaries, second half", orSpec, points.mid(30, 30), none });
     }
     // Objects on one centre, turned against each other, and neighbours overlapping them.
-    for (int specification : { 1, 2 }) {
-        const QList<int>& classes = specification == 1 ? kV1 : kV2;
+    for (int orSpec : { 1, 2 }) {
+        const QList<int>& classes = orSpec == 1 ? kV1 : kV2;
         for (int a = 0; a + 1 < classes.size(); a += 2) {
             QVector<QPoint> points = CVNTangibleObject::feet(classes[a], 2000, 2000, 15 * a);
             points += CVNTangibleObject::feet(classes[a + 1], 2000, 2000, 15 * a + 60);
             points += CVNTangibleObject::feet(classes[(a + 3) % classes.size()], 2150, 1900, 100);
-            sets.push_back({ "overlapping objects", specification, points, none });
+            sets.push_back({ "overlapping objects", orSpec, points, none });
         }
     }
     // Ties: squares and their centres (many equal right triangles), fourth
@@ -171,11 +171,11 @@ TEST(RecognitionExactness, ClassBoundariesOverlapsAndTies)
         pythagorean += t % 2 ? QVector<QPoint>{ at, at + QPoint(3 * k, 0), at + QPoint(0, 4 * k) }
                              : QVector<QPoint>{ at, at + QPoint(0, -3 * k), at + QPoint(-4 * k, 0) };
     }
-    for (int specification : { 1, 2 }) {
-        sets.push_back({ "3-4-5 triangles", specification, pythagorean, none });
-        sets.push_back({ "3-4-5 triangles, base-diff 40", specification, pythagorean,
+    for (int orSpec : { 1, 2 }) {
+        sets.push_back({ "3-4-5 triangles", orSpec, pythagorean, none });
+        sets.push_back({ "3-4-5 triangles, base-diff 40", orSpec, pythagorean,
                          [](CVNObjectParameters& p) { p.baseDiff = 40; } });
-        sets.push_back({ "square grid", specification, grid, none });
+        sets.push_back({ "square grid", orSpec, grid, none });
     }
     sets.push_back({ "fourth feet in both ranges", 1, CVNTangibleObject::feet(301, 1500, 1500, 0) + CVNTangibleObject::feet(302, 1700, 1500, 30) + grid.mid(0, 6), bothQuadRanges });
 
@@ -184,8 +184,8 @@ TEST(RecognitionExactness, ClassBoundariesOverlapsAndTies)
         set.tune(parameters);
         CVNObjectParameters::setCurrent(parameters);
         for (int order = 0; order < 3; ++order) {
-            SCOPED_TRACE(testing::Message() << set.what << ", spec " << set.specification << ", order " << order);
-            Pair pair(set.specification);
+            SCOPED_TRACE(testing::Message() << set.what << ", or-spec " << set.orSpec << ", order " << order);
+            Pair pair(set.orSpec);
             const Surface surface = shuffled(set.points, rng);
             ASSERT_TRUE(pair.poll(surface));
             ASSERT_TRUE(pair.poll(surface.mid(1)));

@@ -1,7 +1,7 @@
 #pragma once
 
 // What the recognition tests share: a tracker with the recognition of a
-// specification (the service's search or the plain enumeration), contacts
+// or-spec (the service's search or the plain enumeration), contacts
 // made of points, and the process-wide parameters put back after a test.
 
 #include "touch/objectparameters.h"
@@ -15,10 +15,10 @@
 
 using corvanesim::CVNTangibleObject;
 
-inline void recognise(CVNTouchTracker& tracker, int specification, bool plainEnumeration = false)
+inline void recognise(CVNTouchTracker& tracker, int orSpec, bool plainEnumeration = false)
 {
-    tracker.setSpecification(specification);
-    if (specification == 1)
+    tracker.setOrSpec(orSpec);
+    if (orSpec == 1)
         tracker.setProcessor(plainEnumeration ? std::make_unique<StraightRecognition<TouchEntityProcessV1>>()
                                               : std::make_unique<TouchEntityProcessV1>());
     else

@@ -65,7 +65,7 @@ TEST(ObjectRules, TriangleClassesBoundariesAndRefusals)
 {
     struct Case {
         const char* what;
-        int specification;
+        int orSpec;
         QVector<QPoint> points;
         int variant; // 0: no triangle
         int apex;
@@ -82,16 +82,16 @@ TEST(ObjectRules, TriangleClassesBoundariesAndRefusals)
     const QVector<QPoint> legs1100{ { 1000, 1000 }, around(1100, -15), around(1100, 15) };
     const QVector<QPoint> scalene{ { 1000, 1000 }, { 1788, 1000 }, { 1531, 694 } }; // angles 30, 50, 100
     const std::vector<Case> cases{
-        { "equilateral, spec 1", 1, equilateral, 0, 0, none },
-        { "equilateral, spec 2", 2, equilateral, 0, 0, none },
-        { "apex exactly 90, spec 1", 1, right, 4, 0, none },
-        { "apex exactly 90, spec 2", 2, right, 6, 0, none },
+        { "equilateral, or-spec 1", 1, equilateral, 0, 0, none },
+        { "equilateral, or-spec 2", 2, equilateral, 0, 0, none },
+        { "apex exactly 90, or-spec 1", 1, right, 4, 0, none },
+        { "apex exactly 90, or-spec 2", 2, right, 6, 0, none },
         { "high end exclusive", 1, right, 4, 0, [](CVNObjectParameters& p) { p.setRange(203, 72, 90); } },
         { "low end inclusive", 2, right, 5, 0, [](CVNObjectParameters& p) { p.setRange(405, 90, 91); } },
         { "apex given second", 1, { right[1], right[0], right[2] }, 4, 1, none },
-        { "legs of 900, spec 1", 1, legs900, 1, 0, none },
-        { "legs of 1100, spec 1", 1, legs1100, 0, 0, none },
-        { "legs of 1100, spec 2", 2, legs1100, 1, 0, none },
+        { "legs of 900, or-spec 1", 1, legs900, 1, 0, none },
+        { "legs of 1100, or-spec 1", 1, legs1100, 0, 0, none },
+        { "legs of 1100, or-spec 2", 2, legs1100, 1, 0, none },
         { "legs of 1100, max-distance 1100", 1, legs1100, 1, 0, [](CVNObjectParameters& p) { p.maxDistanceV1 = 1101; } },
         { "base angles 50 apart", 1, scalene, 0, 0, none },
         { "base angles 50 apart, base-diff 60", 1, scalene, 1, 0, [](CVNObjectParameters& p) { p.baseDiff = 60; } },
@@ -103,7 +103,7 @@ TEST(ObjectRules, TriangleClassesBoundariesAndRefusals)
     for (const Case& c : cases) {
         CVNObjectParameters parameters;
         c.tune(parameters);
-        const auto shape = CVNObjectRules(c.specification, parameters).triangle(c.points[0], c.points[1], c.points[2]);
+        const auto shape = CVNObjectRules(c.orSpec, parameters).triangle(c.points[0], c.points[1], c.points[2]);
         EXPECT_EQ(shape ? shape->variant : 0, c.variant) << c.what;
         if (shape)
             EXPECT_EQ(shape->order[0], c.apex) << c.what;

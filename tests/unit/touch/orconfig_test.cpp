@@ -26,7 +26,7 @@ struct OrConf : ::testing::Test {
     }
     ORConfig* config() const { return rig.entity<ORConfig>("or_conf"); }
     QJsonObject json() const { return config()->value().toObject(); }
-    void specification(int spec) { rig.entity<DevicePropertyTouchEntities>("touches")->setSpecification(spec); }
+    void orSpec(int spec) { rig.entity<DevicePropertyTouchEntities>("touches")->setOrSpec(spec); }
 };
 
 } // namespace
@@ -34,7 +34,7 @@ struct OrConf : ::testing::Test {
 TEST_F(OrConf, CommandsRepliesAndClamps)
 {
     ASSERT_TRUE(config());
-    specification(1);
+    orSpec(1);
     struct Case {
         QStringList words;
         QString reply;
@@ -91,11 +91,11 @@ TEST_F(OrConf, CommandsRepliesAndClamps)
     EXPECT_EQ(CVNObjectParameters::current(), CVNObjectParameters()) << "default restores everything";
     EXPECT_EQ(CVNTouchParameters::current().keepAlive, CVNTouchParameters::DefaultKeepAlive);
 
-    // The maximum side of whichever specification is on.
-    specification(2);
+    // The maximum side of whichever or-spec is on.
+    orSpec(2);
     EXPECT_EQ(rig.run("or-conf", { "max-distance", "1700" }), "max-distance: 1700");
     EXPECT_EQ(CVNObjectParameters::current().maxDistanceV1, 1000);
-    specification(0);
+    orSpec(0);
     EXPECT_EQ(rig.run("or-conf", { "base-diff", "3" }), "Object recognition is disabled");
     EXPECT_EQ(rig.run("or-conf", { "time-lock", "20" }), "time-lock: 20ms") << "not a recognition parameter";
 }

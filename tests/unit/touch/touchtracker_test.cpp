@@ -140,16 +140,16 @@ TEST_F(Tracker, PressureThresholdSparesLockedFingersUnlessToldOtherwise)
     EXPECT_TRUE(tracker.entities()[0]->isLocked(now));
 }
 
-TEST_F(Tracker, SpecificationChangeRestartsWithFreshSerials)
+TEST_F(Tracker, OrSpecChangeRestartsWithFreshSerials)
 {
     poll({ { 1, 1, 1 }, { 2, 2, 2 } });
-    tracker.setSpecification(7);
-    EXPECT_EQ(tracker.specification(), 2);
+    tracker.setOrSpec(7);
+    EXPECT_EQ(tracker.orSpec(), 2);
     EXPECT_TRUE(tracker.entities().isEmpty());
     poll({ { 9, 1, 1 } });
     EXPECT_EQ(identifiers(), QVector<int>({ 101001 })) << "pools refilled: serial 1 again";
-    tracker.setSpecification(-1);
-    EXPECT_EQ(tracker.specification(), 0);
+    tracker.setOrSpec(-1);
+    EXPECT_EQ(tracker.orSpec(), 0);
     EXPECT_TRUE(tracker.entities().isEmpty());
 }
 
@@ -173,7 +173,7 @@ TEST_F(Tracker, RecognitionRunsAsStepSevenAndOwnsWhatItAdds)
 {
     auto process = std::make_unique<FakeProcess>();
     FakeProcess* fake = process.get();
-    tracker.setSpecification(1);
+    tracker.setOrSpec(1);
     tracker.setProcessor(std::move(process));
     poll({ { 1, 1, 1 } });
     EXPECT_EQ(fake->processed, 1);
