@@ -88,7 +88,8 @@ const CVNTriangleShape* CVNFingerSearch::classified(int a, int b, int c)
     return &m_shapes.back();
 }
 
-void CVNFingerSearch::findTriangles(const TriangleFound& found)
+template <typename Visit>
+void CVNFingerSearch::forEachNearTriple(Visit visit)
 {
     std::vector<Word> common(m_words);
     std::vector<Word> second(m_words);
@@ -100,56 +101,49 @@ void CVNFingerSearch::findTriangles(const TriangleFound& found)
         (void)forEachBit(second.data(), m_words, [&](int j) {
             for (int w = 0; w < m_words; ++w)
                 common[w] = nearRow(i)[w] & nearRow(j)[w] & m_live[w];
-            return forEachBit(common.data(), m_words, [&](int k) {
-                const CVNTriangleShape* shape = classified(i, j, k);
-                if (!shape)
-                    return true;
-                const int fingers[3] = { i, j, k };
-                kill(i);
-                kill(j);
-                kill(k);
-                found(fingers, *shape);
-                return false;
-            });
+            return forEachBit(common.data(), m_words, [&](int k) { return visit(i, j, k); });
         });
     }
+}
+
+void CVNFingerSearch::findTriangles(const TriangleFound& found)
+{
+    forEachNearTriple([&](int i, int j, int k) {
+        const CVNTriangleShape* shape = classified(i, j, k);
+        if (!shape)
+            return true;
+        const int fingers[3] = { i, j, k };
+        kill(i);
+        kill(j);
+        kill(k);
+        found(fingers, *shape);
+        return false;
+    });
 }
 
 void CVNFingerSearch::findQuads(const QuadFound& found)
 {
     const bool quadTable = m_rules->orSpec() == 1;
-    std::vector<Word> common(m_words);
-    std::vector<Word> second(m_words);
-    for (int i = 0; i < m_count; ++i) {
-        if (!isLive(i))
-            continue;
-        for (int w = 0; w < m_words; ++w)
-            second[w] = nearRow(i)[w] & m_live[w];
-        (void)forEachBit(second.data(), m_words, [&](int j) {
-            for (int w = 0; w < m_words; ++w)
-                common[w] = nearRow(i)[w] & nearRow(j)[w] & m_live[w];
-            return forEachBit(common.data(), m_words, [&](int k) {
-                const CVNTriangleShape* first = classified(i, j, k);
-                // Or-spec 1 makes quads only of its table's triangle, and only with a score.
-                if (!first || (quadTable && (first->variant != CVNObjectRules::QuadTableTriangle
-                                             || !(CVNObjectRules::score(*first) > 0.0))))
-                    return true;
-                for (int w = 0; w < m_words; ++w) {
-                    const Word ni = nearRow(i)[w], nj = nearRow(j)[w], nk = nearRow(k)[w];
-                    m_pairs[w] = (nj & nk) | (nk & ni) | (ni & nj);
-                }
-                // Shapes stay where they are while the memo grows (a deque).
-                for (int l = 0; l < m_count; ++l) {
-                    if (l == i || l == j || l == k || !isLive(l))
-                        continue;
-                    const int fingers[4] = { i, j, k, l };
-                    if (tryQuad(fingers, *first, m_pairs.data(), found))
-                        return false;
-                }
-                return true;
-            });
-        });
-    }
+    forEachNearTriple([&](int i, int j, int k) {
+        const CVNTriangleShape* first = classified(i, j, k);
+        // Or-spec 1 makes quads only of its table's triangle, and only with a score.
+        if (!first || (quadTable && (first->variant != CVNObjectRules::QuadTableTriangle
+                                     || !(CVNObjectRules::score(*first) > 0.0))))
+            return true;
+        for (int w = 0; w < m_words; ++w) {
+            const Word ni = nearRow(i)[w], nj = nearRow(j)[w], nk = nearRow(k)[w];
+            m_pairs[w] = (nj & nk) | (nk & ni) | (ni & nj);
+        }
+        // Shapes stay where they are while the memo grows (a deque).
+        for (int l = 0; l < m_count; ++l) {
+            if (l == i || l == j || l == k || !isLive(l))
+                continue;
+            const int fingers[4] = { i, j, k, l };
+            if (tryQuad(fingers, *first, m_pairs.data(), found))
+                return false;
+        }
+        return true;
+    });
 }
 
 bool CVNFingerSearch::tryQuad(const int fingers[4], const CVNTriangleShape& first, const Word* pairs,

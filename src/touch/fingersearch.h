@@ -35,6 +35,10 @@ public:
     void findTriangles(const TriangleFound& found);
 
 private:
+    // Every triple of live fingers near one another, lowest first, until
+    // `visit(i, j, k)` answers false.
+    template <typename Visit>
+    void forEachNearTriple(Visit visit);
     using Word = std::uint64_t;
     static constexpr int MemoLimit = 64; // fingers up to which triples are remembered in flat tables
 
